@@ -15,7 +15,8 @@ class IComInterface : public QObject
 {
     Q_OBJECT
 public:
-    enum DeviceType {
+    enum DeviceType
+    {
         gimbal = 0,
         videoprocessing = 1,
         gps = 2,
@@ -27,7 +28,8 @@ public:
     };
     Q_ENUM(DeviceType)
 
-    enum ComStatus {
+    enum ComStatus
+    {
         noCom = 0,
         waitingForEngagment = 1,
         degraded = 2,
