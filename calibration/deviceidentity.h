@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <QtGlobal>
 
@@ -23,3 +24,5 @@ struct DeviceIdentity
 };
 
 } // namespace GamepadCalibration
+
+Q_DECLARE_METATYPE(GamepadCalibration::DeviceIdentity)
