@@ -1,0 +1,375 @@
+#include "profilestore.h"
+
+#include "metakeys.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QSet>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("GamepadProfiles", text);
+}
+
+QString cleaned(const QString& path)
+{
+    return path.trimmed().isEmpty() ? QString() : QDir::cleanPath(path);
+}
+
+// An absolute second part replaces the first, as QDir::filePath does.
+QString joined(const QString& base, const QString& name)
+{
+    return QDir(base).filePath(name);
+}
+
+QString normalizedLogin(const QString& login)
+{
+    return login.trimmed().toLower();
+}
+
+QString loginRoot(const QString& data, const QString& login, QLatin1String area)
+{
+    if (data.isEmpty() || login.isEmpty())
+        return QString();
+    return cleaned(joined(joined(data, login), area));
+}
+
+// The roots of one call, computed once so a scan over many folders asks the host only once.
+struct Roots
+{
+    QString userProfiles;
+    QString userGamepads;
+    QString sharedProfiles;
+    QString sharedGamepads;
+    QStringList search;
+};
+
+Roots currentRoots()
+{
+    Roots roots;
+    const QString data = ProfileStore::dataRoot();
+    const QString login = ProfileStore::currentLogin();
+    roots.userProfiles = loginRoot(data, login, QLatin1String("GamepadProfiles"));
+    roots.userGamepads = loginRoot(data, login, QLatin1String("Gamepads"));
+    if (!data.isEmpty()) {
+        roots.sharedProfiles = cleaned(joined(data, QStringLiteral("GamepadProfiles")));
+        roots.sharedGamepads = cleaned(joined(data, QStringLiteral("Gamepads")));
+    }
+    for (const QString& root :
+         {roots.userProfiles, roots.sharedProfiles, roots.userGamepads, roots.sharedGamepads}) {
+        const QString path = cleaned(root);
+        if (!path.isEmpty() && !roots.search.contains(path, Qt::CaseInsensitive))
+            roots.search.append(path);
+    }
+    return roots;
+}
+
+ProfileScope scopeIn(const Roots& roots, const QString& path)
+{
+    const QString folder = cleaned(path);
+    for (const QString& root : {roots.userProfiles, roots.userGamepads}) {
+        if (!root.isEmpty() && folder.startsWith(root, Qt::CaseInsensitive))
+            return ProfileScope::User;
+    }
+    return ProfileScope::Shared;
+}
+
+// Device names of a meta document: "deviceNames" trimmed and deduplicated ignoring case, then
+// "deviceName" in front when it is new.
+QStringList mergedDeviceNames(const QJsonObject& meta)
+{
+    QStringList names;
+    const QJsonArray array = meta.value(MetaKeys::DeviceNames).toArray();
+    for (const QJsonValue& value : array) {
+        const QString name = value.toString().trimmed();
+        if (!name.isEmpty() && !names.contains(name, Qt::CaseInsensitive))
+            names.append(name);
+    }
+    const QString first = meta.value(MetaKeys::DeviceName).toString().trimmed();
+    if (!first.isEmpty() && !names.contains(first, Qt::CaseInsensitive))
+        names.prepend(first);
+    return names;
+}
+
+QString configPathFromMeta(const QString& folder, const QJsonObject& meta, bool metaRead)
+{
+    if (folder.isEmpty())
+        return QString();
+    QString name = metaRead ? meta.value(MetaKeys::Config).toString().trimmed() : QString();
+    if (name.isEmpty())
+        name = MetaKeys::DefaultConfigFile;
+    return joined(folder, name);
+}
+
+bool readMeta(const QString& folder, QJsonObject* meta)
+{
+    return ProfileStore::readJsonObjectFile(joined(folder, MetaKeys::MetaFileName), meta) &&
+           meta->value(MetaKeys::Type).toString() == MetaKeys::TypeValue;
+}
+
+// Fills a summary from an already read meta document.
+ProfileSummary summaryFromMeta(const Roots& roots, const QString& folder, const QJsonObject& meta)
+{
+    ProfileSummary summary;
+    summary.id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
+    summary.name = meta.value(MetaKeys::Name).toString().trimmed();
+    summary.deviceNames = mergedDeviceNames(meta);
+    if (!summary.deviceNames.isEmpty())
+        summary.deviceName = summary.deviceNames.constFirst();
+    summary.folder = folder;
+    summary.scope = scopeIn(roots, folder);
+    summary.configPath = configPathFromMeta(folder, meta, true);
+    QString image = meta.value(MetaKeys::Image).toString().trimmed();
+    if (image.isEmpty())
+        image = MetaKeys::DefaultImageFile;
+    summary.imagePath = joined(folder, image);
+    if (!QFileInfo::exists(summary.configPath))
+        summary.configPath.clear();
+    if (!QFileInfo::exists(summary.imagePath))
+        summary.imagePath.clear();
+    return summary;
+}
+
+ProfileSummary summaryIn(const Roots& roots, const QString& path)
+{
+    const QString folder = cleaned(path);
+    QJsonObject meta;
+    if (folder.isEmpty() || !readMeta(folder, &meta))
+        return ProfileSummary();
+    return summaryFromMeta(roots, folder, meta);
+}
+
+QString idKey(const QUuid& id)
+{
+    return id.toString(QUuid::WithoutBraces).toLower();
+}
+
+} // namespace
+
+QString profileScopeText(ProfileScope scope)
+{
+    return scope == ProfileScope::User ? QStringLiteral("user") : QStringLiteral("shared");
+}
+
+namespace ProfileStore {
+
+QString dataRoot()
+{
+    QString root = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (root.isEmpty())
+        root = QDir::homePath() + QStringLiteral("/.tavon");
+    return cleaned(root);
+}
+
+QString currentLogin()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return QString();
+    return normalizedLogin(app->property("hx.currentLogin").toString());
+}
+
+bool canEditShared()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && app->property("hx.canEditSharedGamepads").toBool();
+}
+
+QString userProfilesRoot(const QString& login)
+{
+    return loginRoot(dataRoot(), login.isNull() ? currentLogin() : normalizedLogin(login),
+                     QLatin1String("GamepadProfiles"));
+}
+
+QString userGamepadsRoot(const QString& login)
+{
+    return loginRoot(dataRoot(), login.isNull() ? currentLogin() : normalizedLogin(login),
+                     QLatin1String("Gamepads"));
+}
+
+QString sharedProfilesRoot()
+{
+    return currentRoots().sharedProfiles;
+}
+
+QString sharedGamepadsRoot()
+{
+    return currentRoots().sharedGamepads;
+}
+
+QStringList searchRoots()
+{
+    return currentRoots().search;
+}
+
+QString defaultProfilesRoot()
+{
+    const Roots roots = currentRoots();
+    return canEditShared() ? roots.sharedProfiles : roots.userProfiles;
+}
+
+ProfileScope scopeOfFolder(const QString& path)
+{
+    return scopeIn(currentRoots(), path);
+}
+
+ProfileSummary readSummary(const QString& folder)
+{
+    return summaryIn(currentRoots(), folder);
+}
+
+QList<ProfileSummary> profilesForDevice(const QString& deviceName)
+{
+    const QString name = deviceName.trimmed();
+    if (name.isEmpty())
+        return {};
+    const Roots roots = currentRoots();
+    QList<ProfileSummary> result;
+    QSet<QString> taken;
+    for (const QString& root : roots.search) {
+        const QDir dir(root);
+        if (!dir.exists())
+            continue;
+        const QStringList entries = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& entry : entries) {
+            const QString folder = cleaned(dir.filePath(entry));
+            QJsonObject meta;
+            if (!readMeta(folder, &meta))
+                continue;
+            // Cheap checks first: the existence tests of a full summary cost two file look-ups.
+            if (!mergedDeviceNames(meta).contains(name, Qt::CaseInsensitive))
+                continue;
+            const QUuid id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
+            if (id.isNull() || taken.contains(idKey(id)))
+                continue;
+            ProfileSummary summary = summaryFromMeta(roots, folder, meta);
+            if (summary.configPath.isEmpty())
+                continue;
+            taken.insert(idKey(id));
+            result.append(summary);
+        }
+    }
+    std::stable_sort(result.begin(), result.end(), [](const ProfileSummary& a, const ProfileSummary& b) {
+        const int byName = QString::compare(a.name, b.name, Qt::CaseInsensitive);
+        if (byName != 0)
+            return byName < 0;
+        if (a.scope != b.scope)
+            return a.scope == ProfileScope::User;
+        return a.id.toString(QUuid::WithoutBraces) < b.id.toString(QUuid::WithoutBraces);
+    });
+    return result;
+}
+
+ProfileRef findProfileFolder(const QUuid& id)
+{
+    if (id.isNull())
+        return ProfileRef();
+    const Roots roots = currentRoots();
+    const QString name = id.toString(QUuid::WithoutBraces);
+    for (const QString& root : roots.search) {
+        const QString candidate = joined(root, name);
+        if (QFileInfo(candidate).isDir())
+            return ProfileRef{cleaned(candidate), scopeIn(roots, candidate), true};
+    }
+    return ProfileRef();
+}
+
+ProfileSummary summaryById(const QUuid& id)
+{
+    const ProfileRef ref = findProfileFolder(id);
+    if (!ref.valid)
+        return ProfileSummary();
+    return readSummary(ref.folder);
+}
+
+QString configPath(const QString& folder)
+{
+    if (folder.isEmpty())
+        return QString();
+    QJsonObject meta;
+    const bool read = readJsonObjectFile(joined(folder, MetaKeys::MetaFileName), &meta);
+    return configPathFromMeta(folder, meta, read);
+}
+
+bool relocateProfile(ProfileRef& ref, ProfileScope targetScope, QString* error)
+{
+    const auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (!ref.valid || ref.folder.trimmed().isEmpty())
+        return fail(tr("Profil introuvable."));
+    const Roots roots = currentRoots();
+    const QString targetRoot =
+        targetScope == ProfileScope::Shared ? roots.sharedProfiles : roots.userProfiles;
+    if (targetRoot.isEmpty())
+        return fail(tr("Aucun dossier de configuration disponible pour cet utilisateur."));
+    if (!QDir().mkpath(targetRoot))
+        return fail(tr("Impossible de preparer le dossier %1").arg(targetRoot));
+    const QString source = cleaned(ref.folder);
+    const QString folderName = QFileInfo(source).fileName();
+    if (folderName.isEmpty())
+        return fail(tr("Identifiant de profil invalide."));
+    const QString destination = cleaned(joined(targetRoot, folderName));
+    if (source != destination && !QFileInfo::exists(destination)) {
+        if (!copyRecursively(source, destination)) {
+            // A half copy would later pass for the relocated definition.
+            QDir(destination).removeRecursively();
+            return fail(tr("Impossible de copier le profil vers %1").arg(destination));
+        }
+    }
+    ref = ProfileRef{destination, targetScope, true};
+    return true;
+}
+
+bool copyRecursively(const QString& source, const QString& destination)
+{
+    const QFileInfo info(source);
+    if (!info.exists())
+        return true;
+    if (!info.isDir()) {
+        QDir().mkpath(QFileInfo(destination).absolutePath());
+        QFile::remove(destination);
+        return QFile::copy(source, destination);
+    }
+    if (!QDir().mkpath(destination))
+        return false;
+    // A destination inside the source must not be copied into itself.
+    const QString destinationPath = QFileInfo(destination).absoluteFilePath();
+    const QFileInfoList entries = QDir(source).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        if (entry.absoluteFilePath() == destinationPath)
+            continue;
+        if (!copyRecursively(entry.filePath(), QDir(destination).filePath(entry.fileName())))
+            return false;
+    }
+    return true;
+}
+
+bool readJsonObjectFile(const QString& path, QJsonObject* object)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject())
+        return false;
+    if (object)
+        *object = doc.object();
+    return true;
+}
+
+} // namespace ProfileStore
