@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <memory>
+
+// The joystick services the input runtime needs, and nothing more. GamepadManager and ControlManette
+// talk only to this interface; the operating system is reached through the SFML implementation,
+// tests and demonstrations use the virtual one.
+//
+// Slots, axes and buttons are plain indices: slot 0..7, axis 0..7 in SFML's order (X, Y, Z, R, U,
+// V, PovX, PovY), button 0..31. Out-of-range indices read as "not there" (false, 0).
+class JoystickBackend
+{
+public:
+    static constexpr int SlotCount = 8;
+    static constexpr int AxisCount = 8;
+    static constexpr int ButtonCount = 32;
+
+    struct Identification
+    {
+        QString name; // already converted from UTF-8
+        quint32 vendorId = 0;
+        quint32 productId = 0;
+    };
+
+    virtual ~JoystickBackend() = default;
+
+    // Refreshes the joystick state that the readers below return (sf::Joystick::update()).
+    virtual void update() = 0;
+    virtual bool isConnected(int slot) const = 0;
+    virtual Identification identification(int slot) const = 0;
+    virtual int buttonCount(int slot) const = 0;
+    virtual bool hasAxis(int slot, int axis) const = 0;
+    // Raw position, -100..100.
+    virtual float axisPosition(int slot, int axis) const = 0;
+    virtual bool isButtonPressed(int slot, int button) const = 0;
+
+    // The connection-event source (the hidden pump window for SFML). The joystick manager opens it
+    // when it is created and closes it when it is destroyed.
+    virtual void openEventPump() = 0;
+    virtual void closeEventPump() = 0;
+    // Drains the event source; true when at least one joystick connected or disconnected event
+    // arrived since the last call.
+    virtual bool takeConnectionEvents() = 0;
+
+    // Monotonic milliseconds used for button timing (debounce, auto-repeat).
+    virtual qint64 nowMs() const = 0;
+};
+
+// The process-wide backend that GamepadManager::instance() and every ControlManette created without
+// an explicit backend use.
+namespace JoystickBackends {
+
+// The installed backend; on first use creates the default one: a virtual backend playing the
+// scenario file named by the environment variable JOYRELAY_VIRTUAL_PADS when it is set and not
+// empty, else the SFML backend.
+std::shared_ptr<JoystickBackend> current();
+
+// Replaces the process-wide backend. Objects created earlier keep the backend they were built
+// with, so install before the first GamepadManager::instance() call, or delete that instance
+// first. Passing null restores the default choice on the next current() call.
+void install(std::shared_ptr<JoystickBackend> backend);
+
+} // namespace JoystickBackends
