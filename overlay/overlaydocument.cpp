@@ -140,8 +140,8 @@ QJsonObject writeDocument(const QVector<DocumentNode>& nodes, const QSize& overl
         {QStringLiteral("type"), kType},
         {QStringLiteral("version"), 4},
         {QStringLiteral("coordSpace"), QStringLiteral("background")},
-        {QStringLiteral("overlaySize"),
-         QJsonObject{{QStringLiteral("w"), overlaySize.width()}, {QStringLiteral("h"), overlaySize.height()}}},
+        {QStringLiteral("overlaySize"), QJsonObject{{QStringLiteral("w"), overlaySize.width()},
+                                                    {QStringLiteral("h"), overlaySize.height()}}},
         {QStringLiteral("bgMode"), scaleModeToString(scaleMode)},
         {QStringLiteral("nodes"), array}};
 }
@@ -175,10 +175,10 @@ bool readDocument(const QJsonObject& document, const DocumentContext& context, D
                           readSide(savedSizeObject, "h", std::max(1, context.currentSize.height())));
     const int savedMode = scaleModeFromString(document.value(QStringLiteral("bgMode")).toString());
     const QRect savedBackground = backgroundRect(savedSize, context.pictureSize, savedMode);
-    const bool backgroundSpace =
-        document.value(QStringLiteral("coordSpace")).toString().compare(QLatin1String("background"),
-                                                                        Qt::CaseInsensitive) == 0 ||
-        version >= 2;
+    const bool backgroundSpace = document.value(QStringLiteral("coordSpace"))
+                                         .toString()
+                                         .compare(QLatin1String("background"), Qt::CaseInsensitive) == 0 ||
+                                 version >= 2;
 
     DocumentContents result;
     result.nextTitleNumber = context.nextTitleNumber;

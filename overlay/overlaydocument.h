@@ -24,8 +24,8 @@ QJsonObject writeDocument(const QVector<DocumentNode>& nodes, const QSize& overl
 // What reading needs to know about the overlay it loads into.
 struct DocumentContext
 {
-    QSize currentSize;  // the overlay widget now
-    QSize pictureSize;  // the current background picture (empty when none)
+    QSize currentSize; // the overlay widget now
+    QSize pictureSize; // the current background picture (empty when none)
     int currentScaleMode = Contain;
     int nextTitleNumber = 1; // the overlay's running title number
 };

@@ -61,7 +61,8 @@ QJsonObject joystickArguments(const QJsonObject& args, const QString& actionName
     QJsonObject entry;
     for (const QJsonValue& value : catalog) {
         const QJsonObject candidate = value.toObject();
-        if (candidate.value(QStringLiteral("name")).toString().compare(actionName, Qt::CaseInsensitive) == 0) {
+        if (candidate.value(QStringLiteral("name")).toString().compare(actionName, Qt::CaseInsensitive) ==
+            0) {
             entry = candidate;
             break;
         }
@@ -166,8 +167,8 @@ void appendGates(const OverlayNode& node, QJsonArray* bridges)
 
 QString referenceName(const QJsonValue& value)
 {
-    const QString name = value.isObject() ? value.toObject().value(QStringLiteral("name")).toString()
-                                          : value.toString();
+    const QString name =
+        value.isObject() ? value.toObject().value(QStringLiteral("name")).toString() : value.toString();
     return name.trimmed().toLower();
 }
 
@@ -227,8 +228,9 @@ QJsonObject readForMerge(const QString& path, bool* ok, QString* error, bool eng
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
         if (error)
             *error = QStringLiteral("Invalid JSON in %1 (%2)")
-                         .arg(path, parseError.error != QJsonParseError::NoError ? parseError.errorString()
-                                                                               : QStringLiteral("not an object"));
+                         .arg(path, parseError.error != QJsonParseError::NoError
+                                        ? parseError.errorString()
+                                        : QStringLiteral("not an object"));
         return {};
     }
     *ok = true;
@@ -260,8 +262,10 @@ bool writeEnglish(const QString& path, const QJsonObject& object, QString* error
 
 bool sameSource(const QJsonObject& a, const QJsonObject& b)
 {
-    if (a.value(kStringKey).toString().trimmed().compare(b.value(kStringKey).toString().trimmed(),
-                                                         Qt::CaseInsensitive) != 0)
+    if (a.value(kStringKey)
+            .toString()
+            .trimmed()
+            .compare(b.value(kStringKey).toString().trimmed(), Qt::CaseInsensitive) != 0)
         return false;
     const QString typeA = a.value(QStringLiteral("deviceType")).toString();
     const QString typeB = b.value(QStringLiteral("deviceType")).toString();
@@ -409,7 +413,8 @@ bool applyBridges(QVector<OverlayNode>* nodes, const QStringList& titles, const 
         QVector<Target> found = targets.value(key);
         if (found.isEmpty() && !key.isEmpty()) {
             for (int n = 0; n < nodes->size() && n < titles.size(); ++n) {
-                if (titles.at(n).compare(key, Qt::CaseInsensitive) == 0 && !nodes->at(n).slotNames.isEmpty()) {
+                if (titles.at(n).compare(key, Qt::CaseInsensitive) == 0 &&
+                    !nodes->at(n).slotNames.isEmpty()) {
                     found.append({n, nodes->at(n).slotNames.first()});
                     break;
                 }
@@ -430,7 +435,8 @@ bool applyBridges(QVector<OverlayNode>* nodes, const QStringList& titles, const 
                 }
                 applySource(src, key, &node.sources[slot]);
                 if (bridge.contains(QStringLiteral("publishMode")))
-                    node.publishMode = parsePublishMode(bridge.value(QStringLiteral("publishMode")).toString());
+                    node.publishMode =
+                        parsePublishMode(bridge.value(QStringLiteral("publishMode")).toString());
                 reached = true;
                 continue;
             }

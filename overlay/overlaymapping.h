@@ -67,7 +67,12 @@ bool saveMappingFile(const QString& path, const QJsonArray& bridges, QString* er
 // The merged object saveMappingFile would write over the given old file contents.
 QJsonObject mergeMapping(const QJsonObject& old, const QJsonArray& bridges, bool keepExtraDestinations);
 
-enum class MappingLoad { Loaded, Missing, Failed };
+enum class MappingLoad
+{
+    Loaded,
+    Missing,
+    Failed
+};
 // Reads a mapping file. Missing: no file (no message); Failed: logs "Gamepad mapping load failed
 // error=" with the reader's error.
 MappingLoad loadMappingFile(const QString& path, QJsonObject* mapping, QString* error = nullptr,

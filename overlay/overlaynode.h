@@ -11,9 +11,25 @@
 // (InteractiveOverlay, TouchArea) keep their own Q_ENUM copies of these enumerations with the same values.
 namespace Overlay {
 
-enum class Kind { SingleJoy = 0, DualJoyCross = 1, Button = 2 };
-enum class PublishMode { OnChange = 0, ActiveOnly = 1, Always = 2 };
-enum ScaleMode { Stretch = 0, Contain = 1, Cover = 2, Center = 3 };
+enum class Kind
+{
+    SingleJoy = 0,
+    DualJoyCross = 1,
+    Button = 2
+};
+enum class PublishMode
+{
+    OnChange = 0,
+    ActiveOnly = 1,
+    Always = 2
+};
+enum ScaleMode
+{
+    Stretch = 0,
+    Contain = 1,
+    Cover = 2,
+    Center = 3
+};
 
 bool isJoystickKind(Kind kind);
 // Size of a newly created pastille in pixels (122, 180 or 72 square).
