@@ -57,8 +57,6 @@ private Q_SLOTS:
     void documentRoundTripThroughText();
     void identityMembers_data();
     void identityMembers();
-    void blankIdentity_data();
-    void blankIdentity();
     void metaTypeNames();
 };
 
@@ -429,24 +427,6 @@ void tst_CalibrationSettings::identityMembers()
     for (const char* key : {"type", "version", "axes", "buttons", "gates"})
         document.remove(QLatin1String(key));
     QCOMPARE(document, expected);
-}
-
-void tst_CalibrationSettings::blankIdentity_data()
-{
-    QTest::addColumn<DeviceIdentity>("identity");
-    QTest::addColumn<bool>("blank");
-
-    QTest::newRow("nothing known") << DeviceIdentity{} << true;
-    QTest::newRow("whitespace name") << DeviceIdentity{QStringLiteral(" \t"), 0, 0} << true;
-    QTest::newRow("name only") << DeviceIdentity{QStringLiteral("Pad"), 0, 0} << false;
-    QTest::newRow("product id only") << DeviceIdentity{QString(), 0, 1} << false;
-}
-
-void tst_CalibrationSettings::blankIdentity()
-{
-    QFETCH(DeviceIdentity, identity);
-    QFETCH(bool, blank);
-    QCOMPARE(identity.isBlank(), blank);
 }
 
 void tst_CalibrationSettings::metaTypeNames()
