@@ -29,9 +29,8 @@ QJsonObject readJsonObject(const QString& path, bool* ok, QString* error)
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
-        const QString reason = parseError.error != QJsonParseError::NoError
-                                   ? parseError.errorString()
-                                   : QStringLiteral("not an object");
+        const QString reason = parseError.error != QJsonParseError::NoError ? parseError.errorString()
+                                                                            : QStringLiteral("not an object");
         if (error)
             *error = tr("JSON invalide dans %1 (%2)").arg(path, reason);
         return {};

@@ -1,0 +1,197 @@
+#include "definitionmeta.h"
+
+#include "jsonio.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QSet>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+QString joined(const QString& folder, const QString& name)
+{
+    return QDir(folder).filePath(name);
+}
+
+QString nowUtc()
+{
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+}
+
+// Text member, or the fallback when it is missing or not a string.
+QString textOr(const QJsonObject& meta, QLatin1String key, const QString& fallback)
+{
+    const QJsonValue value = meta.value(key);
+    return value.isString() ? value.toString() : fallback;
+}
+
+} // namespace
+
+namespace DefinitionMeta {
+
+QString metaPath(const QString& folder)
+{
+    return joined(folder, MetaKeys::MetaFileName);
+}
+
+bool loadDefinition(const QString& folder, DefinitionRecord* record)
+{
+    bool ok = false;
+    const QJsonObject meta = JsonIo::readJsonObject(metaPath(folder), &ok);
+    if (!ok || meta.value(MetaKeys::Type).toString() != MetaKeys::TypeValue)
+        return false;
+
+    DefinitionRecord loaded;
+    loaded.id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
+    loaded.name = textOr(meta, MetaKeys::Name, QStringLiteral("Gamepad"));
+    loaded.folder = folder;
+    loaded.imagePath = joined(folder, textOr(meta, MetaKeys::Image, MetaKeys::DefaultImageFile));
+    loaded.overlayPath = joined(folder, textOr(meta, MetaKeys::OverlayFile, MetaKeys::DefaultOverlayFile));
+    loaded.deviceNames = readDeviceNames(meta);
+    loaded.createdAt = meta.value(MetaKeys::CreatedAt).toString().trimmed();
+    if (loaded.createdAt.isEmpty())
+        loaded.createdAt = meta.value(MetaKeys::ModifiedAt).toString().trimmed();
+    loaded.calibrationMode = normalizedCalibrationMode(meta.value(MetaKeys::CalibrationMode).toString());
+    loaded.calibrationOverrideFile = meta.value(MetaKeys::CalibrationOverrideFile).toString().trimmed();
+    loaded.vendorId = parseUsbId(meta.value(MetaKeys::VendorId));
+    loaded.productId = parseUsbId(meta.value(MetaKeys::ProductId));
+    loaded.scope = ProfileStore::scopeOfFolder(folder);
+
+    // Without an id or an overlay there is nothing the editor could show or save.
+    if (loaded.id.isNull() || !QFileInfo(loaded.overlayPath).isFile())
+        return false;
+    if (record)
+        *record = loaded;
+    return true;
+}
+
+QJsonObject buildMeta(const DefinitionRecord& record)
+{
+    const QStringList names = normalizedDeviceNames(record.deviceNames);
+    const QString mode = normalizedCalibrationMode(record.calibrationMode);
+    const QString createdAt = record.createdAt.trimmed();
+
+    QJsonObject meta;
+    meta.insert(MetaKeys::Type, MetaKeys::TypeValue);
+    meta.insert(MetaKeys::Version, MetaKeys::VersionValue);
+    meta.insert(MetaKeys::Id, record.id.toString(QUuid::WithoutBraces));
+    meta.insert(MetaKeys::Name, record.name);
+    meta.insert(MetaKeys::Image, QFileInfo(record.imagePath).fileName());
+    meta.insert(MetaKeys::OverlayFile, QFileInfo(record.overlayPath).fileName());
+    meta.insert(MetaKeys::Config, MetaKeys::DefaultConfigFile);
+    meta.insert(MetaKeys::DeviceName, names.isEmpty() ? QString() : names.constFirst());
+    meta.insert(MetaKeys::DeviceNames, QJsonArray::fromStringList(names));
+    meta.insert(MetaKeys::CreatedAt, createdAt.isEmpty() ? nowUtc() : createdAt);
+    meta.insert(MetaKeys::ModifiedAt, nowUtc());
+    meta.insert(MetaKeys::CalibrationMode, mode);
+    meta.insert(MetaKeys::VendorId, usbIdText(record.vendorId));
+    meta.insert(MetaKeys::ProductId, usbIdText(record.productId));
+    if (mode == MetaKeys::ModeOverride) {
+        const QString file = record.calibrationOverrideFile.trimmed();
+        meta.insert(MetaKeys::CalibrationOverrideFile,
+                    file.isEmpty() ? QString(MetaKeys::DefaultOverrideFile) : file);
+    }
+    return meta;
+}
+
+bool writeMeta(DefinitionRecord& record, QString* error)
+{
+    record.scope = ProfileStore::scopeOfFolder(record.folder);
+    record.deviceNames = normalizedDeviceNames(record.deviceNames);
+    record.createdAt = record.createdAt.trimmed();
+    if (record.createdAt.isEmpty())
+        record.createdAt = nowUtc();
+    record.calibrationMode = normalizedCalibrationMode(record.calibrationMode);
+    if (record.calibrationMode == MetaKeys::ModeOverride) {
+        record.calibrationOverrideFile = record.calibrationOverrideFile.trimmed();
+        if (record.calibrationOverrideFile.isEmpty())
+            record.calibrationOverrideFile = MetaKeys::DefaultOverrideFile;
+    } else {
+        record.calibrationOverrideFile.clear();
+    }
+    return JsonIo::writeJsonAtomically(metaPath(record.folder), buildMeta(record), error, true);
+}
+
+int parseUsbId(const QJsonValue& value)
+{
+    if (value.isDouble()) {
+        const double number = value.toDouble();
+        if (!std::isfinite(number) || number < std::numeric_limits<int>::min() ||
+            number > std::numeric_limits<int>::max())
+            return 0;
+        return static_cast<int>(number);
+    }
+    QString text = value.toString().trimmed();
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        text.remove(0, 2);
+    bool ok = false;
+    const uint id = text.toUInt(&ok, 16);
+    return ok ? static_cast<int>(id) : 0;
+}
+
+QString usbIdText(int id)
+{
+    return QStringLiteral("0x%1").arg(static_cast<uint>(id), 4, 16, QLatin1Char('0'));
+}
+
+QStringList normalizedDeviceNames(const QStringList& names)
+{
+    QStringList result;
+    for (const QString& name : names) {
+        const QString trimmed = name.trimmed();
+        if (!trimmed.isEmpty() && !result.contains(trimmed, Qt::CaseInsensitive))
+            result.append(trimmed);
+    }
+    return result;
+}
+
+QStringList readDeviceNames(const QJsonObject& meta)
+{
+    QStringList names;
+    const QJsonArray array = meta.value(MetaKeys::DeviceNames).toArray();
+    for (const QJsonValue& value : array)
+        names.append(value.toString());
+    names = normalizedDeviceNames(names);
+    const QString first = meta.value(MetaKeys::DeviceName).toString().trimmed();
+    if (!first.isEmpty() && !names.contains(first, Qt::CaseInsensitive))
+        names.prepend(first);
+    return normalizedDeviceNames(names);
+}
+
+QString normalizedCalibrationMode(const QString& mode)
+{
+    return mode.trimmed().compare(MetaKeys::ModeOverride, Qt::CaseInsensitive) == 0
+               ? QString(MetaKeys::ModeOverride)
+               : QString(MetaKeys::ModeInherit);
+}
+
+QList<DefinitionRecord> listDefinitions()
+{
+    QList<DefinitionRecord> records;
+    QSet<QString> listed;
+    const QStringList roots = ProfileStore::searchRoots();
+    for (const QString& root : roots) {
+        const QDir dir(root);
+        if (!dir.exists())
+            continue;
+        const QStringList entries = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& entry : entries) {
+            DefinitionRecord record;
+            if (!loadDefinition(dir.filePath(entry), &record))
+                continue;
+            const QString key = record.id.toString(QUuid::WithoutBraces).toLower();
+            if (listed.contains(key))
+                continue;
+            listed.insert(key);
+            records.append(record);
+        }
+    }
+    return records;
+}
+
+} // namespace DefinitionMeta
