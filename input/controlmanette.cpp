@@ -1,8 +1,7 @@
 #include "controlmanette.h"
 
-#if __has_include("calibrationfiles.h")
+#ifdef JOY_HAVE_CALIBRATION_FILES
 #include "calibrationfiles.h"
-#define JOY_HAVE_CALIBRATION_FILES 1
 #else
 // Until the calibration files library lands: defaults only.
 namespace GamepadCalibration {
