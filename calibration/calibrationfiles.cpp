@@ -1,0 +1,185 @@
+#include "calibrationfiles.h"
+
+#include "metakeys.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+namespace {
+
+// Folder below every search root that holds the base files of controller models.
+const QLatin1String kBaseFolder("_deviceCalibration");
+
+// Longest sanitised name kept in a file name, in characters.
+constexpr int kMaxNameLength = 64;
+
+QString hexDigits(quint32 id)
+{
+    return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+namespace GamepadCalibration {
+
+QString calibrationSourceLabel(CalibrationSource source)
+{
+    switch (source) {
+    case CalibrationSource::BaseDevice:
+        return QStringLiteral("Base device");
+    case CalibrationSource::ProfileOverride:
+        return QStringLiteral("Profile override");
+    case CalibrationSource::Defaults:
+        break;
+    }
+    return QStringLiteral("Defaults");
+}
+
+QString sanitizedDeviceName(const QString& name)
+{
+    QString text = name.trimmed().toLower();
+    for (QChar& c : text) {
+        if (!c.isLetter() && !c.isDigit())
+            c = QLatin1Char('_');
+    }
+    while (text.contains(QLatin1String("__")))
+        text.replace(QLatin1String("__"), QLatin1String("_"));
+    text = text.left(kMaxNameLength).trimmed();
+    return text.isEmpty() ? QStringLiteral("unknown") : text;
+}
+
+QString baseCalibrationFileName(const DeviceIdentity& identity)
+{
+    return QStringLiteral("%1_%2_%3.json")
+        .arg(hexDigits(identity.vendorId), hexDigits(identity.productId), sanitizedDeviceName(identity.name));
+}
+
+QString findBaseCalibrationFile(const DeviceIdentity& identity)
+{
+    if (identity.isBlank())
+        return QString();
+    const QString fileName = baseCalibrationFileName(identity);
+    const QStringList roots = ProfileStore::searchRoots();
+    for (const QString& root : roots) {
+        const QString candidate = QDir(QDir(root).filePath(kBaseFolder)).filePath(fileName);
+        if (QFileInfo::exists(candidate))
+            return candidate;
+    }
+    return QString();
+}
+
+QString baseCalibrationSavePath(const DeviceIdentity& identity)
+{
+    if (identity.isBlank())
+        return QString();
+    const QString root = ProfileStore::defaultProfilesRoot();
+    if (root.isEmpty())
+        return QString();
+    return QDir(QDir(root).filePath(kBaseFolder)).filePath(baseCalibrationFileName(identity));
+}
+
+QString overrideCalibrationPath(const ProfileCalibrationContext& context)
+{
+    if (!context.isUsable())
+        return QString();
+    QString file = context.calibrationOverrideFile.trimmed();
+    if (file.isEmpty())
+        file = MetaKeys::DefaultOverrideFile;
+    return QDir(context.profileFolder).filePath(file);
+}
+
+bool isOverrideMode(const QString& mode)
+{
+    return mode.trimmed().compare(MetaKeys::ModeOverride, Qt::CaseInsensitive) == 0;
+}
+
+bool loadCalibrationFile(const QString& path, CalibrationSet* set, QString* error, int axisCount,
+                         int buttonCount)
+{
+    if (set)
+        *set = defaultCalibration(axisCount, buttonCount);
+    if (path.trimmed().isEmpty() || !QFileInfo::exists(path))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
+        if (error) {
+            *error = parseError.error != QJsonParseError::NoError ? parseError.errorString()
+                                                                  : QStringLiteral("not a JSON object");
+        }
+        return false;
+    }
+    bool ok = false;
+    const CalibrationSet parsed = calibrationFromJson(doc.object(), &ok, error, axisCount, buttonCount);
+    if (!ok)
+        return false;
+    if (set)
+        *set = parsed;
+    return true;
+}
+
+bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const DeviceIdentity& identity,
+                         const QString& profileId, QString* error)
+{
+    if (path.trimmed().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("Empty path");
+        return false;
+    }
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes =
+        QJsonDocument(calibrationToJson(set, identity, profileId)).toJson(QJsonDocument::Indented);
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    file.close();
+    return true;
+}
+
+ResolvedCalibration resolveCalibration(const DeviceIdentity& identity,
+                                       const ProfileCalibrationContext& context, int axisCount,
+                                       int buttonCount)
+{
+    ResolvedCalibration resolved;
+    resolved.calibration = defaultCalibration(axisCount, buttonCount);
+
+    resolved.basePath = findBaseCalibrationFile(identity);
+    CalibrationSet loaded;
+    if (!resolved.basePath.isEmpty() &&
+        loadCalibrationFile(resolved.basePath, &loaded, nullptr, axisCount, buttonCount)) {
+        resolved.calibration = loaded;
+        resolved.source = CalibrationSource::BaseDevice;
+        resolved.sourcePath = resolved.basePath;
+    }
+
+    resolved.overridePath = overrideCalibrationPath(context);
+    // The override replaces the base set as a whole; a broken one leaves the base in force.
+    if (context.isUsable() && isOverrideMode(context.calibrationMode) && !resolved.overridePath.isEmpty() &&
+        loadCalibrationFile(resolved.overridePath, &loaded, nullptr, axisCount, buttonCount)) {
+        resolved.calibration = loaded;
+        resolved.source = CalibrationSource::ProfileOverride;
+        resolved.sourcePath = resolved.overridePath;
+    }
+
+    resolved.calibration = sanitized(resolved.calibration, axisCount, buttonCount);
+    return resolved;
+}
+
+} // namespace GamepadCalibration
