@@ -43,10 +43,10 @@ struct Definition
 // mapping file and the picture are written when asked, under their default names unless meta
 // names others.
 inline Definition writeDefinition(const QString& root, QJsonObject meta, bool withConfig = true,
-                                  bool withImage = false)
+                                  bool withImage = false, const QString& id = QString())
 {
     Definition def;
-    def.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    def.id = id.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : id;
     def.folder = QDir(root).filePath(def.id);
     meta.insert(QStringLiteral("type"), QStringLiteral("GamepadDefinderMeta"));
     if (!meta.contains(QStringLiteral("id")))
