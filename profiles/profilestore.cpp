@@ -360,11 +360,22 @@ bool copyRecursively(const QString& source, const QString& destination)
 
 bool readJsonObjectFile(const QString& path, QJsonObject* object)
 {
+    // Unbuffered reads in chunks until the end: scans over many definitions pay per system call.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
+    QByteArray bytes;
+    char chunk[16384];
+    qint64 count = 0;
+    do {
+        // The file engine fills the chunk unless it reached the end.
+        count = file.read(chunk, sizeof chunk);
+        if (count < 0)
+            return false;
+        bytes.append(chunk, count);
+    } while (count == qint64(sizeof chunk));
     QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject())
         return false;
     if (object)
