@@ -14,6 +14,11 @@
 
 namespace {
 
+// X11 connection helpers, defined at the end of the file (null when no display can be reached;
+// always a dummy non-null value where SFML needs no X server).
+void* openDisplayConnection();
+void closeDisplayConnection(void* display);
+
 bool validSlot(int slot)
 {
     return slot >= 0 && slot < JoystickBackend::SlotCount;
@@ -138,8 +143,11 @@ void SfmlJoystickBackend::openEventPump()
         return;
     m_pumpOpen = true;
     m_connectionEvent = false;
-    if (canOpenDisplay()) {
+    // Our connection stays open while SFML opens its own, so an X server that resets when its last
+    // client leaves (Xvfb does) cannot vanish in between.
+    if (void* display = openDisplayConnection()) {
         m_window = std::make_unique<PumpWindow>();
+        closeDisplayConnection(display);
         return;
     }
     qCWarning(lcGamepadInput) << "No display available for the joystick event window;"
@@ -170,22 +178,52 @@ qint64 SfmlJoystickBackend::nowMs() const
     return m_clock.elapsed();
 }
 
+bool SfmlJoystickBackend::canOpenDisplay()
+{
+    void* display = openDisplayConnection();
+    closeDisplayConnection(display);
+    return display != nullptr;
+}
+
 // Last in the file: Xlib's macros (None, Bool, Window...) would clash with SFML's names above.
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
+#include <QThread>
+
 #include <X11/Xlib.h>
 
-bool SfmlJoystickBackend::canOpenDisplay()
+namespace {
+
+void* openDisplayConnection()
 {
-    // The same call SFML makes before aborting when it fails.
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return false;
-    XCloseDisplay(display);
-    return true;
+    // The same call SFML makes, and aborts on. A server resetting after its last client left
+    // refuses connections for a moment, so a named display gets a few more tries (~200 ms).
+    const bool named = !qEnvironmentVariableIsEmpty("DISPLAY");
+    for (int attempt = 0;; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr))
+            return display;
+        if (!named || attempt == 4)
+            return nullptr;
+        QThread::msleep(40);
+    }
 }
+
+void closeDisplayConnection(void* display)
+{
+    if (display)
+        XCloseDisplay(static_cast<Display*>(display));
+}
+
+} // namespace
 #else
-bool SfmlJoystickBackend::canOpenDisplay()
+namespace {
+
+void* openDisplayConnection()
 {
-    return true;
+    static int dummy = 0;
+    return &dummy;
 }
+
+void closeDisplayConnection(void*) {}
+
+} // namespace
 #endif
