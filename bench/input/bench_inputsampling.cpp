@@ -1,0 +1,124 @@
+// Per-tick cost of one gamepad device on the virtual backend (the sampler runs 100 times a second
+// per device on the GUI thread). Heap allocations inside the timed loops are counted.
+#include "controlmanette.h"
+#include "virtualjoystickbackend.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+std::atomic<long long> g_allocations{0};
+}
+
+void* operator new(std::size_t size)
+{
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+namespace {
+
+class AllocationCounter
+{
+public:
+    explicit AllocationCounter(benchmark::State& state) : m_state(state), m_start(g_allocations.load()) {}
+    ~AllocationCounter()
+    {
+        m_state.counters["allocs/iter"] =
+            benchmark::Counter(double(g_allocations.load() - m_start), benchmark::Counter::kAvgIterations);
+    }
+
+private:
+    benchmark::State& m_state;
+    long long m_start;
+};
+
+// One connected device with all 8 axes and 32 buttons, default calibration, and a host-like
+// receiver on the numeric dataChanged.
+struct Rig
+{
+    std::shared_ptr<VirtualJoystickBackend> pads = std::make_shared<VirtualJoystickBackend>();
+    std::unique_ptr<ControlManette> device;
+    qsizetype received = 0;
+
+    Rig()
+    {
+        VirtualJoystickBackend::Pad pad;
+        pad.name = QStringLiteral("Bench Pad");
+        pad.vendorId = 0x045e;
+        pad.productId = 0x028e;
+        pads->plug(pad);
+        device = std::make_unique<ControlManette>(0, pads);
+        device->connectDevice(QString());
+        QObject::connect(
+            device.get(),
+            qOverload<int, int, const QStringList&, const QVariantList&>(&IComInterface::dataChanged),
+            [this](int, int, const QStringList& keys, const QVariantList&) { received += keys.size(); });
+        device->sample();
+    }
+};
+
+void BM_SampleSteady(benchmark::State& state)
+{
+    Rig rig;
+    AllocationCounter counter(state);
+    for (auto _ : state) {
+        rig.pads->advanceClock(10);
+        rig.device->sample();
+    }
+    benchmark::DoNotOptimize(rig.received);
+}
+BENCHMARK(BM_SampleSteady);
+
+void BM_SampleFullChange(benchmark::State& state)
+{
+    Rig rig;
+    bool high = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        high = !high;
+        for (int a = 0; a < JoystickBackend::AxisCount; ++a)
+            rig.pads->setAxis(0, a, high ? 80.f : -80.f);
+        for (int b = 0; b < JoystickBackend::ButtonCount; ++b)
+            rig.pads->setButton(0, b, high);
+        rig.pads->advanceClock(10);
+        state.ResumeTiming();
+        rig.device->sample();
+    }
+    benchmark::DoNotOptimize(rig.received);
+    state.counters["keys/tick"] =
+        benchmark::Counter(double(rig.received), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_SampleFullChange);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStandardPaths::setTestModeEnabled(true); // calibration look-ups stay out of the user's data
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
