@@ -1,22 +1,6 @@
 #include "controlmanette.h"
 
-#ifdef JOY_HAVE_CALIBRATION_FILES
 #include "calibrationfiles.h"
-#else
-// Until the calibration files library lands: defaults only.
-namespace GamepadCalibration {
-enum class CalibrationSource : qint32
-{
-    Defaults = 0,
-    BaseDevice = 1,
-    ProfileOverride = 2
-};
-inline QString calibrationSourceLabel(CalibrationSource)
-{
-    return QStringLiteral("Defaults");
-}
-} // namespace GamepadCalibration
-#endif
 #include "calibrationprocessing.h"
 #include "calibrationsettings.h"
 #include "gamepadmanager.h"
@@ -467,7 +451,6 @@ ProfileSummary ControlManette::activeProfileSummary() const
 
 void ControlManette::reloadCalibration()
 {
-#ifdef JOY_HAVE_CALIBRATION_FILES
     ProfileCalibrationContext context;
     const ProfileSummary profile = activeProfileSummary();
     if (!profile.id.isNull() && !profile.configPath.isEmpty()) {
@@ -494,9 +477,6 @@ void ControlManette::reloadCalibration()
     d->calibration = resolved.calibration;
     d->calibrationSource = resolved.source;
     d->calibrationPath = resolved.sourcePath;
-#else
-    d->calibration = defaultCalibration(AxisCount, ButtonCount);
-#endif
     d->calibrationKey = calibrationKey();
     d->gateStates.clear();
     qCDebug(lcGamepadInput) << "Gamepad calibration reloaded source=" << calibrationSourceLabel()

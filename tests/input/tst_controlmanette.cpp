@@ -7,6 +7,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QMetaMethod>
+#include <QMetaProperty>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -18,6 +20,7 @@ class tst_ControlManette : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
+    void metaObjectDeclaration();
     void newDeviceReadsItsSlot();
     void deviceWithoutJoystick();
     void connectAndDisconnect();
@@ -60,6 +63,47 @@ void tst_ControlManette::init()
 void tst_ControlManette::cleanup()
 {
     m_pads.reset();
+}
+
+void tst_ControlManette::metaObjectDeclaration()
+{
+    const QMetaObject& mo = ControlManette::staticMetaObject;
+    const QList<QByteArray> signatures{"axisChanged(int,double)",   "buttonChanged(int,bool)",
+                                       "gateChanged(QString,bool)", "axesChanged()",
+                                       "rawAxesChanged()",          "buttonsChanged()",
+                                       "deviceIdChanged()",         "nameChanged()",
+                                       "profileNameChanged()",      "activeProfileIdChanged()",
+                                       "vendorIdChanged()",         "productIdChanged()",
+                                       "connectedChanged()",        "resetAllBias()",
+                                       "reloadCalibration()"};
+    QCOMPARE(mo.methodCount() - mo.methodOffset(), signatures.size());
+    for (int i = 0; i < signatures.size(); ++i)
+        QCOMPARE(mo.method(mo.methodOffset() + i).methodSignature(), signatures.at(i));
+    const QList<QByteArray> properties{"deviceId",  "name",      "profileName", "activeProfileId", "vendorId",
+                                       "productId", "connected", "axes",        "rawAxes",         "buttons"};
+    QCOMPARE(mo.propertyCount() - mo.propertyOffset(), properties.size());
+    for (int i = 0; i < properties.size(); ++i) {
+        const QMetaProperty p = mo.property(mo.propertyOffset() + i);
+        QCOMPARE(QByteArray(p.name()), properties.at(i));
+        QCOMPARE(p.isWritable(), i < 7);
+    }
+    QCOMPARE(QByteArray(mo.property(mo.indexOfProperty("vendorId")).typeName()), QByteArray("uint"));
+
+    auto pad = device(2); // the first device registers the input meta-types
+    QVERIFY(QMetaType::fromName("ControlManette*").isValid());
+    m_pads->setAxis(2, 0, 54.f);
+    m_pads->press(2, 1);
+    pad->connectDevice(QString());
+    pad->sample();
+    const QVariantList axes = pad->property("axes").toList();
+    const QVariantList buttons = pad->property("buttons").toList();
+    QCOMPARE(axes.size(), 8);
+    QCOMPARE(pad->property("rawAxes").toList().size(), 8);
+    QCOMPARE(buttons.size(), 32);
+    QCOMPARE(axes.first().metaType(), QMetaType::fromType<double>());
+    QCOMPARE(axes.first().toDouble(), 50.0);
+    QCOMPARE(buttons.at(1).metaType(), QMetaType::fromType<bool>());
+    QVERIFY(buttons.at(1).toBool());
 }
 
 void tst_ControlManette::newDeviceReadsItsSlot()
