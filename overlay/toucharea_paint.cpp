@@ -150,16 +150,26 @@ void TouchArea::paintEvent(QPaintEvent*)
         break;
     }
 
+    // Small pastilles first try a slightly smaller font (down to 7 points) before eliding.
     QFont titleFont = font();
     titleFont.setBold(true);
-    p.setFont(titleFont);
-    p.setPen(QColor(240, 248, 255));
-    QString title = m_title;
+    const int available = width() - 16;
+    for (int step = 0; step < 2 && titleFont.pointSizeF() > 7.5; ++step) {
+        if (QFontMetrics(titleFont).horizontalAdvance(m_title) <= available)
+            break;
+        titleFont.setPointSizeF(std::max(7.0, titleFont.pointSizeF() - 1.0));
+    }
     const QFontMetrics metrics(titleFont);
+    QString title = m_title;
     if (m_kind == DualJoyCross && title.size() > 14)
         title = metrics.elidedText(title, Qt::ElideRight, int(width() * 0.56));
-    title = metrics.elidedText(title, Qt::ElideRight, width() - 16);
-    p.drawText(QRectF(rect()).adjusted(10, 10, -10, -10), Qt::AlignCenter, title);
+    title = metrics.elidedText(title, Qt::ElideRight, available);
+    const QRectF titleRect = QRectF(rect()).adjusted(10, 10, -10, -10);
+    p.setFont(titleFont);
+    p.setPen(QColor(0, 0, 0, 110)); // soft shadow keeps the title readable on light bodies
+    p.drawText(titleRect.translated(0, 1), Qt::AlignCenter, title);
+    p.setPen(QColor(240, 248, 255));
+    p.drawText(titleRect, Qt::AlignCenter, title);
 
     if (m_kind == DualJoyCross && !m_subLabels.isEmpty()) {
         QFont labelFont = font();

@@ -44,7 +44,8 @@ int main(int argc, char** argv)
             overlay->setSource(b, QStringLiteral("main"), false, QStringLiteral("but_%1").arg(i));
     }
     const int dual2 = overlay->addNode(at(400, 400), InteractiveOverlay::DualJoyCross);
-    overlay->setMode(InteractiveOverlay::Edit);
+    const bool mapping = argc > 2 && QByteArray(argv[2]) == "mapping";
+    overlay->setMode(mapping ? InteractiveOverlay::Mapping : InteractiveOverlay::Edit);
     overlay->selectNode(left);
     overlay->startListening(dual2, QStringLiteral("x"));
     overlay->selectNode(dual);

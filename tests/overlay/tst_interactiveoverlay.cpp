@@ -3,6 +3,7 @@
 #include "overlaymapping.h"
 
 #include <QAction>
+#include <QJsonDocument>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -29,6 +30,7 @@ private slots:
     void documentRoundTrip();
     void legacyDocumentPlacedOnPicture();
     void rejectedDocumentChangesNothing();
+    void hostileDocumentStillPaints();
     void loadingKeepsScaleModeAndClearsState();
     void selectionAfterRemoval_data();
     void selectionAfterRemoval();
@@ -210,6 +212,25 @@ void tst_InteractiveOverlay::rejectedDocumentChangesNothing()
     QCOMPARE(m_overlay->nodeCount(), 1);
     QCOMPARE(m_overlay->selectedIndex(), 0);
     QCOMPARE(selected.size(), 0);
+}
+
+void tst_InteractiveOverlay::hostileDocumentStillPaints()
+{
+    const QJsonObject document = QJsonDocument::fromJson(R"({"type": "InteractiveOverlay", "version": 4,
+        "overlaySize": {"w": -1, "h": 1e300},
+        "nodes": [{"kind": "dualJoyCross", "geometry": {"x": -1e300, "y": 1e300, "w": 1e300, "h": -2}},
+                  {"kind": "button", "geometry": {"x": 0.5, "y": 0.5, "w": 0, "h": 0}, "freeAspect": "no"},
+                  {"kind": "singleJoy", "title": "   ", "sources": {"main": {"stringKey": 42}}}, 7]})")
+                                     .object();
+    QVERIFY(m_overlay->loadFromJson(document));
+    QCOMPARE(m_overlay->nodeCount(), 3);
+    QCOMPARE(m_overlay->nodeTitle(2), QString("Joy 3"));
+    QVERIFY(!m_overlay->grab().isNull());
+    // Writing it back gives a document that reads again.
+    InteractiveOverlay copy;
+    copy.resize(800, 400);
+    QVERIFY(copy.loadFromJson(m_overlay->toJson()));
+    QCOMPARE(copy.nodeCount(), 3);
 }
 
 void tst_InteractiveOverlay::loadingKeepsScaleModeAndClearsState()
