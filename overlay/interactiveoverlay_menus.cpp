@@ -18,7 +18,7 @@ QMenu* InteractiveOverlay::createContextMenu(const QPoint& pos)
     int hit = -1;
     for (int i = m_widgets.size() - 1; i >= 0 && hit < 0; --i) {
         const TouchArea* area = m_widgets.at(i);
-        if (area && area->isVisible() && area->geometry().contains(pos))
+        if (area && !area->isHidden() && area->geometry().contains(pos))
             hit = i;
     }
     selectNode(hit);

@@ -2,6 +2,7 @@
 #include "interactiveoverlay.h"
 #include "overlaymapping.h"
 
+#include <memory>
 #include <QAction>
 #include <QJsonDocument>
 #include <QMenu>

@@ -1,5 +1,6 @@
 #include "toucharea.h"
 
+#include <memory>
 #include <QAction>
 #include <QMenu>
 #include <QSignalSpy>
