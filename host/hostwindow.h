@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+
+class HostSession;
+class QLabel;
+class QListView;
+class QListWidget;
+class QTableWidget;
+class QTreeWidget;
+
+// The stand-in host's window: the plugin's device cards, its events, the selected interfaces with
+// their mapping files, a live view of their inputs and the actions the mapping fired.
+class HostWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit HostWindow(HostSession* session, QWidget* parent = nullptr);
+
+    void openConfiguration();
+
+private:
+    QWidget* buildDevicePane();
+    QWidget* buildSidePane();
+    void refreshSelection();
+    void showInputs(const QString& device, const QStringList& keys, const QVariantList& values);
+    void showAction(const QString& device, const QString& action, const QJsonObject& args, const QString& key,
+                    const QVariant& value, const QString& mode, bool repeat);
+
+    HostSession* m_session;
+    QListView* m_devices = nullptr;
+    QListWidget* m_events = nullptr;
+    QTreeWidget* m_selected = nullptr;
+    QTableWidget* m_inputs = nullptr;
+    QListWidget* m_actions = nullptr;
+    QLabel* m_summary = nullptr;
+    QHash<QString, int> m_inputRows; // "device|key" -> table row
+    QPointer<QMainWindow> m_configWindow;
+};

@@ -1,0 +1,163 @@
+// The stand-in host: loads the Joyrelay plugin file like the real host does and shows, or prints,
+// everything the plugin hands over. See README "Running the stand-in host".
+#include "hostsession.h"
+#include "hostwindow.h"
+#include "icominterfacemodelprovider.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+bool displayAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+bool wantsHeadless(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--headless") == 0)
+            return true;
+    }
+    return !displayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// Copies the shipped demo definitions into the shared profiles area when they are not there yet.
+void seedDefinitions(const QString& from, QTextStream& out)
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QDir target(QDir(data).filePath(QStringLiteral("GamepadProfiles")));
+    const QDir source(from);
+    for (const QString& name : source.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (target.exists(name))
+            continue;
+        target.mkpath(name);
+        const QDir folder(source.filePath(name));
+        for (const QString& file : folder.entryList(QDir::Files))
+            QFile::copy(folder.filePath(file), QDir(target.filePath(name)).filePath(file));
+        out << "demo definition installed: " << target.filePath(name) << Qt::endl;
+    }
+}
+
+QString defaultPlugin()
+{
+    const QString beside =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../plugins/libjoyrelay.so"));
+    if (QFileInfo::exists(beside))
+        return QFileInfo(beside).canonicalFilePath();
+    return QStringLiteral(JOYRELAY_DEFAULT_PLUGIN);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool headless = wantsHeadless(argc, argv);
+    if (headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Joyrelay"));
+    QApplication::setApplicationName(QStringLiteral("joyrelay-host"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Stand-in host for the Joyrelay device plugin."));
+    parser.addHelpOption();
+    const QCommandLineOption pluginOpt(QStringLiteral("plugin"), QStringLiteral("Plugin file to load."),
+                                       QStringLiteral("file"), defaultPlugin());
+    const QCommandLineOption loginOpt(QStringLiteral("login"), QStringLiteral("Value of hx.currentLogin."),
+                                      QStringLiteral("name"), QStringLiteral("demo"));
+    const QCommandLineOption sharedOpt(QStringLiteral("can-edit-shared"),
+                                       QStringLiteral("Set hx.canEditSharedGamepads to true."));
+    const QCommandLineOption catalogOpt(
+        QStringLiteral("catalog"), QStringLiteral("Services JSON with the action catalog."),
+        QStringLiteral("file"), QStringLiteral(JOYRELAY_HOST_DIR "/actioncatalog.json"));
+    const QCommandLineOption contextOpt(QStringLiteral("context"),
+                                        QStringLiteral("Context name for the device list."),
+                                        QStringLiteral("name"), QStringLiteral("default"));
+    const QCommandLineOption scenarioOpt(QStringLiteral("scenario"),
+                                         QStringLiteral("Play virtual controllers from a scenario file."),
+                                         QStringLiteral("file"));
+    const QCommandLineOption seedOpt(QStringLiteral("seed-definitions"),
+                                     QStringLiteral("Install the definitions of this folder when missing."),
+                                     QStringLiteral("folder"));
+    const QCommandLineOption selectOpt(QStringLiteral("auto-select"),
+                                       QStringLiteral("Select the first controller when none is selected."));
+    const QCommandLineOption headlessOpt(QStringLiteral("headless"),
+                                         QStringLiteral("No window; print a transcript."));
+    const QCommandLineOption durationOpt(
+        QStringLiteral("duration"),
+        QStringLiteral("Quit after this many milliseconds (0: run until closed)."), QStringLiteral("ms"),
+        QStringLiteral("0"));
+    const QCommandLineOption configOpt(QStringLiteral("open-configuration"),
+                                       QStringLiteral("Open the plugin's configuration window at start."));
+    const QCommandLineOption shotOpt(QStringLiteral("screenshot"),
+                                     QStringLiteral("Save a picture of the window before quitting."),
+                                     QStringLiteral("png"));
+    parser.addOptions({pluginOpt, loginOpt, sharedOpt, catalogOpt, contextOpt, scenarioOpt, seedOpt,
+                       selectOpt, headlessOpt, durationOpt, configOpt, shotOpt});
+    parser.process(app);
+
+    QTextStream out(stdout);
+    // The plugin reads the host's application properties and picks its joystick backend on first use.
+    app.setProperty("hx.currentLogin", parser.value(loginOpt));
+    app.setProperty("hx.canEditSharedGamepads", parser.isSet(sharedOpt));
+    if (parser.isSet(scenarioOpt))
+        qputenv("JOYRELAY_VIRTUAL_PADS",
+                QFileInfo(parser.value(scenarioOpt)).absoluteFilePath().toLocal8Bit());
+    if (parser.isSet(seedOpt))
+        seedDefinitions(parser.value(seedOpt), out);
+
+    HostSession session;
+    QObject::connect(&session, &HostSession::transcriptLine, &app,
+                     [&out](const QString& line) { out << line << Qt::endl; });
+    QString error;
+    if (!session.loadPlugin(parser.value(pluginOpt), &error)) {
+        out << "cannot load the plugin: " << error << Qt::endl;
+        return 1;
+    }
+    if (!session.loadServices(parser.value(catalogOpt), &error))
+        out << "no services: " << error << Qt::endl;
+    const bool autoSelect = parser.isSet(selectOpt) || (headless && parser.isSet(scenarioOpt));
+    session.start(parser.value(contextOpt), autoSelect);
+
+    std::unique_ptr<HostWindow> window;
+    if (!headless) {
+        window = std::make_unique<HostWindow>(&session);
+        window->show();
+    }
+    if (parser.isSet(configOpt)) {
+        if (window) {
+            window->openConfiguration();
+        } else if (QMainWindow* config = session.provider()->configurationWindow(nullptr)) {
+            out << "configuration window: \"" << config->windowTitle() << "\"" << Qt::endl;
+        }
+    }
+
+    const int duration = parser.value(durationOpt).toInt();
+    const QString shot = parser.value(shotOpt);
+    if (duration > 0 || headless) {
+        QTimer::singleShot(duration > 0 ? duration : 5000, &app, [&]() {
+            if (window && !shot.isEmpty())
+                window->grab().save(shot);
+            out << QStringLiteral(
+                       "[summary] %1 provider event(s), %2 action(s) fired, %3 interface(s) selected")
+                       .arg(session.eventCount())
+                       .arg(session.actionCount())
+                       .arg(session.routers().size())
+                << Qt::endl;
+            app.quit();
+        });
+    }
+    const int rc = app.exec();
+    window.reset();
+    return rc;
+}
