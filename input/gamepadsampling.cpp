@@ -1,0 +1,140 @@
+// The sampling step of a gamepad device: one reading of connection, identity, 8 axes and 32
+// buttons, through the calibration, reported as per-input signals, one dataChanged pair for the
+// host and property notifications.
+#include "controlmanette_p.h"
+#include "hostlogging.h"
+
+#include <cmath>
+
+using namespace GamepadCalibration;
+
+namespace {
+
+constexpr double AxisReportThreshold = 0.5; // calibrated units a value must move to be reported
+constexpr double RawMoveThreshold = 0.1;    // raw units a reading must move to notify rawAxes
+
+// Change keys, formatted once: the sampler runs 100 times a second.
+const QString& axisKey(int axis)
+{
+    static const std::array<QString, ControlManette::AxisCount> keys = [] {
+        std::array<QString, ControlManette::AxisCount> k;
+        for (int i = 0; i < ControlManette::AxisCount; ++i)
+            k[i] = QStringLiteral("joy_%1").arg(i);
+        return k;
+    }();
+    return keys[axis];
+}
+
+const QString& buttonKey(int button)
+{
+    static const std::array<QString, ControlManette::ButtonCount> keys = [] {
+        std::array<QString, ControlManette::ButtonCount> k;
+        for (int i = 0; i < ControlManette::ButtonCount; ++i)
+            k[i] = QStringLiteral("but_%1").arg(i);
+        return k;
+    }();
+    return keys[button];
+}
+
+} // namespace
+
+void ControlManette::sample()
+{
+    // 1. Connection: a lost controller reports nothing and keeps its last state.
+    m_backend->update();
+    setConnected(m_backend->isConnected(m_deviceId));
+    if (!m_connected)
+        return;
+
+    // 2-3. Identity; a new name, id or profile reloads the calibration before reading.
+    readIdentification();
+    if (calibrationKey() != d->calibrationKey)
+        reloadCalibration();
+
+    QStringList keys;
+    QVariantList values;
+    bool axisReported = false;
+    bool rawMoved = false;
+    bool buttonEdge = false;
+    bool buttonReported = false;
+    const AxisSettings defaultAxis;
+    const ButtonSettings defaultButton;
+
+    // 4. Axes.
+    for (int a = 0; a < AxisCount; ++a) {
+        d->axisPresent[a] = m_backend->hasAxis(m_deviceId, a);
+        if (!d->axisPresent[a])
+            continue;
+        const double raw = m_backend->axisPosition(m_deviceId, a);
+        if (std::abs(raw - d->rawAxes[a]) > RawMoveThreshold)
+            rawMoved = true;
+        d->rawAxes[a] = raw;
+        const AxisSettings& settings =
+            a < d->calibration.axes.size() ? d->calibration.axes.at(a) : defaultAxis;
+        const AxisProcessResult r = processAxis(settings, raw);
+        const AxisChange c = axisOutputChanged(r, d->axes[a], d->axisAtRest[a], AxisReportThreshold);
+        d->axes[a] = c.value;
+        d->axisAtRest[a] = c.atRest;
+        if (c.changed) {
+            keys.append(axisKey(a));
+            values.append(c.value);
+            emit axisChanged(a, c.value);
+            axisReported = true;
+            qCDebug(lcGamepadAxis) << "Gamepad axis updated key=" << axisKey(a) << "raw=" << raw
+                                   << "value=" << c.value << "rest=" << r.atRest;
+        }
+    }
+
+    // 5. Gates, over the axes as just updated; only those whose two axes exist on this pad.
+    for (const GateSettings& gate : std::as_const(d->calibration.gates)) {
+        if (gate.xAxis < 0 || gate.xAxis >= AxisCount || gate.yAxis < 0 || gate.yAxis >= AxisCount ||
+            !d->axisPresent[gate.xAxis] || !d->axisPresent[gate.yAxis])
+            continue;
+        const bool wasInside = d->gateStates.value(gate.key.trimmed(), false);
+        const GateEvaluation e = evaluateGate(gate, d->axes.data(), AxisCount, wasInside);
+        if (!e.valid)
+            continue;
+        if (e.changed)
+            d->gateStates.insert(e.key, e.inside);
+        if (e.shouldEmit) {
+            keys.append(e.key);
+            values.append(e.output);
+            emit gateChanged(e.key, e.output);
+            qCDebug(lcGamepadAxis) << "Gamepad gate updated key=" << e.key << "inside=" << e.inside
+                                   << "value=" << e.output << "distance=" << e.distance;
+        }
+    }
+
+    // 6. Buttons, all timed against one reading of the clock.
+    if (d->clockStartMs < 0)
+        restartClock();
+    const qint64 now = m_backend->nowMs() - d->clockStartMs;
+    for (int b = 0; b < ButtonCount; ++b) {
+        const ButtonSettings& settings =
+            b < d->calibration.buttons.size() ? d->calibration.buttons.at(b) : defaultButton;
+        const bool pressed = m_backend->isButtonPressed(m_deviceId, b);
+        const ButtonStepResult step = stepButton(settings, d->buttons[b], pressed, now);
+        if (step.edge)
+            buttonEdge = true;
+        if (step.report) {
+            keys.append(buttonKey(b));
+            values.append(pressed);
+            emit buttonChanged(b, pressed);
+            buttonReported = true;
+            qCDebug(lcGamepadAxis) << "Gamepad button updated key=" << buttonKey(b) << "pressed=" << pressed
+                                   << "repeat=" << step.repeat;
+        }
+    }
+
+    // 7-8. One change set for the host, then the property notifications.
+    if (!keys.isEmpty()) {
+        emit dataChanged(0, 1, keys, values);
+        emit dataChanged(QStringLiteral("gamepad"), QStringLiteral("gamepad"), keys, values);
+    }
+    if (axisReported)
+        emit axesChanged();
+    if (rawMoved)
+        emit rawAxesChanged();
+    if (buttonEdge || buttonReported)
+        emit buttonsChanged();
+}
