@@ -266,7 +266,11 @@ void tst_GamepadSampling::oneChangeSetPerStep()
     m_events.clear();
     m_pads->setAxis(1, 0, 54.f);
     m_pads->press(1, 3);
+    QLoggingCategory::setFilterRules(QStringLiteral("hx.plugin.gamepad.input.axis.debug=true"));
+    LogRecorder log;
     m_device->sample();
+    QVERIFY(log.lines().contains(
+        QStringLiteral("Gamepad gate updated key= \"right\" inside= true value= true distance= 0")));
     QCOMPARE(m_events,
              (QStringList{"axis 0 50", "gate right true", "button 3 true",
                           "data 0 1 joy_0=50,right=true,but_3=true",
