@@ -369,11 +369,23 @@ std::shared_ptr<VirtualJoystickBackend> VirtualJoystickBackend::fromScenarioFile
 
 void VirtualJoystickBackend::restartScenario()
 {
+    // One connection event, and only when the set of plugged pads really differs afterwards.
+    const std::array<SlotState, SlotCount> before = m_live;
+    const bool pending = m_connectionEvent;
     for (int slot = 0; slot < SlotCount; ++slot)
         unplug(slot);
     for (const Pad& pad : std::as_const(m_initialPads))
         plug(pad);
     m_nextEvent = 0;
+    bool changed = false;
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        const SlotState& a = before[slot];
+        const SlotState& b = m_live[slot];
+        changed = changed || a.connected != b.connected || a.id.name != b.id.name ||
+                  a.id.vendorId != b.id.vendorId || a.id.productId != b.id.productId ||
+                  a.axisMask != b.axisMask || a.buttonCount != b.buttonCount;
+    }
+    m_connectionEvent = pending || (changed && m_pumpOpen);
 }
 
 void VirtualJoystickBackend::apply(const Event& e)

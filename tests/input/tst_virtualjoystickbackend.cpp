@@ -160,14 +160,17 @@ void tst_VirtualJoystickBackend::loopingScenarioStartsOver()
     QVERIFY(pads.loadScenario(json(R"({ "pads": [ { "slot": 0 } ],
         "events": [ { "at": 100, "slot": 0, "axis": 1, "value": -20 }, { "at": 200, "unplug": 0 } ],
         "loop": true, "period": 300 })")));
+    pads.openEventPump();
     pads.update();
     QVERIFY(pads.isConnected(0));
     pads.advanceClock(250);
     pads.update();
     QVERIFY(!pads.isConnected(0));
+    QVERIFY(pads.takeConnectionEvents());
     pads.advanceClock(50); // 300: the pads are back as at the start
     pads.update();
     QVERIFY(pads.isConnected(0));
+    QVERIFY(pads.takeConnectionEvents());
     QCOMPARE(pads.axisPosition(0, 1), 0.f);
     pads.advanceClock(100); // 400 = 300 + 100
     pads.update();
@@ -175,6 +178,16 @@ void tst_VirtualJoystickBackend::loopingScenarioStartsOver()
     pads.advanceClock(3000 * 100); // a long pause replays only the running cycle
     pads.update();
     QVERIFY(pads.isConnected(0));
+    QVERIFY(pads.takeConnectionEvents());
+
+    // A loop that plugs nothing in or out restarts without a connection event.
+    QVERIFY(pads.loadScenario(json(R"({ "pads": [ { "slot": 2 } ],
+        "events": [ { "at": 100, "slot": 2, "button": 0, "pressed": true } ], "loop": true })")));
+    pads.takeConnectionEvents();
+    pads.advanceClock(1100); // one second after the last event
+    pads.update();
+    QVERIFY(!pads.isButtonPressed(2, 0));
+    QVERIFY(!pads.takeConnectionEvents());
 }
 
 void tst_VirtualJoystickBackend::badScenario_data()
