@@ -12,7 +12,6 @@
 #include <QJsonObject>
 #include <QUuid>
 
-
 using namespace GamepadCalibration;
 
 ControlManette::ControlManette(int slot, QObject* parent)
