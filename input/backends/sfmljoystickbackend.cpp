@@ -75,7 +75,13 @@ struct SfmlJoystickBackend::PumpWindow
     }
 };
 
-SfmlJoystickBackend::SfmlJoystickBackend()
+struct SfmlJoystickBackend::NameCache
+{
+    std::array<sf::String, JoystickBackend::SlotCount> raw;
+    std::array<QString, JoystickBackend::SlotCount> text;
+};
+
+SfmlJoystickBackend::SfmlJoystickBackend() : m_names(std::make_unique<NameCache>())
 {
     m_clock.start();
 }
@@ -110,7 +116,11 @@ JoystickBackend::Identification SfmlJoystickBackend::identification(int slot) co
     if (!validSlot(slot))
         return {};
     const sf::Joystick::Identification id = sf::Joystick::getIdentification(unsigned(slot));
-    return {fromSfString(id.name), quint32(id.vendorId), quint32(id.productId)};
+    if (id.name != m_names->raw[slot]) {
+        m_names->raw[slot] = id.name;
+        m_names->text[slot] = fromSfString(id.name);
+    }
+    return {m_names->text[slot], quint32(id.vendorId), quint32(id.productId)};
 }
 
 int SfmlJoystickBackend::buttonCount(int slot) const

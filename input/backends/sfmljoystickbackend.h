@@ -40,7 +40,9 @@ public:
 
 private:
     struct PumpWindow;
+    struct NameCache;
     std::unique_ptr<PumpWindow> m_window;
+    std::unique_ptr<NameCache> m_names; // converted names, so a steady poll converts nothing
     bool m_pumpOpen = false;
     // Window-less detection: the slots' connected states at the previous update.
     std::array<bool, SlotCount> m_lastConnected{};
