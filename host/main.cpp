@@ -95,7 +95,7 @@ int main(int argc, char** argv)
                                          QStringLiteral("No window; print a transcript."));
     const QCommandLineOption durationOpt(
         QStringLiteral("duration"),
-        QStringLiteral("Quit after this many milliseconds (0: run until closed)."), QStringLiteral("ms"),
+        QStringLiteral("Quit after this many milliseconds (without a window: 8000 by default)."), QStringLiteral("ms"),
         QStringLiteral("0"));
     const QCommandLineOption configOpt(QStringLiteral("open-configuration"),
                                        QStringLiteral("Open the plugin's configuration window at start."));
@@ -145,7 +145,7 @@ int main(int argc, char** argv)
     const int duration = parser.value(durationOpt).toInt();
     const QString shot = parser.value(shotOpt);
     if (duration > 0 || headless) {
-        QTimer::singleShot(duration > 0 ? duration : 5000, &app, [&]() {
+        QTimer::singleShot(duration > 0 ? duration : 8000, &app, [&]() {
             if (window && !shot.isEmpty())
                 window->grab().save(shot);
             out << QStringLiteral(
