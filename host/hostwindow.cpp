@@ -136,6 +136,7 @@ QWidget* HostWindow::buildDevicePane()
     m_devices->setGridSize(QSize(300, 240));
     m_devices->setUniformItemSizes(true);
     m_devices->setSelectionMode(QAbstractItemView::NoSelection);
+    m_devices->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_devices->setMouseTracking(true);
     m_devices->setSpacing(0);
     m_devices->setModel(m_session->viewModel());

@@ -687,6 +687,8 @@ void LinkerDeviceModel::ensureInterface(DeviceEntry& e, const QString& usn)
     e.iface = pad;
     e.ifaceOwned = false;
     pushActiveProfile(e);
+    // A pad handed out again after a deselection must not get a second set of handlers.
+    disconnect(pad, nullptr, this, nullptr);
     connect(pad, &ControlManette::profileNameChanged, this,
             [this, usn]() { emitRowChanged(usn, {NameRole}); });
     connect(pad, &ControlManette::connectedChanged, this, [this, usn]() { onLinkStateChanged(usn); });

@@ -457,6 +457,11 @@ QSize DeviceItemDelegate::sizeHint(const QStyleOptionViewItem&, const QModelInde
     return QSize(300, 240);
 }
 
+QWidget* DeviceItemDelegate::createEditor(QWidget*, const QStyleOptionViewItem&, const QModelIndex&) const
+{
+    return nullptr;
+}
+
 bool DeviceItemDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
                                      const QStyleOptionViewItem& option, const QModelIndex& index)
 {

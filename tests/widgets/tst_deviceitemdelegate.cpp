@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -107,6 +108,7 @@ private Q_SLOTS:
     void refusedSelectionIsRequested();
     void replacedPictureGetsNewCacheKey();
     void paintsStatusAndBadge();
+    void clicksInAListViewReachTheModel();
 };
 
 void tst_DeviceItemDelegate::geometryOfATile()
@@ -382,6 +384,34 @@ void tst_DeviceItemDelegate::paintsStatusAndBadge()
     shot = render();
     QCOMPARE(shot.pixelColor(g.statusDot.center()), QColor(200, 70, 70));
     QCOMPARE(shot.pixelColor(g.selectionBadge.center() + QPoint(0, -9)), QColor(110, 200, 215));
+}
+
+void tst_DeviceItemDelegate::clicksInAListViewReachTheModel()
+{
+    QStandardItemModel model;
+    model.setItemRoleNames(allRoles());
+    fillPad(&model);
+    DeviceItemDelegate delegate;
+    QListView view;
+    view.setViewMode(QListView::IconMode);
+    view.setGridSize(QSize(300, 240));
+    view.setSelectionMode(QAbstractItemView::NoSelection);
+    view.setModel(&model);
+    view.setItemDelegate(&delegate);
+    view.resize(640, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QRect rect = view.visualRect(model.index(0, 0));
+    QVERIFY(rect.isValid());
+    QSignalSpy deletes(&delegate, &DeviceItemDelegate::requestDelete);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rect.topLeft() + QPoint(150, 150));
+    QCOMPARE(model.index(0, 0).data(Selected).toBool(), true);
+    QVERIFY(!view.indexWidget(model.index(0, 0)));
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, rect.topLeft() + QPoint(150, 150));
+    QVERIFY(!view.findChild<QLineEdit*>()); // no text editor over the card
+    const auto g = DeviceItemDelegate::geometryFor(rect);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, g.deleteButton.center());
+    QCOMPARE(deletes.count(), 1);
 }
 
 QTEST_MAIN(tst_DeviceItemDelegate)
