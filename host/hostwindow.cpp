@@ -173,6 +173,7 @@ QWidget* HostWindow::buildSidePane()
     m_inputs->setHorizontalHeaderLabels(
         {QStringLiteral("Device"), QStringLiteral("Key"), QStringLiteral("Value")});
     m_inputs->verticalHeader()->hide();
+    m_inputs->verticalHeader()->setDefaultSectionSize(22);
     m_inputs->horizontalHeader()->setStretchLastSection(true);
     m_inputs->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_inputs->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -95,8 +95,8 @@ int main(int argc, char** argv)
                                          QStringLiteral("No window; print a transcript."));
     const QCommandLineOption durationOpt(
         QStringLiteral("duration"),
-        QStringLiteral("Quit after this many milliseconds (without a window: 8000 by default)."), QStringLiteral("ms"),
-        QStringLiteral("0"));
+        QStringLiteral("Quit after this many milliseconds (without a window: 8000 by default)."),
+        QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption configOpt(QStringLiteral("open-configuration"),
                                        QStringLiteral("Open the plugin's configuration window at start."));
     const QCommandLineOption shotOpt(QStringLiteral("screenshot"),
