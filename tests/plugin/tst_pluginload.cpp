@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPluginLoader>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -97,6 +98,15 @@ void tst_PluginLoad::oneProviderPerProcess()
     QCOMPARE(provider->vendorName(), QStringLiteral("tavon"));
     QVERIFY(!provider->icon().isNull()); // compiled into the plugin file
     QVERIFY(!provider->icon().pixmap(32, 32).isNull());
+
+    // A destroyed provider is replaced by a new one at the next request.
+    QPointer<QObject> old = root;
+    delete root;
+    QVERIFY(old.isNull());
+    QObject* again = first.instance();
+    QVERIFY(again);
+    QCOMPARE(again->metaObject()->className(), "JoyrelayProvider");
+    QCOMPARE(second.instance(), again);
 }
 
 void tst_PluginLoad::buttonPressReachesAnAction()

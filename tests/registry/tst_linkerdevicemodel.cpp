@@ -8,7 +8,9 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QJsonDocument>
+#include <QPixmap>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -103,6 +105,9 @@ private Q_SLOTS:
     void registryHoldsLiveIdentity();
     void linkStateEventsPostedOnce();
     void contextSwitchLoadsAnotherRegistry();
+    void writableRoles();
+    void catalogRefreshFindsNewProfiles();
+    void autoDetectStartsAndStopsPolling();
 
 private:
     void makeModel();
@@ -512,6 +517,81 @@ void tst_LinkerDeviceModel::contextSwitchLoadsAnotherRegistry()
     m_model->setContext(kContext);
     QCOMPARE(m_model->count(), 1);
     QCOMPARE(m_model->previousCount(), 1); // rewritten by the first reconciliation
+}
+
+void tst_LinkerDeviceModel::writableRoles()
+{
+    m_pads->plug(pad(0));
+    makeModel();
+    discover();
+    const QModelIndex row = m_model->index(0, 0);
+    QCOMPARE(m_model->flags(row), Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled);
+    QCOMPARE(m_model->flags(QModelIndex()), Qt::NoItemFlags);
+    QCOMPARE(row.data(Qt::SizeHintRole).toSize(), QSize(300, 240));
+
+    QVERIFY(m_model->setData(row, QStringLiteral("Left hand"), LinkerDeviceModel::NameRole));
+    QCOMPARE(row.data(Qt::DisplayRole).toString(), QStringLiteral("Left hand"));
+    QVERIFY(m_model->setData(row, QString(), LinkerDeviceModel::NameRole));
+    QCOMPARE(row.data(LinkerDeviceModel::NameRole).toString(), QStringLiteral("Pad A"));
+
+    // A picture path goes to the stored values only; the shown picture stays the pad's.
+    QVERIFY(m_model->setData(row, QStringLiteral("/tmp/pad.png"), LinkerDeviceModel::ImageRole));
+    QCOMPARE(row.data(LinkerDeviceModel::ImageRole).toString(),
+             QStringLiteral(":/new/prefix1/ressources/menette_id_%1.png").arg(0x2fd));
+    QVERIFY(row.data(LinkerDeviceModel::JsonRole).toByteArray().contains("\"imagePath\":\"/tmp/pad.png\""));
+    QPixmap red(4, 4);
+    red.fill(Qt::red);
+    QVERIFY(m_model->setData(row, QIcon(red), LinkerDeviceModel::ImageRole));
+    QCOMPARE(row.data(LinkerDeviceModel::ImageRole).userType(), int(QMetaType::QIcon));
+    QVERIFY(!row.data(LinkerDeviceModel::JsonRole).toByteArray().contains("/tmp/pad.png"));
+    QVERIFY(!m_model->setData(row, 42, LinkerDeviceModel::ImageRole));
+    QVERIFY(!m_model->setData(row, true, LinkerDeviceModel::ConnectedRole));
+    QVERIFY(!m_model->setData(QModelIndex(), true, LinkerDeviceModel::SelectedRole));
+    QVERIFY(!m_model->data(m_model->index(0, 0), Qt::UserRole + 100).isValid());
+    QCOMPARE(m_model->usnForRow(7), QString());
+    QCOMPARE(m_model->interfaceForRow(-1), nullptr);
+}
+
+void tst_LinkerDeviceModel::catalogRefreshFindsNewProfiles()
+{
+    m_pads->plug(pad(0));
+    makeModel();
+    discover();
+    m_model->setSelected(QStringLiteral("gp:0"), true);
+    QCOMPARE(m_model->index(0, 0).data(LinkerDeviceModel::ProfileCountRole).toInt(), 0);
+    const QString id = writeProfile(QStringLiteral("Fresh"), QStringLiteral("Pad A"));
+    auto* live = GamepadManager::instance()->gamepadForSlot(0);
+    QSignalSpy mapping(live, &IComInterface::noCodeAppChanged);
+    m_model->refreshProfilesCatalog();
+    QCOMPARE(m_model->index(0, 0).data(LinkerDeviceModel::ProfileCountRole).toInt(), 1);
+    QCOMPARE(m_model->index(0, 0).data(LinkerDeviceModel::NameRole).toString(), QStringLiteral("Fresh"));
+    QCOMPARE(live->activeProfileId(), id);
+    QCOMPARE(mapping.count(), 1); // the selected pad re-announced its mapping file
+    const QJsonObject kv = readRegistry()
+                               .value(QStringLiteral("devices"))
+                               .toObject()
+                               .value(QStringLiteral("gp:0"))
+                               .toObject()
+                               .value(QStringLiteral("kv"))
+                               .toObject();
+    QCOMPARE(kv.value(QStringLiteral("activeProfileId")).toString(), id);
+}
+
+void tst_LinkerDeviceModel::autoDetectStartsAndStopsPolling()
+{
+    makeModel();
+    QSignalSpy changed(m_model, &LinkerDeviceModel::autoDetectChanged);
+    m_model->setAutoDetect(true);
+    QCOMPARE(changed.count(), 0);
+    m_model->setAutoDetect(false);
+    QVERIFY(!GamepadManager::instance()->isPolling());
+    m_pads->plug(pad(6));
+    m_model->setAutoDetect(true);
+    QVERIFY(GamepadManager::instance()->isPolling());
+    QCOMPARE(GamepadManager::instance()->pollIntervalMs(), 100);
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(m_model->indexOfUsn(QStringLiteral("gp:6")), 0); // discovered on restart
+    GamepadManager::instance()->stopPolling();
 }
 
 QTEST_MAIN(tst_LinkerDeviceModel)
