@@ -855,6 +855,13 @@ void LinkerDeviceModel::loadRegistry()
         live.insert(padKey(pad->deviceId()), pad);
 
     beginResetModel();
+    // Entries of the previous registry let go of their interfaces and device handlers.
+    for (DeviceEntry& e : m_entries) {
+        if (e.ifaceOwned && e.iface)
+            e.iface->deleteLater();
+        if (e.manette)
+            disconnect(e.manette, nullptr, this, nullptr);
+    }
     m_rows.clear();
     m_entries.clear();
     if (doc.isObject()) {

@@ -9,9 +9,11 @@ namespace RegistryFile {
 
 QString path(const QString& context)
 {
-    const QString appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir(appData).mkpath(context);
-    const QString folder = QDir(appData).filePath(context + QStringLiteral("/TavonCom"));
+    // Plain concatenation: an empty context must not turn "/TavonCom" into an absolute path.
+    const QString contextFolder =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/') + context;
+    QDir().mkpath(contextFolder);
+    const QString folder = contextFolder + QStringLiteral("/TavonCom");
     // The host normally provides TavonCom; create it so the registry is saved without it too.
     QDir().mkpath(folder);
     return folder + QStringLiteral("/gamepads.json");

@@ -33,6 +33,9 @@ void tst_RegistryFile::pathCreatesTheContextAndTavonComFolders()
     const QString path = RegistryFile::path(QStringLiteral("ctxA"));
     QCOMPARE(path, root + QStringLiteral("/ctxA/TavonCom/gamepads.json"));
     QVERIFY(QFileInfo(root + QStringLiteral("/ctxA/TavonCom")).isDir());
+    // An empty context stays below the application data folder.
+    QCOMPARE(RegistryFile::path(QString()), root + QStringLiteral("//TavonCom/gamepads.json"));
+    QVERIFY(QFileInfo(root + QStringLiteral("/TavonCom")).isDir());
 }
 
 void tst_RegistryFile::writeIsCompactAndReplacesTheFile()
