@@ -175,11 +175,8 @@ QVariant LinkerDeviceModel::imageValue(const DeviceEntry& e) const
 {
     if (!e.icon.isNull())
         return e.icon;
-    if (e.manette) {
-        const QString path = e.manette->imagePath();
-        if (!path.isEmpty())
-            return path;
-    }
+    if (e.manette && !e.padImagePath.isEmpty())
+        return e.padImagePath;
     const int active = activeProfileIndex(e);
     if (active >= 0 && !e.profiles.at(active).imagePath.isEmpty())
         return e.profiles.at(active).imagePath;
@@ -518,6 +515,7 @@ void LinkerDeviceModel::pushActiveProfile(DeviceEntry& e) const
     const QString id = activeProfileId(e);
     if (e.manette && e.manette->activeProfileId() != id)
         e.manette->setActiveProfileId(id);
+    e.padImagePath = e.manette ? e.manette->imagePath() : QString();
     if (auto* standalone = qobject_cast<ControlManette*>(e.iface.data())) {
         if (standalone->activeProfileId() != id)
             standalone->setActiveProfileId(id);

@@ -69,6 +69,9 @@ public:
         int linkState = 0;
         QPointer<IComInterface> iface;
         bool ifaceOwned = false;
+        // The live pad's picture as of its last profile push; reading it scans the definitions,
+        // too slow for every repaint.
+        QString padImagePath;
     };
 
     explicit LinkerDeviceModel(const QString& context, QObject* parent = nullptr);
