@@ -141,6 +141,9 @@ QWidget* HostWindow::buildDevicePane()
     m_devices->setSpacing(0);
     m_devices->setModel(m_session->viewModel());
     m_devices->setItemDelegate(m_session->delegate());
+    // The card menu's "Configurer" is the host's to handle; the host knows the delegate only by its signals.
+    if (m_session->delegate())
+        connect(m_session->delegate(), SIGNAL(requestConfig(QString)), this, SLOT(openConfiguration()));
     layout->addWidget(m_devices, 1);
     auto* hint =
         new QLabel(QStringLiteral("Click a card to select its controller · ✕ forgets it · the arrows switch "

@@ -19,6 +19,7 @@ class HostWindow : public QMainWindow
 public:
     explicit HostWindow(HostSession* session, QWidget* parent = nullptr);
 
+public Q_SLOTS:
     void openConfiguration();
 
 private:
