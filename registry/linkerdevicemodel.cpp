@@ -4,7 +4,9 @@
 #include "gamepadmanager.h"
 #include "registryfile.h"
 
+#include <QImage>
 #include <QJsonDocument>
+#include <QPixmap>
 #include <QSet>
 #include <QSize>
 #include <QTimer>
@@ -353,7 +355,12 @@ bool LinkerDeviceModel::setData(const QModelIndex& index, const QVariant& value,
     case ImageRole: {
         const int type = value.userType();
         if (type == QMetaType::QIcon || type == QMetaType::QPixmap || type == QMetaType::QImage) {
-            it->icon = value.value<QIcon>();
+            if (type == QMetaType::QIcon)
+                it->icon = value.value<QIcon>();
+            else if (type == QMetaType::QPixmap)
+                it->icon = QIcon(value.value<QPixmap>());
+            else
+                it->icon = QIcon(QPixmap::fromImage(value.value<QImage>()));
             it->kv.remove(kImagePath);
         } else if (type == QMetaType::QString) {
             it->kv.insert(kImagePath, value.toString());

@@ -544,6 +544,8 @@ void tst_LinkerDeviceModel::writableRoles()
     QVERIFY(m_model->setData(row, QIcon(red), LinkerDeviceModel::ImageRole));
     QCOMPARE(row.data(LinkerDeviceModel::ImageRole).userType(), int(QMetaType::QIcon));
     QVERIFY(!row.data(LinkerDeviceModel::JsonRole).toByteArray().contains("/tmp/pad.png"));
+    QVERIFY(m_model->setData(row, red, LinkerDeviceModel::ImageRole));
+    QVERIFY(!row.data(Qt::DecorationRole).value<QIcon>().isNull());
     QVERIFY(!m_model->setData(row, 42, LinkerDeviceModel::ImageRole));
     QVERIFY(!m_model->setData(row, true, LinkerDeviceModel::ConnectedRole));
     QVERIFY(!m_model->setData(QModelIndex(), true, LinkerDeviceModel::SelectedRole));
