@@ -1,4 +1,5 @@
 #include "definitionmeta.h"
+#include "profilestore.h"
 
 #include "jsonio.h"
 
@@ -152,15 +153,7 @@ QStringList normalizedDeviceNames(const QStringList& names)
 
 QStringList readDeviceNames(const QJsonObject& meta)
 {
-    QStringList names;
-    const QJsonArray array = meta.value(MetaKeys::DeviceNames).toArray();
-    for (const QJsonValue& value : array)
-        names.append(value.toString());
-    names = normalizedDeviceNames(names);
-    const QString first = meta.value(MetaKeys::DeviceName).toString().trimmed();
-    if (!first.isEmpty() && !names.contains(first, Qt::CaseInsensitive))
-        names.prepend(first);
-    return normalizedDeviceNames(names);
+    return ProfileStore::metaDeviceNames(meta);
 }
 
 QString normalizedCalibrationMode(const QString& mode)

@@ -7,23 +7,46 @@
 #include <QSaveFile>
 
 namespace {
-QString tr(const char* text)
+
+enum Message
 {
+    CannotOpen,
+    InvalidJson,
+    CannotWrite,
+    Incomplete,
+    CommitFailed
+};
+
+QString message(JsonIo::Language language, Message which)
+{
+    if (language == JsonIo::Language::English) {
+        static const char* const english[] = {"Cannot open %1", "Invalid JSON in %1 (%2)", "Cannot write %1",
+                                              "Write failed for %1", "Commit failed for %1 (%2)"};
+        return QString::fromLatin1(english[which]);
+    }
     // Shown by the definition editor; translated in its context.
-    return QCoreApplication::translate("GamepadDefinder", text);
+    static const char* const french[] = {
+        QT_TRANSLATE_NOOP("GamepadDefinder", "Impossible d’ouvrir %1"),
+        QT_TRANSLATE_NOOP("GamepadDefinder", "JSON invalide dans %1 (%2)"),
+        QT_TRANSLATE_NOOP("GamepadDefinder", "Impossible d’écrire %1"),
+        QT_TRANSLATE_NOOP("GamepadDefinder", "Écriture incomplète dans %1"),
+        QT_TRANSLATE_NOOP("GamepadDefinder", "Impossible de valider l’écriture de %1 (%2)"),
+    };
+    return QCoreApplication::translate("GamepadDefinder", french[which]);
 }
+
 } // namespace
 
 namespace JsonIo {
 
-QJsonObject readJsonObject(const QString& path, bool* ok, QString* error)
+QJsonObject readJsonObject(const QString& path, bool* ok, QString* error, Language language)
 {
     if (ok)
         *ok = false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = tr("Impossible d’ouvrir %1").arg(path);
+            *error = message(language, CannotOpen).arg(path);
         return {};
     }
     QJsonParseError parseError;
@@ -32,7 +55,7 @@ QJsonObject readJsonObject(const QString& path, bool* ok, QString* error)
         const QString reason = parseError.error != QJsonParseError::NoError ? parseError.errorString()
                                                                             : QStringLiteral("not an object");
         if (error)
-            *error = tr("JSON invalide dans %1 (%2)").arg(path, reason);
+            *error = message(language, InvalidJson).arg(path, reason);
         return {};
     }
     if (ok)
@@ -40,33 +63,34 @@ QJsonObject readJsonObject(const QString& path, bool* ok, QString* error)
     return doc.object();
 }
 
-bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error)
+bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error, Language language)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
-            *error = tr("Impossible d’écrire %1").arg(path);
+            *error = message(language, CannotWrite).arg(path);
         return false;
     }
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         if (error)
-            *error = tr("Écriture incomplète dans %1").arg(path);
+            *error = message(language, Incomplete).arg(path);
         return false;
     }
     if (!file.commit()) {
         if (error)
-            *error = tr("Impossible de valider l’écriture de %1 (%2)").arg(path, file.errorString());
+            *error = message(language, CommitFailed).arg(path, file.errorString());
         return false;
     }
     return true;
 }
 
-bool writeJsonAtomically(const QString& path, const QJsonObject& object, QString* error, bool indented)
+bool writeJsonAtomically(const QString& path, const QJsonObject& object, QString* error, bool indented,
+                         Language language)
 {
     const QByteArray bytes =
         QJsonDocument(object).toJson(indented ? QJsonDocument::Indented : QJsonDocument::Compact);
-    return writeBytesAtomically(path, bytes, error);
+    return writeBytesAtomically(path, bytes, error, language);
 }
 
 } // namespace JsonIo

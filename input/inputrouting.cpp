@@ -13,23 +13,6 @@
 
 namespace {
 
-// The device names a definition's meta data applies to: "deviceNames" trimmed, blanks and
-// case-insensitive duplicates dropped, then "deviceName" in front when new.
-QStringList definitionDeviceNames(const QJsonObject& meta)
-{
-    QStringList names;
-    const QJsonArray list = meta.value(MetaKeys::DeviceNames).toArray();
-    for (const QJsonValue& v : list) {
-        const QString name = v.toString().trimmed();
-        if (!name.isEmpty() && !names.contains(name, Qt::CaseInsensitive))
-            names.append(name);
-    }
-    const QString first = meta.value(MetaKeys::DeviceName).toString().trimmed();
-    if (!first.isEmpty() && !names.contains(first, Qt::CaseInsensitive))
-        names.prepend(first);
-    return names;
-}
-
 // "vendorId" / "productId" of a definition: text with every "0x" removed, hexadecimal; else 0.
 quint32 definitionId(const QJsonObject& meta, QLatin1String key)
 {
@@ -88,7 +71,8 @@ QStringList ControlManette::noCodeApp()
     if (path.isEmpty()) {
         const QString name = m_name.trimmed();
         forEachDefinition([&](const QString& folder, const QJsonObject& meta) {
-            bool match = !name.isEmpty() && definitionDeviceNames(meta).contains(name, Qt::CaseInsensitive);
+            bool match =
+                !name.isEmpty() && ProfileStore::metaDeviceNames(meta).contains(name, Qt::CaseInsensitive);
             if (!match) {
                 const quint32 vendor = definitionId(meta, MetaKeys::VendorId);
                 const quint32 product = definitionId(meta, MetaKeys::ProductId);
@@ -148,7 +132,7 @@ QString ControlManette::imagePath() const
     if (!name.isEmpty()) {
         QString image;
         forEachDefinition([&](const QString& folder, const QJsonObject& meta) {
-            if (!definitionDeviceNames(meta).contains(name, Qt::CaseInsensitive))
+            if (!ProfileStore::metaDeviceNames(meta).contains(name, Qt::CaseInsensitive))
                 return false;
             const QJsonValue file = meta.value(MetaKeys::Image);
             const QString candidate = QDir(folder).filePath(

@@ -212,52 +212,9 @@ void applySource(const QJsonObject& src, const QString& key, InputSource* source
     source->packetId = lenientInt(src.value(QStringLiteral("packetId")), source->packetId);
 }
 
-QJsonObject readForMerge(const QString& path, bool* ok, QString* error, bool englishErrors)
+JsonIo::Language language(const MappingFileOptions& options)
 {
-    if (!englishErrors)
-        return JsonIo::readJsonObject(path, ok, error);
-    *ok = false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot open %1").arg(path);
-        return {};
-    }
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
-    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
-        if (error)
-            *error = QStringLiteral("Invalid JSON in %1 (%2)")
-                         .arg(path, parseError.error != QJsonParseError::NoError
-                                        ? parseError.errorString()
-                                        : QStringLiteral("not an object"));
-        return {};
-    }
-    *ok = true;
-    return doc.object();
-}
-
-bool writeEnglish(const QString& path, const QJsonObject& object, QString* error)
-{
-    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1").arg(path);
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        if (error)
-            *error = QStringLiteral("Write failed for %1").arg(path);
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = QStringLiteral("Commit failed for %1 (%2)").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return options.englishErrors ? JsonIo::Language::English : JsonIo::Language::French;
 }
 
 bool sameSource(const QJsonObject& a, const QJsonObject& b)
@@ -495,15 +452,14 @@ bool saveMappingFile(const QString& path, const QJsonArray& bridges, QString* er
     QJsonObject old;
     if (QFileInfo::exists(path)) {
         bool ok = false;
-        old = readForMerge(path, &ok, nullptr, options.englishErrors);
+        old = JsonIo::readJsonObject(path, &ok, nullptr, language(options));
         if (!ok)
             old = QJsonObject(); // an unreadable file is replaced, not a reason to keep stale bridges
     }
     const QJsonObject merged = mergeMapping(old, bridges, options.keepExtraDestinations);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QString writeError;
-    const bool written = options.englishErrors ? writeEnglish(path, merged, &writeError)
-                                               : JsonIo::writeJsonAtomically(path, merged, &writeError);
+    const bool written = JsonIo::writeJsonAtomically(path, merged, &writeError, true, language(options));
     if (!written) {
         qCWarning(lcGamepadUi) << "Gamepad mapping save failed error=" << writeError;
         if (error)
@@ -520,7 +476,7 @@ MappingLoad loadMappingFile(const QString& path, QJsonObject* mapping, QString* 
         return MappingLoad::Missing;
     bool ok = false;
     QString readError;
-    const QJsonObject object = readForMerge(path, &ok, &readError, options.englishErrors);
+    const QJsonObject object = JsonIo::readJsonObject(path, &ok, &readError, language(options));
     if (!ok) {
         qCWarning(lcGamepadUi) << "Gamepad mapping load failed error=" << readError;
         if (error)

@@ -85,23 +85,6 @@ ProfileScope scopeIn(const Roots& roots, const QString& path)
     return ProfileScope::Shared;
 }
 
-// Device names of a meta document: "deviceNames" trimmed and deduplicated ignoring case, then
-// "deviceName" in front when it is new.
-QStringList mergedDeviceNames(const QJsonObject& meta)
-{
-    QStringList names;
-    const QJsonArray array = meta.value(MetaKeys::DeviceNames).toArray();
-    for (const QJsonValue& value : array) {
-        const QString name = value.toString().trimmed();
-        if (!name.isEmpty() && !names.contains(name, Qt::CaseInsensitive))
-            names.append(name);
-    }
-    const QString first = meta.value(MetaKeys::DeviceName).toString().trimmed();
-    if (!first.isEmpty() && !names.contains(first, Qt::CaseInsensitive))
-        names.prepend(first);
-    return names;
-}
-
 QString configPathFromMeta(const QString& folder, const QJsonObject& meta, bool metaRead)
 {
     if (folder.isEmpty())
@@ -124,7 +107,7 @@ ProfileSummary summaryFromMeta(const Roots& roots, const QString& folder, const 
     ProfileSummary summary;
     summary.id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
     summary.name = meta.value(MetaKeys::Name).toString().trimmed();
-    summary.deviceNames = mergedDeviceNames(meta);
+    summary.deviceNames = ProfileStore::metaDeviceNames(meta);
     if (!summary.deviceNames.isEmpty())
         summary.deviceName = summary.deviceNames.constFirst();
     summary.folder = folder;
@@ -248,7 +231,7 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
             if (!readMeta(folder, &meta))
                 continue;
             // Cheap checks first: the existence tests of a full summary cost two file look-ups.
-            if (!mergedDeviceNames(meta).contains(name, Qt::CaseInsensitive))
+            if (!ProfileStore::metaDeviceNames(meta).contains(name, Qt::CaseInsensitive))
                 continue;
             const QUuid id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
             if (id.isNull() || taken.contains(idKey(id)))
@@ -381,6 +364,21 @@ bool readJsonObjectFile(const QString& path, QJsonObject* object)
     if (object)
         *object = doc.object();
     return true;
+}
+
+QStringList metaDeviceNames(const QJsonObject& meta)
+{
+    QStringList names;
+    const QJsonArray array = meta.value(MetaKeys::DeviceNames).toArray();
+    for (const QJsonValue& value : array) {
+        const QString name = value.toString().trimmed();
+        if (!name.isEmpty() && !names.contains(name, Qt::CaseInsensitive))
+            names.append(name);
+    }
+    const QString first = meta.value(MetaKeys::DeviceName).toString().trimmed();
+    if (!first.isEmpty() && !names.contains(first, Qt::CaseInsensitive))
+        names.prepend(first);
+    return names;
 }
 
 } // namespace ProfileStore

@@ -88,6 +88,9 @@ QString configPath(const QString& folder);
 bool relocateProfile(ProfileRef& ref, ProfileScope targetScope, QString* error = nullptr);
 // Copies a file or a folder tree (hidden entries skipped). A missing source counts as success.
 bool copyRecursively(const QString& source, const QString& destination);
+// Device names of a meta document: "deviceNames" trimmed, blanks and case-insensitive duplicates
+// dropped, then "deviceName" in front when it is new.
+QStringList metaDeviceNames(const QJsonObject& meta);
 // True only when the file opens and holds a JSON object, which is then stored in *object.
 bool readJsonObjectFile(const QString& path, QJsonObject* object);
 
