@@ -6,7 +6,7 @@ set -euo pipefail
 JOY_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libsfml-dev libbenchmark-dev
+    libsfml-dev libx11-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core
 )
 
