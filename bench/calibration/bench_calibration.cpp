@@ -5,57 +5,18 @@
 
 #include <QJsonDocument>
 
+#include "allocationcounter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <array>
-#include <atomic>
-#include <cstdlib>
-#include <new>
 
 using namespace GamepadCalibration;
-
-namespace {
-std::atomic<long long> g_allocations{0};
-}
-
-void* operator new(std::size_t size)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
 // Readings spread over the whole travel, dead zone included.
 constexpr std::array<double, 8> kRaw{-100.0, -61.5, -7.9, 0.0, 3.2, 12.0, 54.0, 99.5};
-
-// Reports allocations per iteration of the timed loop.
-class AllocationCounter
-{
-public:
-    explicit AllocationCounter(benchmark::State& state) : m_state(state), m_start(g_allocations.load()) {}
-    ~AllocationCounter()
-    {
-        m_state.counters["allocs/iter"] =
-            benchmark::Counter(double(g_allocations.load() - m_start), benchmark::Counter::kAvgIterations);
-    }
-
-private:
-    benchmark::State& m_state;
-    long long m_start;
-};
 
 void runProcessAxis(benchmark::State& state, const AxisSettings& settings)
 {

@@ -6,50 +6,11 @@
 #include <QCoreApplication>
 #include <QStandardPaths>
 
+#include "allocationcounter.h"
+
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 namespace {
-std::atomic<long long> g_allocations{0};
-}
-
-void* operator new(std::size_t size)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-
-namespace {
-
-class AllocationCounter
-{
-public:
-    explicit AllocationCounter(benchmark::State& state) : m_state(state), m_start(g_allocations.load()) {}
-    ~AllocationCounter()
-    {
-        m_state.counters["allocs/iter"] =
-            benchmark::Counter(double(g_allocations.load() - m_start), benchmark::Counter::kAvgIterations);
-    }
-
-private:
-    benchmark::State& m_state;
-    long long m_start;
-};
 
 // One connected device with all 8 axes and 32 buttons, default calibration, and a host-like
 // receiver on the numeric dataChanged.
