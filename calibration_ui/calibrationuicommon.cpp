@@ -1,6 +1,7 @@
 #include "calibrationuicommon.h"
 
 #include <QAbstractSpinBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QHash>
 #include <QPainter>
@@ -197,10 +198,39 @@ QString axisLabel(int axis)
                             : QStringLiteral("joy_%1 (%2)").arg(axis).arg(letter);
 }
 
+namespace {
+
+class WheelGuard : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Wheel && !static_cast<QWidget*>(watched)->hasFocus()) {
+            // Ignored and filtered: the application hands the wheel on to the parents.
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void guardWheel(QWidget* input)
+{
+    static WheelGuard* guard = new WheelGuard(QCoreApplication::instance());
+    input->setFocusPolicy(Qt::StrongFocus);
+    input->installEventFilter(guard);
+}
+
 void setUpSpin(QAbstractSpinBox* spin)
 {
     spin->setButtonSymbols(QAbstractSpinBox::NoButtons);
     spin->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    guardWheel(spin);
 }
 
 void setStyleFlag(QWidget* widget, const char* name, bool value)

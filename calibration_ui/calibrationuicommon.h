@@ -34,8 +34,11 @@ QString axisLetter(int axis);
 // "joy_<n> (<letter>)" for 0..7, else "joy_<n>".
 QString axisLabel(int axis);
 
-// Right-aligned, without arrow buttons: the cards' spin boxes.
+// Right-aligned, without arrow buttons, wheel-guarded: the cards' spin boxes.
 void setUpSpin(QAbstractSpinBox* spin);
+// The wheel turns a value only once the input has the focus; until then it scrolls the page, so
+// scrolling through the cards never edits what passes under the pointer.
+void guardWheel(QWidget* input);
 
 // Sets a boolean dynamic property the style sheet reads and re-applies the style, only on a change.
 void setStyleFlag(QWidget* widget, const char* name, bool value);

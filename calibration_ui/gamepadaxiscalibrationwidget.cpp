@@ -150,6 +150,8 @@ void GamepadAxisCalibrationWidget::buildUi()
     m_curveCombo->addItem(tr("Agressive"), int(CurvePreset::Aggressive));
     m_curveCombo->addItem(tr("Gamma"), int(CurvePreset::Custom));
     m_curveCombo->setToolTip(tr("Courbe appliquee apres normalisation."));
+    CalibrationUi::guardWheel(m_modeCombo);
+    CalibrationUi::guardWheel(m_curveCombo);
     m_deadzoneSpin = makeSpin(group, "deadzoneSpin", 0, 50, 1, 0.5,
                               tr("Zone ignoree autour du repos pour eviter le bruit."));
     m_gammaSpin = makeSpin(group, "gammaSpin", 0.05, 6, 2, 0.05, tr("Puissance de la courbe custom."));

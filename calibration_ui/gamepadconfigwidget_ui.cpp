@@ -87,6 +87,7 @@ void GamepadConfigWidget::buildUi()
     m_scopeCombo = new QComboBox(m_header);
     m_scopeCombo->setObjectName(QStringLiteral("scopeCombo"));
     m_scopeCombo->setMinimumWidth(118);
+    CalibrationUi::guardWheel(m_scopeCombo);
     m_scopeCombo->addItem(tr("Base"));
     m_scopeCombo->setItemData(0, tr("Base globale partagee par les profils qui utilisent cette manette."),
                               Qt::ToolTipRole);

@@ -111,6 +111,7 @@ void GamepadGateCalibrationWidget::buildUi()
     m_sourceCombo = new QComboBox;
     m_sourceCombo->setObjectName(QStringLiteral("sourceCombo"));
     m_sourceCombo->setMinimumWidth(220);
+    CalibrationUi::guardWheel(m_sourceCombo);
     m_centerXSpin = makeSpin(-100000, 100000, 1);
     m_centerXSpin->setObjectName(QStringLiteral("centerXSpin"));
     m_centerYSpin = makeSpin(-100000, 100000, 1);
@@ -124,6 +125,7 @@ void GamepadGateCalibrationWidget::buildUi()
     m_edgeCombo->addItem(tr("Les deux"), 3);
     m_edgeCombo->addItem(tr("Front montant"), 1);
     m_edgeCombo->addItem(tr("Front descendant"), 2);
+    CalibrationUi::guardWheel(m_edgeCombo);
     m_invertCheck = new QCheckBox(tr("Inverser"), card);
     m_invertCheck->setObjectName(QStringLiteral("invertCheck"));
 

@@ -4,6 +4,7 @@
 #include "calibrationprocessing.h"
 #include "gamepadaxiscalibrationwidget.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -13,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 using namespace GamepadCalibration;
 using Card = GamepadAxisCalibrationWidget;
@@ -87,6 +89,16 @@ void tst_GamepadAxisCalibrationWidget::spinsShowTheirLimitsNotTheStoredValue()
     QCOMPARE(reported.deadzoneRadius, 50.0);
     QCOMPARE(reported.restRaw, 2.0);
     QCOMPARE(card.settings(), reported);
+
+    // Scrolling the page over a spin that has not been clicked changes nothing; the wheel is left
+    // to the parents (the scroll area).
+    auto* rest = child<QDoubleSpinBox>(card, "restSpin");
+    QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(rest, &wheel);
+    QCOMPARE(rest->value(), 2.0);
+    QVERIFY(!wheel.isAccepted());
+    QCOMPARE(changed.count(), 1);
 }
 
 void tst_GamepadAxisCalibrationWidget::triggerModeHidesMinMaxAndInvert()

@@ -67,6 +67,7 @@ private Q_SLOTS:
     void brokenFilesAreReported_data();
     void brokenFilesAreReported();
     void failedSaveKeepsLastGoodFile();
+    void copyGateToolsResetAndClose();
 };
 
 // The editor and the host find the page's signals and slots by name, in this order.
@@ -356,6 +357,67 @@ void tst_GamepadConfigWidget::failedSaveKeepsLastGoodFile()
     page.flushSave();
     QCOMPARE(saved.count(), 1);
     QCOMPARE(readSet(base).axes.at(0).deadzoneRadius, 20.0);
+}
+
+void tst_GamepadConfigWidget::copyGateToolsResetAndClose()
+{
+    CalibrationSet base = baseWithDeadzone(12);
+    for (const char* key : {"gate_0", "gate_1"}) {
+        GateSettings gate;
+        gate.key = QLatin1String(key);
+        gate.source2dKey = QStringLiteral("left");
+        base.gates << gate;
+    }
+    const QString basePath = writeBase(base);
+    const ProfileCalibrationContext profile = makeProfile();
+    const QString overridePath = profile.profileFolder + QStringLiteral("/calibration.override.json");
+    saveCalibrationFile(overridePath, baseWithDeadzone(30), kPad);
+    auto pads = std::make_shared<VirtualJoystickBackend>();
+    pads->plug({0, kPad.name, kPad.vendorId, kPad.productId});
+    ControlManette pad(0, pads);
+    pad.connectDevice(QString());
+    auto page = std::make_unique<GamepadConfigWidget>();
+    page->setProfileContext(profile);
+    page->setDevice(&pad);
+    page->setGateSources({{QStringLiteral("left"), QStringLiteral("Gauche"), 0, 1}});
+    QSignalSpy metadata(page.get(), &GamepadConfigWidget::profileCalibrationMetadataChanged);
+
+    // The copy takes the base as it stands, also over an override that exists.
+    page->copyBaseToProfile();
+    QCOMPARE(page->editScope(), 1);
+    QCOMPARE(metadata.last().at(0).toString(), QStringLiteral("override"));
+    QCOMPARE(readSet(overridePath).axes.at(0).deadzoneRadius, 12.0);
+
+    // Gate tools: the centre comes from the live stick; removing the first gate keeps the second.
+    pads->setAxis(0, 0, 60);
+    pad.sample();
+    page->updateLiveValues();
+    page->findChildren<GamepadGateCalibrationWidget*>()
+        .at(1)
+        ->findChild<QToolButton*>("captureCentreButton")
+        ->click();
+    QCOMPARE(page->currentCalibration().gates.at(1).centerX, pad.axisValue(0));
+    QVERIFY(pad.axisValue(0) > 50);
+    page->findChildren<GamepadGateCalibrationWidget*>()
+        .at(0)
+        ->findChild<QToolButton*>("removeGateButton")
+        ->click();
+    QCOMPARE(page->currentCalibration().gates.size(), 1);
+    QCOMPARE(page->currentCalibration().gates.at(0).key, QStringLiteral("gate_1"));
+    QCOMPARE(page->findChildren<GamepadGateCalibrationWidget*>().size(), 1);
+
+    // Reset, then leave the profile: the pending reset is written to the override first.
+    page->resetCurrentCalibration();
+    QCOMPARE(page->currentCalibration(), defaultCalibration());
+    page->clearProfileContext();
+    QCOMPARE(readSet(overridePath), defaultCalibration());
+    QCOMPARE(page->editScope(), 0);
+    QCOMPARE(hint(*page), QStringLiteral("Profil requis pour override"));
+
+    // Closing the page within the save delay still writes the edit.
+    spin(*page, 3, "restSpin")->setValue(-7);
+    page.reset();
+    QCOMPARE(readSet(basePath).axes.at(3).restRaw, -7.0);
 }
 
 QTEST_MAIN(tst_GamepadConfigWidget)
