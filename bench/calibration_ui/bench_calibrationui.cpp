@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <memory>
 
 using namespace GamepadCalibration;
 
@@ -96,10 +97,18 @@ struct Rig
     }
 };
 
+// Built on first use, destroyed in main() while the application still exists.
+std::unique_ptr<Rig>& rigHolder()
+{
+    static std::unique_ptr<Rig> shared;
+    return shared;
+}
+
 Rig& rig()
 {
-    static Rig shared;
-    return shared;
+    if (!rigHolder())
+        rigHolder() = std::make_unique<Rig>();
+    return *rigHolder();
 }
 
 void BM_LiveRefreshStill(benchmark::State& state)
@@ -169,5 +178,6 @@ int main(int argc, char** argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    rigHolder().reset();
     return 0;
 }
