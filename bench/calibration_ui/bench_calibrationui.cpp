@@ -46,7 +46,8 @@ struct Rig
         ProfileCalibrationContext profile;
         profile.profileId = QUuid::createUuid();
         profile.profileName = QStringLiteral("Bench");
-        profile.profileFolder = QDir(ProfileStore::sharedProfilesRoot()).filePath(profile.profileId.toString());
+        profile.profileFolder =
+            QDir(ProfileStore::sharedProfilesRoot()).filePath(profile.profileId.toString());
         profile.deviceName = identity.name;
         profile.vendorId = identity.vendorId;
         profile.productId = identity.productId;

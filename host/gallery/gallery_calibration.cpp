@@ -145,7 +145,8 @@ int runCalibration(const Gallery::Context& context)
     }
     ok = Gallery::shoot(&page, context, QStringLiteral("calibration-gates.png"), 700) && ok;
 
-    const QList<GamepadButtonCalibrationWidget*> buttons = page.findChildren<GamepadButtonCalibrationWidget*>();
+    const QList<GamepadButtonCalibrationWidget*> buttons =
+        page.findChildren<GamepadButtonCalibrationWidget*>();
     buttons.at(0)->setExpanded(true);
     buttons.at(3)->setExpanded(true);
     Gallery::run(50);
