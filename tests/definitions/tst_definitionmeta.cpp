@@ -1,12 +1,5 @@
 #include "definitionmeta.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QTemporaryDir>
-#include <QTest>
+#include "support/testsupport.h"
 
 #include <memory>
 
@@ -15,8 +8,7 @@ class tst_DefinitionMeta : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { m_data = std::make_unique<TestSupport::DataRoot>(); }
 
     void brokenFolderIsNoDefinition_data();
     void brokenFolderIsNoDefinition();
@@ -31,44 +23,18 @@ private slots:
     void listDefinitionsFirstRootWins();
 
 private:
-    QString data() const { return ProfileStore::dataRoot(); }
-    static void writeFile(const QString& path, const QByteArray& bytes);
-    static QJsonObject readFile(const QString& path);
+    QString data() const { return m_data->path(); }
+    static void writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QVERIFY(TestSupport::writeFile(path, bytes));
+    }
+    static QJsonObject readFile(const QString& path) { return TestSupport::readJson(path); }
     // A folder with meta.json and overlay.json; returns the folder.
     static QString writeFolder(const QString& root, const QJsonObject& meta, bool withOverlay = true);
-    static QJsonObject validMeta(const QString& id = QUuid::createUuid().toString(QUuid::WithoutBraces));
+    static QJsonObject validMeta(const QString& id = QString());
 
-    std::unique_ptr<QTemporaryDir> m_xdg;
+    std::unique_ptr<TestSupport::DataRoot> m_data;
 };
-
-void tst_DefinitionMeta::init()
-{
-    m_xdg = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_xdg->isValid());
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_xdg->path()));
-    QVERIFY(data().startsWith(m_xdg->path()));
-    qApp->setProperty("hx.currentLogin", "alice");
-    qApp->setProperty("hx.canEditSharedGamepads", false);
-}
-
-void tst_DefinitionMeta::cleanup()
-{
-    m_xdg.reset();
-}
-
-void tst_DefinitionMeta::writeFile(const QString& path, const QByteArray& bytes)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QJsonObject tst_DefinitionMeta::readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
-}
 
 QString tst_DefinitionMeta::writeFolder(const QString& root, const QJsonObject& meta, bool withOverlay)
 {
@@ -81,7 +47,9 @@ QString tst_DefinitionMeta::writeFolder(const QString& root, const QJsonObject& 
 
 QJsonObject tst_DefinitionMeta::validMeta(const QString& id)
 {
-    return QJsonObject{{"type", "GamepadDefinderMeta"}, {"id", id}, {"name", "Pad"}};
+    return QJsonObject{{"type", "GamepadDefinderMeta"},
+                       {"id", id.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : id},
+                       {"name", "Pad"}};
 }
 
 void tst_DefinitionMeta::brokenFolderIsNoDefinition_data()
@@ -91,7 +59,6 @@ void tst_DefinitionMeta::brokenFolderIsNoDefinition_data()
 
     const QByteArray id = QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1();
     QTest::newRow("missing meta.json") << QByteArray() << true;
-    QTest::newRow("empty file") << QByteArray("") << true;
     QTest::newRow("binary garbage") << QByteArray("\xff\xd8\xff\xe0\x00\x10JFIF", 10) << true;
     QTest::newRow("truncated document") << QByteArray(R"({"type":"GamepadDefinderMeta","id":")" + id) << true;
     QTest::newRow("valid JSON of the wrong shape")

@@ -7,6 +7,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+namespace {
+QJsonObject json(const char* text)
+{
+    return QJsonDocument::fromJson(QByteArray(text)).object();
+}
+} // namespace
+
 class tst_VirtualJoystickBackend : public QObject
 {
     Q_OBJECT
@@ -260,12 +267,7 @@ private Q_SLOTS:
     }
 };
 
-namespace {
-QJsonObject json(const char* text)
-{
-    return QJsonDocument::fromJson(QByteArray(text)).object();
-}
-} // namespace
+namespace {} // namespace
 
 QTEST_GUILESS_MAIN(tst_VirtualJoystickBackend)
 #include "tst_virtualjoystickbackend.moc"
