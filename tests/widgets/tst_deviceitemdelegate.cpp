@@ -342,6 +342,17 @@ private Q_SLOTS:
         shot = render(delegate, model);
         QCOMPARE(shot.pixelColor(g.statusDot.center()), QColor(200, 70, 70));
         QCOMPARE(shot.pixelColor(g.selectionBadge.center() + QPoint(0, -9)), QColor(110, 200, 215));
+
+        // No control at all: the warning (an amber square without the host's icon) and "No controls".
+        model.setData(model.index(0, 0), QStringList(), Interfaces);
+        const QImage bare = render(delegate, model);
+        QCOMPARE(bare.pixelColor(g.controlsStrip.x() + 10, g.controlsStrip.center().y()),
+                 QColor(220, 160, 0));
+        // An entry that is neither an axis nor a button is a text chip with its label.
+        model.setData(model.index(0, 0), QStringList{"Video|rtsp://cam"}, Interfaces);
+        const QRect chip =
+            DeviceItemDelegate::layoutChips(g.controlsStrip, {"Video|rtsp://cam"}).first().rect;
+        QVERIFY(render(delegate, model).copy(chip) != bare.copy(chip));
     }
 
     void clicksInAListViewReachTheModel()
