@@ -42,7 +42,7 @@ QString runButton(const ButtonSettings& settings, const QString& polls)
         const QStringList range = rangeStep.at(0).split(QLatin1Char('-'));
         const qint64 from = range.at(0).toLongLong();
         const qint64 to = range.value(1, range.at(0)).toLongLong();
-        const qint64 step = rangeStep.value(1, QStringLiteral("10")).toLongLong();
+        const qint64 step = rangeStep.value(1, "10").toLongLong();
         for (qint64 t = from; t <= to; t += step)
             poll(t, pressed);
     }

@@ -43,10 +43,10 @@ private Q_SLOTS:
         for (CurvePreset p :
              {CurvePreset::Linear, CurvePreset::Soft, CurvePreset::Aggressive, CurvePreset::Custom})
             QCOMPARE(curvePresetFromString(curvePresetToString(p)), p);
-        QCOMPARE(axisModeToString(AxisMode::Trigger), QStringLiteral("trigger"));
-        QCOMPARE(curvePresetToString(CurvePreset::Aggressive), QStringLiteral("aggressive"));
-        QCOMPARE(axisModeToString(AxisMode(7)), QStringLiteral("bidirectional"));
-        QCOMPARE(curvePresetToString(CurvePreset(-1)), QStringLiteral("linear"));
+        QCOMPARE(axisModeToString(AxisMode::Trigger), "trigger");
+        QCOMPARE(curvePresetToString(CurvePreset::Aggressive), "aggressive");
+        QCOMPARE(axisModeToString(AxisMode(7)), "bidirectional");
+        QCOMPARE(curvePresetToString(CurvePreset(-1)), "linear");
     }
 
     void readingAxis_data()
@@ -100,9 +100,9 @@ private Q_SLOTS:
 
     void gateDefaultKeyFollowsIndex()
     {
-        QCOMPARE(gateFromJson(QJsonObject(), 3).key, QStringLiteral("gate_3"));
-        QCOMPARE(gateFromJson(parse(R"({"key": 5, "radius": 20})"), 4).key, QStringLiteral("gate_4"));
-        QCOMPARE(gateFromJson(parse(R"({"key": " a "})"), 4).key, QStringLiteral(" a "));
+        QCOMPARE(gateFromJson(QJsonObject(), 3).key, "gate_3");
+        QCOMPARE(gateFromJson(parse(R"({"key": 5, "radius": 20})"), 4).key, "gate_4");
+        QCOMPARE(gateFromJson(parse(R"({"key": " a "})"), 4).key, " a ");
     }
 
     // Each row: a record kind, the member's raw value, and the member after sanitising.
@@ -135,9 +135,8 @@ private Q_SLOTS:
         row("negative y axis", "gate", "yAxis", -3, 0);
         row("centre far out", "gate", "centerX", 1e6, 100000);
         row("negative radius", "gate", "radius", -30, 30);
-        row("key with spaces", "gate", "key", QStringLiteral("  stick  "), QStringLiteral("stick"));
-        row("2-D source with spaces", "gate", "source2dKey", QStringLiteral(" left "),
-            QStringLiteral("left"));
+        row("key with spaces", "gate", "key", "  stick  ", "stick");
+        row("2-D source with spaces", "gate", "source2dKey", " left ", QStringLiteral("left"));
     }
 
     void sanitizingBounds()
@@ -270,7 +269,7 @@ private Q_SLOTS:
             QCOMPARE(set.axes.at(i), AxisSettings());
         QCOMPARE(set.buttons, QList<ButtonSettings>(32));
         QCOMPARE(set.gates.size(), 3);
-        QCOMPARE(set.gates.at(1).key, QStringLiteral("gate_0"));
+        QCOMPARE(set.gates.at(1).key, "gate_0");
         QCOMPARE(set.gates.at(1).xAxis, 7);
         QCOMPARE(set.gates.at(2), defaultGate(2));
     }
@@ -297,7 +296,7 @@ private Q_SLOTS:
         set.gates.append(defaultGate(0));
 
         const QJsonObject document = calibrationToJson(set, DeviceIdentity(), QString());
-        QCOMPARE(document.value("type").toString(), QStringLiteral("GamepadCalibration"));
+        QCOMPARE(document.value("type").toString(), "GamepadCalibration");
         QCOMPARE(document.value("version").toInt(), 3);
         const QJsonArray axisArray = document.value("axes").toArray();
         const QJsonArray buttonArray = document.value("buttons").toArray();
@@ -345,8 +344,7 @@ private Q_SLOTS:
         set.gates = {gate, defaultGate(1), gate};
 
         const QByteArray text =
-            QJsonDocument(calibrationToJson(set, {QStringLiteral("Pad"), 0x45e, 0x28e}, QStringLiteral("p")))
-                .toJson(QJsonDocument::Indented);
+            QJsonDocument(calibrationToJson(set, {"Pad", 0x45e, 0x28e}, "p")).toJson(QJsonDocument::Indented);
         QVERIFY(text.contains("\"debounceMs\": 0"));
         bool ok = false;
         const CalibrationSet back =
@@ -355,7 +353,7 @@ private Q_SLOTS:
         QCOMPARE(back, sanitized(set, 8, 32));
         QCOMPARE(back.axes.at(3).outputScale, 3.0);
         QCOMPARE(back.buttons.at(31).repeatIntervalMs, 10);
-        QCOMPARE(back.gates.at(2).key, QStringLiteral("gate_0"));
+        QCOMPARE(back.gates.at(2).key, "gate_0");
     }
 
     void identityMembers_data()
@@ -368,10 +366,10 @@ private Q_SLOTS:
             << DeviceIdentity{QString(), 0x12345, 0xFFFFFFFF} << QString()
             << parse(R"({"vendorId": "0x12345", "productId": "0xffffffff"})");
         QTest::newRow("name and profile are trimmed")
-            << DeviceIdentity{QStringLiteral("  Pad Pro "), 0, 0} << QStringLiteral(" 1234 ")
+            << DeviceIdentity{"  Pad Pro ", 0, 0} << QStringLiteral(" 1234 ")
             << parse(R"({"deviceName": "Pad Pro", "profileId": "1234"})");
         QTest::newRow("blank name and profile are left out")
-            << DeviceIdentity{QStringLiteral("   "), 0, 0} << QStringLiteral("  ") << QJsonObject();
+            << DeviceIdentity{"   ", 0, 0} << QStringLiteral("  ") << QJsonObject();
     }
 
     void identityMembers()

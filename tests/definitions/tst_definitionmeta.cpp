@@ -85,7 +85,7 @@ void tst_DefinitionMeta::brokenFolderIsNoDefinition()
     DefinitionRecord record;
     record.name = "untouched";
     QVERIFY(!DefinitionMeta::loadDefinition(folder, &record));
-    QCOMPARE(record.name, QString("untouched"));
+    QCOMPARE(record.name, "untouched");
     QVERIFY(DefinitionMeta::listDefinitions().isEmpty());
 }
 
@@ -107,14 +107,14 @@ void tst_DefinitionMeta::loadReadsMembers()
     DefinitionRecord record;
     QVERIFY(DefinitionMeta::loadDefinition(folder, &record));
     QCOMPARE(record.id, QUuid::fromString(meta["id"].toString()));
-    QCOMPARE(record.name, QString(" Spaced "));
+    QCOMPARE(record.name, " Spaced ");
     QCOMPARE(record.folder, folder);
     QCOMPARE(record.imagePath, folder + "/pic.jpg");
     QCOMPARE(record.overlayPath, folder + "/layout.json");
     QCOMPARE(record.deviceNames, (QStringList{"B", "A", "C"}));
-    QCOMPARE(record.createdAt, QString("2024-05-01T12:00:00Z"));
-    QCOMPARE(record.calibrationMode, QString("override"));
-    QCOMPARE(record.calibrationOverrideFile, QString("mine.json"));
+    QCOMPARE(record.createdAt, "2024-05-01T12:00:00Z");
+    QCOMPARE(record.calibrationMode, "override");
+    QCOMPARE(record.calibrationOverrideFile, "mine.json");
     QCOMPARE(record.vendorId, 1118);
     QCOMPARE(record.productId, 0x028e);
     QCOMPARE(record.scope, ProfileScope::User);
@@ -133,12 +133,12 @@ void tst_DefinitionMeta::loadFallsBackOnWrongTypes()
 
     DefinitionRecord record;
     QVERIFY(DefinitionMeta::loadDefinition(folder, &record));
-    QCOMPARE(record.name, QString("Gamepad"));
+    QCOMPARE(record.name, "Gamepad");
     QCOMPARE(record.imagePath, folder + "/image.png");
     QCOMPARE(record.overlayPath, folder + "/overlay.json");
     QVERIFY(record.deviceNames.isEmpty());
     QVERIFY(record.createdAt.isEmpty());
-    QCOMPARE(record.calibrationMode, QString("inherit"));
+    QCOMPARE(record.calibrationMode, "inherit");
     QCOMPARE(record.vendorId, 0);
     QCOMPARE(record.scope, ProfileScope::Shared);
 }
@@ -168,9 +168,9 @@ void tst_DefinitionMeta::parseUsbId()
 
 void tst_DefinitionMeta::usbIdText()
 {
-    QCOMPARE(DefinitionMeta::usbIdText(1118), QString("0x045e"));
-    QCOMPARE(DefinitionMeta::usbIdText(0), QString("0x0000"));
-    QCOMPARE(DefinitionMeta::usbIdText(0x12345), QString("0x12345"));
+    QCOMPARE(DefinitionMeta::usbIdText(1118), "0x045e");
+    QCOMPARE(DefinitionMeta::usbIdText(0), "0x0000");
+    QCOMPARE(DefinitionMeta::usbIdText(0x12345), "0x12345");
 }
 
 void tst_DefinitionMeta::writeMetaNormalisesRecordAndFile()
@@ -191,27 +191,27 @@ void tst_DefinitionMeta::writeMetaNormalisesRecordAndFile()
     QVERIFY2(DefinitionMeta::writeMeta(record, &error), qPrintable(error));
     QCOMPARE(record.scope, ProfileScope::User);
     QCOMPARE(record.deviceNames, (QStringList{"X", "Y"}));
-    QCOMPARE(record.calibrationOverrideFile, QString("calibration.override.json"));
+    QCOMPARE(record.calibrationOverrideFile, "calibration.override.json");
 
     const QJsonObject written = readFile(folder + "/meta.json");
     QCOMPARE(written.keys(), (QStringList{"calibrationMode", "calibrationOverrideFile", "config", "createdAt",
                                           "deviceName", "deviceNames", "id", "image", "modifiedAt", "name",
                                           "overlayFile", "productId", "type", "vendorId", "version"}));
-    QCOMPARE(written["type"].toString(), QString("GamepadDefinderMeta"));
+    QCOMPARE(written["type"].toString(), "GamepadDefinderMeta");
     QCOMPARE(written["version"].toInt(), 4);
     QCOMPARE(written["id"].toString(), meta["id"].toString());
-    QCOMPARE(written["image"].toString(), QString("image.png"));
-    QCOMPARE(written["overlayFile"].toString(), QString("overlay.json"));
-    QCOMPARE(written["config"].toString(), QString("configActionGamepad.json"));
-    QCOMPARE(written["deviceName"].toString(), QString("X"));
+    QCOMPARE(written["image"].toString(), "image.png");
+    QCOMPARE(written["overlayFile"].toString(), "overlay.json");
+    QCOMPARE(written["config"].toString(), "configActionGamepad.json");
+    QCOMPARE(written["deviceName"].toString(), "X");
     QCOMPARE(written["deviceNames"].toArray(), (QJsonArray{"X", "Y"}));
-    QCOMPARE(written["createdAt"].toString(), QString("2024-05-01T12:00:00Z"));
+    QCOMPARE(written["createdAt"].toString(), "2024-05-01T12:00:00Z");
     QVERIFY(QDateTime::fromString(written["modifiedAt"].toString(), Qt::ISODate).isValid());
     QVERIFY(written["modifiedAt"].toString().endsWith('Z'));
-    QCOMPARE(written["calibrationMode"].toString(), QString("override"));
-    QCOMPARE(written["calibrationOverrideFile"].toString(), QString("calibration.override.json"));
-    QCOMPARE(written["vendorId"].toString(), QString("0x045e"));
-    QCOMPARE(written["productId"].toString(), QString("0x045e"));
+    QCOMPARE(written["calibrationMode"].toString(), "override");
+    QCOMPARE(written["calibrationOverrideFile"].toString(), "calibration.override.json");
+    QCOMPARE(written["vendorId"].toString(), "0x045e");
+    QCOMPARE(written["productId"].toString(), "0x045e");
 
     DefinitionRecord reread;
     QVERIFY(DefinitionMeta::loadDefinition(folder, &reread));
@@ -229,15 +229,15 @@ void tst_DefinitionMeta::writeMetaInheritDropsOverrideFile()
     record.calibrationMode = "something else";
     record.calibrationOverrideFile = "stale.json";
     QVERIFY(DefinitionMeta::writeMeta(record));
-    QCOMPARE(record.calibrationMode, QString("inherit"));
+    QCOMPARE(record.calibrationMode, "inherit");
     QVERIFY(record.calibrationOverrideFile.isEmpty());
     QVERIFY(!record.createdAt.isEmpty());
     const QJsonObject written = readFile(record.folder + "/meta.json");
-    QCOMPARE(written["calibrationMode"].toString(), QString("inherit"));
+    QCOMPARE(written["calibrationMode"].toString(), "inherit");
     QVERIFY(!written.contains("calibrationOverrideFile"));
     QCOMPARE(written["createdAt"].toString(), record.createdAt);
     QCOMPARE(written["deviceName"].toString(), QString());
-    QCOMPARE(written["vendorId"].toString(), QString("0x0000"));
+    QCOMPARE(written["vendorId"].toString(), "0x0000");
 }
 
 void tst_DefinitionMeta::writeMetaIntoMissingFolderFails()
@@ -275,7 +275,7 @@ void tst_DefinitionMeta::listDefinitionsFirstRootWins()
     for (const DefinitionRecord& record : records)
         folders << record.folder;
     QCOMPARE(folders, (QStringList{userFolder, sharedA, sharedB, oldFolder}));
-    QCOMPARE(records.first().name, QString("Mine"));
+    QCOMPARE(records.first().name, "Mine");
     QCOMPARE(records.first().scope, ProfileScope::User);
 }
 

@@ -33,32 +33,22 @@ private Q_SLOTS:
 
     void bridgesOfAMapping()
     {
-        auto src = [](const QString& key) {
-            return QJsonObject{{QStringLiteral("stringKey"), key}, {QStringLiteral("deviceId"), 0}};
-        };
+        auto src = [](const QString& key) { return QJsonObject{{"stringKey", key}, {"deviceId", 0}}; };
         const QJsonArray list{
-            QJsonObject{{QStringLiteral("src"), src(QStringLiteral(" BUT_3 "))},
-                        {QStringLiteral("action"), QStringLiteral("a")}},
+            QJsonObject{{"src", src(" BUT_3 ")}, {"action", "a"}},
+            QJsonObject{{"src", src("joy_0")},
+                        {"dst", QJsonArray{QJsonObject{{"ref", "b"}, {"args", QJsonObject{{"x", 1}}}}}},
+                        {"publishMode", "always"}},
+            QJsonObject{{"src", src("but_1")}, {"action", "None"}},
+            QJsonObject{{"src", src(QString())}, {"action", "c"}},
             QJsonObject{
-                {QStringLiteral("src"), src(QStringLiteral("joy_0"))},
-                {QStringLiteral("dst"),
-                 QJsonArray{QJsonObject{{QStringLiteral("ref"), QStringLiteral("b")},
-                                        {QStringLiteral("args"), QJsonObject{{QStringLiteral("x"), 1}}}}}},
-                {QStringLiteral("publishMode"), QStringLiteral("always")}},
-            QJsonObject{{QStringLiteral("src"), src(QStringLiteral("but_1"))},
-                        {QStringLiteral("action"), QStringLiteral("None")}},
-            QJsonObject{{QStringLiteral("src"), src(QString())},
-                        {QStringLiteral("action"), QStringLiteral("c")}},
-            QJsonObject{{QStringLiteral("src"), src(QStringLiteral("joy_0"))},
-                        {QStringLiteral("joyXKey"), QStringLiteral("joy_0")},
-                        {QStringLiteral("joyYKey"), QStringLiteral("joy_1")},
-                        {QStringLiteral("action"), QStringLiteral("pan")}}};
-        const QList<Bridge> bridges = MappingFile::bridges(QJsonObject{{QStringLiteral("bridges"), list}});
+                {"src", src("joy_0")}, {"joyXKey", "joy_0"}, {"joyYKey", "joy_1"}, {"action", "pan"}}};
+        const QList<Bridge> bridges = MappingFile::bridges(QJsonObject{{"bridges", list}});
         QCOMPARE(bridges.size(), 3);
-        QCOMPARE(bridges.at(0).key, QStringLiteral("but_3"));
+        QCOMPARE(bridges.at(0).key, "but_3");
         QCOMPARE(bridges.at(0).mode, Bridge::Mode::OnChange);
-        QCOMPARE(bridges.at(1).action, QStringLiteral("b"));
-        QCOMPARE(bridges.at(1).args.value(QStringLiteral("x")).toInt(), 1);
+        QCOMPARE(bridges.at(1).action, "b");
+        QCOMPARE(bridges.at(1).args.value("x").toInt(), 1);
         QCOMPARE(bridges.at(1).mode, Bridge::Mode::Always);
         QVERIFY(bridges.at(2).isCombined());
     }
@@ -77,7 +67,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         QFETCH(bool, create);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("configActionGamepad.json"));
+        const QString path = dir.filePath("configActionGamepad.json");
         if (create) {
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly));

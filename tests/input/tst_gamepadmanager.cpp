@@ -55,13 +55,13 @@ private Q_SLOTS:
 
     void controllerInLaterSlot()
     {
-        m_pads->plug(pad(3, QStringLiteral("Pad 3")));
+        m_pads->plug(pad(3, "Pad 3"));
         GamepadManager* manager = GamepadManager::instance();
         QCOMPARE(manager->gamepads().size(), 1);
         ControlManette* device = manager->gamepads().first();
         QVERIFY(device);
         QCOMPARE(device->deviceId(), 3);
-        QCOMPARE(device->name(), QStringLiteral("Pad 3"));
+        QCOMPARE(device->name(), "Pad 3");
         QCOMPARE(device->parent(), manager);
         QCOMPARE(manager->gamepadForSlot(3), device);
     }

@@ -18,7 +18,7 @@ private Q_SLOTS:
         qunsetenv("DISPLAY");
         QVERIFY(!SfmlJoystickBackend::canOpenDisplay());
         auto backend = std::make_shared<SfmlJoystickBackend>();
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^No display available")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^No display available"));
         runManagerQuietly(backend);
         QVERIFY(!backend->hasPumpWindow());
         if (!m_display.isEmpty())

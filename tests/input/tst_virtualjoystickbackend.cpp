@@ -22,7 +22,7 @@ private Q_SLOTS:
         QVERIFY(!pads.isConnected(2));
         pads.update();
         QVERIFY(pads.isConnected(2));
-        QCOMPARE(pads.identification(2).name, QStringLiteral("Manette é"));
+        QCOMPARE(pads.identification(2).name, "Manette é");
         QCOMPARE(pads.identification(2).vendorId, 0x45eu);
 
         pads.setAxis(2, 1, 54.f);
@@ -120,7 +120,7 @@ private Q_SLOTS:
         pads.advanceClock(600);
         pads.update();
         QVERIFY(pads.isConnected(1));
-        QCOMPARE(pads.identification(1).name, QStringLiteral("Second Pad"));
+        QCOMPARE(pads.identification(1).name, "Second Pad");
         QCOMPARE(pads.identification(1).vendorId, 1118u);
         QVERIFY(pads.takeConnectionEvents());
 

@@ -89,24 +89,24 @@ private slots:
         QVector<DocumentNode> nodes{sampleNode(Kind::Button, "B", QRectF(0, 0, 0.1, 0.1)),
                                     sampleNode(Kind::DualJoyCross, "D", QRectF(0, 0, 0.2, 0.2))};
         const QJsonObject document = writeDocument(nodes, QSize(640, 360), Center);
-        QCOMPARE(document.value("type").toString(), QString("InteractiveOverlay"));
+        QCOMPARE(document.value("type").toString(), "InteractiveOverlay");
         QCOMPARE(document.value("version").toInt(), 4);
-        QCOMPARE(document.value("coordSpace").toString(), QString("background"));
-        QCOMPARE(document.value("bgMode").toString(), QString("Center"));
+        QCOMPARE(document.value("coordSpace").toString(), "background");
+        QCOMPARE(document.value("bgMode").toString(), "Center");
         QCOMPARE(document.value("overlaySize").toObject(), (QJsonObject{{"w", 640}, {"h", 360}}));
         const QJsonArray array = document.value("nodes").toArray();
         QCOMPARE(array.size(), 2);
         const QJsonObject button = array.at(0).toObject();
-        QCOMPARE(button.value("kind").toString(), QString("button"));
-        QCOMPARE(button.value("state").toString(), QString("Normal"));
-        QCOMPARE(button.value("publishMode").toString(), QString("onChange"));
+        QCOMPARE(button.value("kind").toString(), "button");
+        QCOMPARE(button.value("state").toString(), "Normal");
+        QCOMPARE(button.value("publishMode").toString(), "onChange");
         QVERIFY(!button.contains("split"));
         QVERIFY(!button.value("id").toString().startsWith('{'));
         QCOMPARE(button.value("sources").toObject().keys(), QStringList{"main"});
         const QJsonObject dual = array.at(1).toObject();
-        QCOMPARE(dual.value("kind").toString(), QString("dualJoyCross"));
+        QCOMPARE(dual.value("kind").toString(), "dualJoyCross");
         QCOMPARE(dual.value("split").toBool(true), false);
-        QCOMPARE(dual.value("publishMode").toString(), QString("activeOnly"));
+        QCOMPARE(dual.value("publishMode").toString(), "activeOnly");
         QCOMPARE(dual.value("sources").toObject().keys(), (QStringList{"x", "y"}));
     }
 
@@ -207,10 +207,10 @@ private slots:
         context.nextTitleNumber = 5;
         DocumentContents contents;
         QVERIFY(readDocument(document, context, &contents));
-        QCOMPARE(contents.nodes.at(0).title, QString("Start"));
-        QCOMPARE(contents.nodes.at(1).title, QString("Bouton 6"));
-        QCOMPARE(contents.nodes.at(2).title, QString("Double Joy 7"));
-        QCOMPARE(contents.nodes.at(3).title, QString("Joy 8"));
+        QCOMPARE(contents.nodes.at(0).title, "Start");
+        QCOMPARE(contents.nodes.at(1).title, "Bouton 6");
+        QCOMPARE(contents.nodes.at(2).title, "Double Joy 7");
+        QCOMPARE(contents.nodes.at(3).title, "Joy 8");
         QCOMPARE(contents.nextTitleNumber, 9);
     }
 
@@ -232,12 +232,12 @@ private slots:
         const QJsonObject node = parse(R"({"kind": "dualJoyCross", "src": {"stringKey": "joy_5"},
             "sources": {"y": {"stringKey": "joy_1", "deviceType": "other"}, "x": {}}})");
         const OverlayNode v2 = read(withNodes(2, {node})).nodes.first().node;
-        QCOMPARE(v2.sources.at(0).stringKey, QString("joy_5"));
+        QCOMPARE(v2.sources.at(0).stringKey, "joy_5");
         QCOMPARE(v2.sources.at(1).stringKey, QString());
         const OverlayNode v3 = read(withNodes(3, {node})).nodes.first().node;
         QCOMPARE(v3.sources.at(0), InputSource());
-        QCOMPARE(v3.sources.at(1).stringKey, QString("joy_1"));
-        QCOMPARE(v3.sources.at(1).deviceType, QString("other"));
+        QCOMPARE(v3.sources.at(1).stringKey, "joy_1");
+        QCOMPARE(v3.sources.at(1).deviceType, "other");
     }
 
     void axisKeyForcesIsJoy()

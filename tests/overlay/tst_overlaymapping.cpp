@@ -118,13 +118,13 @@ private slots:
         QCOMPARE(bridges.size(), 2);
         const QJsonObject first = bridges.at(0).toObject();
         QVERIFY(!first.contains("publishMode"));
-        QCOMPARE(first.value("action").toString(), QString("jump"));
+        QCOMPARE(first.value("action").toString(), "jump");
         QCOMPARE(first.value("src").toObject(), (QJsonObject{{"deviceType", "gamepade"},
                                                              {"deviceId", 0},
                                                              {"packetId", 1},
                                                              {"stringKey", "but_1"},
                                                              {"isJoy", false}}));
-        QCOMPARE(bridges.at(1).toObject().value("publishMode").toString(), QString("activeOnly"));
+        QCOMPARE(bridges.at(1).toObject().value("publishMode").toString(), "activeOnly");
         QVERIFY(!bridges.at(1).toObject().contains("publishGroupKey"));
     }
 
@@ -139,7 +139,7 @@ private slots:
         const QJsonArray bridges = bridgesOf({withArgs, noKey, noneAction});
         QCOMPARE(bridges.size(), 1);
         const QJsonObject bridge = bridges.first().toObject();
-        QCOMPARE(bridge.value("action").toString(), QString("zoom"));
+        QCOMPARE(bridge.value("action").toString(), "zoom");
         QCOMPARE(bridge.value("args").toObject(), (QJsonObject{{"step", 2}}));
         QVERIFY(!bridge.contains("dst"));
     }
@@ -154,11 +154,11 @@ private slots:
         for (int i = 0; i < 2; ++i) {
             const QJsonObject bridge = bridges.at(i).toObject();
             QCOMPARE(bridge.value("src").toObject().value("stringKey").toString(), QString("joy_%1").arg(i));
-            QCOMPARE(bridge.value("joyXKey").toString(), QString("joy_0"));
-            QCOMPARE(bridge.value("joyYKey").toString(), QString("joy_1"));
-            QCOMPARE(bridge.value("publishMode").toString(), QString("always"));
-            QCOMPARE(bridge.value("publishGroupKey").toString(), QString("id-0"));
-            QCOMPARE(bridge.value("action").toString(), QString("look"));
+            QCOMPARE(bridge.value("joyXKey").toString(), "joy_0");
+            QCOMPARE(bridge.value("joyYKey").toString(), "joy_1");
+            QCOMPARE(bridge.value("publishMode").toString(), "always");
+            QCOMPARE(bridge.value("publishGroupKey").toString(), "id-0");
+            QCOMPARE(bridge.value("action").toString(), "look");
         }
     }
 
@@ -181,11 +181,11 @@ private slots:
         stick.bindings[1] = action("tilt");
         const QJsonArray bridges = bridgesOf({stick});
         QCOMPARE(bridges.size(), 2);
-        QCOMPARE(bridges.at(0).toObject().value("action").toString(), QString("pan"));
-        QCOMPARE(bridges.at(1).toObject().value("action").toString(), QString("tilt"));
+        QCOMPARE(bridges.at(0).toObject().value("action").toString(), "pan");
+        QCOMPARE(bridges.at(1).toObject().value("action").toString(), "tilt");
         QVERIFY(!bridges.at(0).toObject().contains("joyXKey"));
         QVERIFY(!bridges.at(0).toObject().contains("publishGroupKey"));
-        QCOMPARE(bridges.at(0).toObject().value("publishMode").toString(), QString("activeOnly"));
+        QCOMPARE(bridges.at(0).toObject().value("publishMode").toString(), "activeOnly");
     }
 
     void joystickParameterStep()
@@ -224,7 +224,7 @@ private slots:
                                                               {"stringKey", "gate_up"},
                                                               {"isJoy", false}}));
         QVERIFY(!bridge.contains("publishMode"));
-        QCOMPARE(bridge.value("action").toString(), QString("up"));
+        QCOMPARE(bridge.value("action").toString(), "up");
         QCOMPARE(bridge.value("args").toObject(), (QJsonObject{{"k", true}}));
     }
 
@@ -245,7 +245,7 @@ private slots:
         QCOMPARE(nodes.at(2).bindings.first(), fire); // one key, several slots: all bound
         QCOMPARE(nodes.at(1).bindings.first(), (QJsonObject{{"ref", "pause"}}));
         QCOMPARE(nodes.at(3).bindings.first(), QJsonObject()); // only the first titled pastille
-        QCOMPARE(nodes.at(1).sources.first().stringKey, QString("start"));
+        QCOMPARE(nodes.at(1).sources.first().stringKey, "start");
     }
 
     void applyUpdatesSourcesAndPublishMode()
@@ -258,7 +258,7 @@ private slots:
         QVERIFY(applyBridges(&nodes, {"J"}, mapping));
         const InputSource& source = nodes.first().sources.first();
         QCOMPARE(source.isJoy, false);
-        QCOMPARE(source.deviceType, QString("pad"));
+        QCOMPARE(source.deviceType, "pad");
         QCOMPARE(source.deviceId, 5);
         QCOMPARE(source.packetId, 2);
         QCOMPARE(nodes.first().publishMode, PublishMode::Always);
@@ -269,7 +269,7 @@ private slots:
                                        .object();
         QVERIFY(applyBridges(&nodes, {"J"}, sparse));
         QCOMPARE(nodes.first().sources.first().deviceId, 5);
-        QCOMPARE(nodes.first().sources.first().deviceType, QString("pad"));
+        QCOMPARE(nodes.first().sources.first().deviceType, "pad");
         QCOMPARE(nodes.first().publishMode, PublishMode::Always);
     }
 
@@ -284,9 +284,9 @@ private slots:
             {"src": {"stringKey": "gate_a"}, "action": "dash"}]})")
                                         .object();
         QVERIFY(applyBridges(&nodes, {"Stick"}, mapping));
-        QCOMPARE(nodes.first().bindings.at(0).value("ref").toString(), QString("look"));
-        QCOMPARE(nodes.first().bindings.at(1).value("ref").toString(), QString("look"));
-        QCOMPARE(nodes.first().gateBindings.first().value("ref").toString(), QString("dash"));
+        QCOMPARE(nodes.first().bindings.at(0).value("ref").toString(), "look");
+        QCOMPARE(nodes.first().bindings.at(1).value("ref").toString(), "look");
+        QCOMPARE(nodes.first().gateBindings.first().value("ref").toString(), "dash");
     }
 
     void applyResetsBindingsAndReportsMisses()
@@ -306,7 +306,7 @@ private slots:
                               ""};
         QVERIFY(mergeServiceReferences(&services, refs));
         QCOMPARE(services.size(), 4);
-        QCOMPARE(services.at(1).toObject().value("name").toString(), QString("Lights"));
+        QCOMPARE(services.at(1).toObject().value("name").toString(), "Lights");
         QCOMPARE(services.at(2), QJsonValue(QJsonObject{{"x", 1}}));
         QCOMPARE(services.at(3), QJsonValue(""));
         QJsonArray unchanged{QJsonObject{{"name", "a"}}};

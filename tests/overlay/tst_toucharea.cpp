@@ -55,7 +55,7 @@ private slots:
         QSignalSpy spy(&area, &TouchArea::stateChanged);
         area.startListening("x");
         QCOMPARE(area.state(), TouchArea::Listening);
-        QCOMPARE(area.listeningText(), QString("x"));
+        QCOMPARE(area.listeningText(), "x");
         area.setActive(false); // listening ends and its text goes
         QCOMPARE(area.listeningText(), QString());
         area.setActive(true);
@@ -210,12 +210,12 @@ private slots:
         std::unique_ptr<QMenu> menu(area->createContextMenu());
         const QList<QAction*> actions = menu->actions();
         QCOMPARE(actions.size(), 3);
-        QCOMPARE(actions.at(0)->text(), QString("Renommer..."));
-        QCOMPARE(actions.at(1)->text(), QString("Dupliquer"));
-        QCOMPARE(actions.at(2)->text(), QString("Supprimer"));
+        QCOMPARE(actions.at(0)->text(), "Renommer...");
+        QCOMPARE(actions.at(1)->text(), "Dupliquer");
+        QCOMPARE(actions.at(2)->text(), "Supprimer");
         actions.at(0)->trigger();
-        QCOMPARE(askedWith, QString("Element"));
-        QCOMPARE(area->title(), QString("Tir"));
+        QCOMPARE(askedWith, "Element");
+        QCOMPARE(area->title(), "Tir");
         QCOMPARE(edited.size(), 1);
         actions.at(1)->trigger();
         actions.at(2)->trigger();

@@ -150,8 +150,8 @@ void tst_HostContract::metaTypesRegistered()
 
 void tst_HostContract::providerEventTravelsInVariant()
 {
-    const ComProviderEvent event{1, QStringLiteral("Gamepad disconnected"),
-                                 QStringLiteral("Pad (gp:0) is disconnected."), QStringLiteral("Gamepad")};
+    const ComProviderEvent event{1, "Gamepad disconnected", QStringLiteral("Pad (gp:0) is disconnected."),
+                                 "Gamepad"};
     const QVariant v = QVariant::fromValue(event);
     QCOMPARE(QByteArray(v.typeName()), QByteArray("ComProviderEvent"));
     const ComProviderEvent back = v.value<ComProviderEvent>();

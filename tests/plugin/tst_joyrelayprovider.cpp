@@ -22,7 +22,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("tst_joyrelayprovider"));
+        QCoreApplication::setApplicationName("tst_joyrelayprovider");
     }
 
     void init()
@@ -44,8 +44,8 @@ private Q_SLOTS:
     {
         JoyrelayProvider provider;
         QCOMPARE(provider.metaObject()->className(), "JoyrelayProvider");
-        QCOMPARE(provider.vendorName(), QStringLiteral("tavon"));
-        QCOMPARE(provider.displayName(), QStringLiteral("Gamepad"));
+        QCOMPARE(provider.vendorName(), "tavon");
+        QCOMPARE(provider.displayName(), "Gamepad");
         QCOMPARE(provider.reservedQueryA(), 0);
         QCOMPARE(provider.reservedQueryB(), 0);
         QVERIFY(provider.serviceInfo().isEmpty());
@@ -68,11 +68,11 @@ private Q_SLOTS:
     {
         JoyrelayProvider provider;
         QObject otherOwner;
-        QAbstractItemModel* first = provider.model(QStringLiteral("first"), m_owner);
-        QAbstractItemModel* second = provider.model(QStringLiteral("second"), &otherOwner);
+        QAbstractItemModel* first = provider.model("first", m_owner);
+        QAbstractItemModel* second = provider.model("second", &otherOwner);
         QCOMPARE(first, second);
         QCOMPARE(first->parent(), m_owner);
-        QCOMPARE(qobject_cast<LinkerDeviceModel*>(first)->context(), QStringLiteral("first"));
+        QCOMPARE(qobject_cast<LinkerDeviceModel*>(first)->context(), "first");
     }
 
     void delegateFirstThenModelIsWiredOnce()
@@ -81,41 +81,37 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i) {
             const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
             QDir folder(QDir(ProfileStore::sharedProfilesRoot()).filePath(id));
-            folder.mkpath(QStringLiteral("."));
-            QFile meta(folder.filePath(QStringLiteral("meta.json")));
+            folder.mkpath(".");
+            QFile meta(folder.filePath("meta.json"));
             QVERIFY(meta.open(QIODevice::WriteOnly));
-            meta.write(
-                QJsonDocument(QJsonObject{{QStringLiteral("type"), QStringLiteral("GamepadDefinderMeta")},
-                                          {QStringLiteral("id"), id},
-                                          {QStringLiteral("name"), QStringLiteral("P%1").arg(i)},
-                                          {QStringLiteral("deviceNames"), QJsonArray{QStringLiteral("Pad")}}})
-                    .toJson());
-            QFile config(folder.filePath(QStringLiteral("configActionGamepad.json")));
+            meta.write(QJsonDocument(QJsonObject{{"type", "GamepadDefinderMeta"},
+                                                 {"id", id},
+                                                 {"name", QStringLiteral("P%1").arg(i)},
+                                                 {"deviceNames", QJsonArray{"Pad"}}})
+                           .toJson());
+            QFile config(folder.filePath("configActionGamepad.json"));
             QVERIFY(config.open(QIODevice::WriteOnly));
             config.write("{}");
         }
-        const QJsonObject record{{QStringLiteral("deviceId"), QStringLiteral("0")},
-                                 {QStringLiteral("name"), QStringLiteral("Pad")}};
-        RegistryFile::write(
-            RegistryFile::path(QStringLiteral("ctx")),
-            QJsonObject{{QStringLiteral("devices"),
-                         QJsonObject{{QStringLiteral("gp:0"), record}, {QStringLiteral("gp:1"), record}}}});
+        const QJsonObject record{{"deviceId", "0"}, {"name", "Pad"}};
+        RegistryFile::write(RegistryFile::path("ctx"),
+                            QJsonObject{{"devices", QJsonObject{{"gp:0", record}, {"gp:1", record}}}});
 
         JoyrelayProvider provider;
         auto* delegate = qobject_cast<DeviceItemDelegate*>(provider.delegate(m_owner));
         QVERIFY(delegate);
         QCOMPARE(delegate->parent(), m_owner);
-        auto* model = qobject_cast<LinkerDeviceModel*>(provider.model(QStringLiteral("ctx"), m_owner));
+        auto* model = qobject_cast<LinkerDeviceModel*>(provider.model("ctx", m_owner));
         QCOMPARE(provider.delegate(m_owner), delegate);
-        provider.model(QStringLiteral("ctx"), m_owner);
+        provider.model("ctx", m_owner);
         QCOMPARE(model->count(), 2);
 
-        emit delegate->cycleProfile(QStringLiteral("gp:0"), 1);
+        emit delegate->cycleProfile("gp:0", 1);
         QCOMPARE(model->index(0, 0).data(LinkerDeviceModel::ActiveProfilePositionRole).toInt(), 2);
-        emit delegate->toggledSelect(QStringLiteral("gp:0"), true);
-        QVERIFY(model->isSelected(QStringLiteral("gp:0")));
+        emit delegate->toggledSelect("gp:0", true);
+        QVERIFY(model->isSelected("gp:0"));
         QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
-        emit delegate->requestDelete(QStringLiteral("gp:1"));
+        emit delegate->requestDelete("gp:1");
         QCOMPARE(removed.count(), 1);
         QCOMPARE(model->count(), 1);
     }
@@ -124,8 +120,7 @@ private Q_SLOTS:
     {
         JoyrelayProvider provider;
         QSignalSpy changed(&provider, &IComInterfaceModelProvider::servicesChanged);
-        const QJsonObject services{{QStringLiteral("sharedActionCatalog"),
-                                    QJsonArray{QJsonObject{{QStringLiteral("name"), QStringLiteral("a")}}}}};
+        const QJsonObject services{{"sharedActionCatalog", QJsonArray{QJsonObject{{"name", "a"}}}}};
         provider.setServices(services);
         QCOMPARE(provider.services(), services);
         QCOMPARE(changed.count(), 0);
@@ -133,18 +128,18 @@ private Q_SLOTS:
         QWidget parent;
         QMainWindow* window = provider.configurationWindow(&parent);
         QVERIFY(window);
-        QCOMPARE(window->windowTitle(), QStringLiteral("Gamepad"));
+        QCOMPARE(window->windowTitle(), "Gamepad");
         QCOMPARE(provider.configurationWindow(&parent), window);
         delete window;
         QMainWindow* again = provider.configurationWindow(&parent);
         QVERIFY(again);
-        QCOMPARE(again->windowTitle(), QStringLiteral("Gamepad"));
+        QCOMPARE(again->windowTitle(), "Gamepad");
     }
 
     void modelEventsReachTheHostUnchanged()
     {
         JoyrelayProvider provider;
-        auto* model = qobject_cast<LinkerDeviceModel*>(provider.model(QStringLiteral("ctx"), m_owner));
+        auto* model = qobject_cast<LinkerDeviceModel*>(provider.model("ctx", m_owner));
         QSignalSpy posted(&provider, &IComInterfaceModelProvider::eventPosted);
         ComProviderEvent event;
         event.severity = 1;
@@ -163,9 +158,9 @@ private Q_SLOTS:
     void selectionIsForwarded()
     {
         JoyrelayProvider provider;
-        auto* model = qobject_cast<LinkerDeviceModel*>(provider.model(QStringLiteral("ctx"), m_owner));
+        auto* model = qobject_cast<LinkerDeviceModel*>(provider.model("ctx", m_owner));
         QSignalSpy forwarded(&provider, &IComInterfaceModelProvider::selectedInterfacesChanged);
-        const QJsonArray info{QJsonObject{{QStringLiteral("name"), QStringLiteral("x")}}};
+        const QJsonArray info{QJsonObject{{"name", "x"}}};
         emit model->selectedInterfacesChanged({}, info);
         QCOMPARE(forwarded.count(), 1);
         QCOMPARE(forwarded.at(0).at(1).toJsonArray(), info);

@@ -22,30 +22,24 @@ private Q_SLOTS:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("tst_pluginload"));
+        QCoreApplication::setApplicationName("tst_pluginload");
         const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         QDir(data).removeRecursively();
 
         // A pad in slot 0 pressing button 2 every 700 ms, seen only by the plugin's own input runtime.
-        const QJsonObject pad{{QStringLiteral("slot"), 0},
-                              {QStringLiteral("name"), QStringLiteral("Road Pad")},
-                              {QStringLiteral("vendorId"), QStringLiteral("0x045e")},
-                              {QStringLiteral("productId"), QStringLiteral("0x028e")},
-                              {QStringLiteral("axes"), QJsonArray{0, 1}},
-                              {QStringLiteral("buttons"), 8}};
+        const QJsonObject pad{{"slot", 0},
+                              {"name", "Road Pad"},
+                              {"vendorId", "0x045e"},
+                              {"productId", "0x028e"},
+                              {"axes", QJsonArray{0, 1}},
+                              {"buttons", 8}};
         const QJsonObject scenario{
-            {QStringLiteral("pads"), QJsonArray{pad}},
-            {QStringLiteral("events"), QJsonArray{QJsonObject{{QStringLiteral("at"), 300},
-                                                              {QStringLiteral("slot"), 0},
-                                                              {QStringLiteral("button"), 2},
-                                                              {QStringLiteral("pressed"), true}},
-                                                  QJsonObject{{QStringLiteral("at"), 450},
-                                                              {QStringLiteral("slot"), 0},
-                                                              {QStringLiteral("button"), 2},
-                                                              {QStringLiteral("pressed"), false}}}},
-            {QStringLiteral("loop"), true},
-            {QStringLiteral("period"), 700}};
-        const QString scenarioPath = m_dir.filePath(QStringLiteral("pads.json"));
+            {"pads", QJsonArray{pad}},
+            {"events", QJsonArray{QJsonObject{{"at", 300}, {"slot", 0}, {"button", 2}, {"pressed", true}},
+                                  QJsonObject{{"at", 450}, {"slot", 0}, {"button", 2}, {"pressed", false}}}},
+            {"loop", true},
+            {"period", 700}};
+        const QString scenarioPath = m_dir.filePath("pads.json");
         QFile scenarioFile(scenarioPath);
         QVERIFY(scenarioFile.open(QIODevice::WriteOnly));
         scenarioFile.write(QJsonDocument(scenario).toJson());
@@ -53,28 +47,26 @@ private Q_SLOTS:
         qputenv("JOYRELAY_VIRTUAL_PADS", scenarioPath.toLocal8Bit());
 
         // With no definition at all, a pad announces the shared fallback mapping file.
-        const QJsonObject bridge{
-            {QStringLiteral("src"), QJsonObject{{QStringLiteral("deviceType"), QStringLiteral("gamepade")},
-                                                {QStringLiteral("deviceId"), 0},
-                                                {QStringLiteral("packetId"), 1},
-                                                {QStringLiteral("stringKey"), QStringLiteral("but_2")},
-                                                {QStringLiteral("isJoy"), false}}},
-            {QStringLiteral("action"), QStringLiteral("photo.capture")},
-            {QStringLiteral("args"), QJsonObject{{QStringLiteral("count"), 2}}}};
+        const QJsonObject bridge{{"src", QJsonObject{{"deviceType", "gamepade"},
+                                                     {"deviceId", 0},
+                                                     {"packetId", 1},
+                                                     {"stringKey", "but_2"},
+                                                     {"isJoy", false}}},
+                                 {"action", "photo.capture"},
+                                 {"args", QJsonObject{{"count", 2}}}};
         QVERIFY(QDir().mkpath(data + QStringLiteral("/GamepadProfiles")));
         QFile mapping(data + QStringLiteral("/GamepadProfiles/configActionGamepad.json"));
         QVERIFY(mapping.open(QIODevice::WriteOnly));
-        mapping.write(QJsonDocument(QJsonObject{{QStringLiteral("bridges"), QJsonArray{bridge}}}).toJson());
+        mapping.write(QJsonDocument(QJsonObject{{"bridges", QJsonArray{bridge}}}).toJson());
     }
 
     void metadataNamesTheProvider()
     {
         QPluginLoader loader(QStringLiteral(JOYRELAY_PLUGIN_FILE));
         const QJsonObject meta = loader.metaData();
-        QCOMPARE(meta.value(QStringLiteral("IID")).toString(),
-                 QStringLiteral(IComInterfaceModelProvider_iid));
-        QCOMPARE(meta.value(QStringLiteral("className")).toString(), QStringLiteral("JoyrelayProvider"));
-        QVERIFY(meta.value(QStringLiteral("MetaData")).toObject().isEmpty());
+        QCOMPARE(meta.value("IID").toString(), QStringLiteral(IComInterfaceModelProvider_iid));
+        QCOMPARE(meta.value("className").toString(), "JoyrelayProvider");
+        QVERIFY(meta.value("MetaData").toObject().isEmpty());
     }
 
     void oneProviderPerProcess()
@@ -87,7 +79,7 @@ private Q_SLOTS:
         auto* provider = qobject_cast<IComInterfaceModelProvider*>(root);
         QVERIFY(provider);
         QCOMPARE(root->metaObject()->className(), "JoyrelayProvider");
-        QCOMPARE(provider->vendorName(), QStringLiteral("tavon"));
+        QCOMPARE(provider->vendorName(), "tavon");
         QVERIFY(!provider->icon().isNull()); // compiled into the plugin file
         QVERIFY(!provider->icon().pixmap(32, 32).isNull());
         // Loading registers the calibration records for queued signals and variants.
@@ -112,7 +104,7 @@ private Q_SLOTS:
         QVERIFY2(session.loadPlugin(QStringLiteral(JOYRELAY_PLUGIN_FILE), &error), qPrintable(error));
         QSignalSpy events(session.provider(), &IComInterfaceModelProvider::eventPosted);
         QSignalSpy actions(&session, &HostSession::actionFired);
-        session.start(QStringLiteral("road"), true);
+        session.start("road", true);
 
         QTRY_COMPARE_WITH_TIMEOUT(session.viewModel()->rowCount(), 1, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(session.routers().size(), 1, 5000);
@@ -123,18 +115,16 @@ private Q_SLOTS:
             QStringLiteral("GamepadProfiles/configActionGamepad.json")));
 
         QTRY_VERIFY_WITH_TIMEOUT(actions.count() >= 1, 5000);
-        QCOMPARE(actions.first().at(1).toString(), QStringLiteral("photo.capture"));
-        QCOMPARE(actions.first().at(2).toJsonObject().value(QStringLiteral("count")).toInt(), 2);
-        QCOMPARE(actions.first().at(3).toString(), QStringLiteral("but_2"));
+        QCOMPARE(actions.first().at(1).toString(), "photo.capture");
+        QCOMPARE(actions.first().at(2).toJsonObject().value("count").toInt(), 2);
+        QCOMPARE(actions.first().at(3).toString(), "but_2");
         QCOMPARE(actions.first().at(4).toBool(), true);
 
         QStringList titles;
         for (const auto& args : events)
             titles << args.at(0).value<ComProviderEvent>().title;
-        QVERIFY2(titles.contains(QStringLiteral("Gamepad detected")),
-                 qPrintable(titles.join(QLatin1Char(','))));
-        QVERIFY2(titles.contains(QStringLiteral("Gamepad connected")),
-                 qPrintable(titles.join(QLatin1Char(','))));
+        QVERIFY2(titles.contains("Gamepad detected"), qPrintable(titles.join(QLatin1Char(','))));
+        QVERIFY2(titles.contains("Gamepad connected"), qPrintable(titles.join(QLatin1Char(','))));
     }
 
 private:

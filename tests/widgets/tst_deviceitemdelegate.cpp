@@ -289,7 +289,7 @@ private Q_SLOTS:
         QSignalSpy toggles(&delegate, &DeviceItemDelegate::toggledSelect);
         QVERIFY(click(delegate, &model, QPoint(150, 150)));
         QCOMPARE(toggles.count(), 1);
-        QCOMPARE(toggles.at(0).at(0).toString(), QString("gp:0"));
+        QCOMPARE(toggles.at(0).at(0).toString(), "gp:0");
         QCOMPARE(toggles.at(0).at(1).toBool(), true);
         // An invalid index is ignored.
         QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
