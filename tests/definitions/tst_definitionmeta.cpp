@@ -18,16 +18,16 @@ private slots:
         QTest::newRow("missing meta.json") << QByteArray() << true;
         QTest::newRow("binary garbage") << QByteArray("\xff\xd8\xff\xe0\x00\x10JFIF", 10) << true;
         QTest::newRow("truncated document")
-            << QByteArray(R"({"type":"GamepadDefinderMeta","id":")" + id) << true;
+            << QByteArray("{\"type\":\"GamepadDefinderMeta\",\"id\":\"" + id) << true;
         QTest::newRow("valid JSON of the wrong shape")
-            << QByteArray(R"(["GamepadDefinderMeta",")" + id + "\"]") << true;
+            << QByteArray("[\"GamepadDefinderMeta\",\"" + id + "\"]") << true;
         QTest::newRow("another type")
-            << QByteArray(R"({"type":"GamepadDefinder","id":")" + id + "\"}") << true;
+            << QByteArray("{\"type\":\"GamepadDefinder\",\"id\":\"" + id + "\"}") << true;
         QTest::newRow("no id") << QByteArray(R"({"type":"GamepadDefinderMeta"})") << true;
         QTest::newRow("malformed id")
             << QByteArray(R"({"type":"GamepadDefinderMeta","id":"not-a-uuid"})") << true;
         QTest::newRow("no overlay file")
-            << QByteArray(R"({"type":"GamepadDefinderMeta","id":")" + id + "\"}") << false;
+            << QByteArray("{\"type\":\"GamepadDefinderMeta\",\"id\":\"" + id + "\"}") << false;
     }
 
     void brokenFolderIsNoDefinition()
