@@ -180,9 +180,10 @@ private slots:
             m_overlay->loadFromJson(QJsonDocument::fromJson(R"({"type": "InteractiveOverlay", "version": 4,
             "overlaySize": {"w": -1, "h": 1e300},
             "nodes": [{"kind": "dualJoyCross", "geometry": {"x": -1e300, "y": 1e300, "w": 1e300, "h": -2}},
-                      {"kind": "singleJoy", "title": "   ", "sources": {"main": {"stringKey": 42}}}]})")
+                      {"kind": "button", "geometry": {"x": 0.5, "y": 0.5, "w": 0, "h": 0}, "freeAspect": "no"},
+                      {"kind": "singleJoy", "title": "   ", "sources": {"main": {"stringKey": 42}}}, 7]})")
                                         .object()));
-        QCOMPARE(m_overlay->nodeTitle(1), "Joy 3");
+        QCOMPARE(m_overlay->nodeTitle(2), "Joy 4"); // counting on from the earlier node
         QVERIFY(!m_overlay->grab().isNull());
     }
 
@@ -524,6 +525,10 @@ private slots:
         QCOMPARE(m_overlay->nodeCount(), 1);
         QCOMPARE(m_overlay->nodeTitle(0), "Bouton 2");
         QCOMPARE(dirty.size(), 1);
+        menu.reset();
+        std::unique_ptr<QMenu> second(m_overlay->pastille(0)->createContextMenu());
+        second->actions().at(1)->trigger(); // "Dupliquer"
+        QCOMPARE(m_overlay->nodeCount(), 2);
     }
 
     void paintingColoursFollowState()
