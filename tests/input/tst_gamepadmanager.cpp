@@ -187,7 +187,8 @@ private Q_SLOTS:
 
         const QMetaProperty gamepads = mo->property(mo->indexOfProperty("gamepads"));
         QCOMPARE(gamepads.typeName(), "QList<QPointer<ControlManette>>");
-        const QSequentialIterable iterable = gamepads.read(manager).value<QSequentialIterable>();
+        const QVariant value = gamepads.read(manager); // the iterable is a view into it
+        const QSequentialIterable iterable = value.value<QSequentialIterable>();
         QCOMPARE(iterable.size(), 1);
         QCOMPARE(iterable.at(0).metaType(), QMetaType::fromName("QPointer<ControlManette>"));
         QCOMPARE(iterable.at(0).value<QObject*>(), manager->gamepadForSlot(0));
