@@ -1,5 +1,6 @@
 #include "joyrelayprovider.h"
 
+#include "calibrationsettings.h"
 #include "deviceitemdelegate.h"
 #include "hostmetatypes.h"
 #include "linkerdevicemodel.h"
@@ -9,6 +10,7 @@
 JoyrelayProvider::JoyrelayProvider(QObject* parent) : IComInterfaceModelProvider(parent)
 {
     registerHostMetaTypes();
+    GamepadCalibration::registerCalibrationMetaTypes();
 }
 
 JoyrelayProvider::~JoyrelayProvider() = default;
