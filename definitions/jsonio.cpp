@@ -66,7 +66,9 @@ QJsonObject readJsonObject(const QString& path, bool* ok, QString* error, Langua
 bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error, Language language)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a short write (size limit, full disk) is seen here; a buffered one would be
+    // flushed at commit, which reports no error and keeps the truncated file.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = message(language, CannotWrite).arg(path);
         return false;
