@@ -107,6 +107,9 @@ public:
     bool isDirty() const { return m_dirty; }
     int editorMode() const { return m_editorMode; }
     QString armedAction() const { return m_armedAction; }
+    // A learning candidate waits for the capture timer.
+    bool isCapturePending() const { return m_captureTimer.isActive(); }
+    QString hintText() const;
     InteractiveOverlay* overlay() const { return m_overlay; }
     QListWidget* listWidget() const { return m_list; }
     QWidget* calibrationEditor() const { return m_calibrationEditor; }

@@ -45,7 +45,8 @@ void GamepadDefinder::refreshConnectedPads()
     QList<ConnectedPad> pads;
     if (GamepadManager* manager = GamepadManager::existingInstance()) {
         for (ControlManette* device : manager->liveGamepads()) {
-            if (!device->isConnected() || device->name().trimmed().isEmpty())
+            // The manager keeps a device only while its joystick slot is connected.
+            if (device->name().trimmed().isEmpty())
                 continue;
             pads.append({device->name().trimmed(), device->vendorId(), device->productId()});
         }
@@ -308,7 +309,16 @@ void GamepadDefinder::onCaptureTimeout()
 void GamepadDefinder::quickMap(const QString& key, bool isGate)
 {
     const QString action = m_armedAction;
-    if (m_overlay->bindActionToKey(key, action)) {
+    bool bound = m_overlay->bindActionToKey(key, action);
+    if (isGate) {
+        // Gates are mapping targets of their stick pastille, not slots: bind them by name.
+        const QJsonObject binding{{QStringLiteral("ref"), action}, {QStringLiteral("action"), action}};
+        for (int i = 0; i < m_overlay->nodeCount(); ++i) {
+            if (m_overlay->nodeGateNames(i).contains(key.trimmed()))
+                bound = m_overlay->setGateBinding(i, key.trimmed(), binding) || bound;
+        }
+    }
+    if (bound) {
         disarm();
         refreshHint();
         refreshInspector();

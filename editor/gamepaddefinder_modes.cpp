@@ -57,6 +57,11 @@ void GamepadDefinder::applyEditorMode()
         updateCalibrationSide();
 }
 
+QString GamepadDefinder::hintText() const
+{
+    return m_hintLabel->text();
+}
+
 bool GamepadDefinder::hasConnectedController() const
 {
     return m_followed && !m_followed->name().trimmed().isEmpty();
