@@ -269,7 +269,11 @@ bool DefinitionLibrary::save(int row, const QByteArray& overlayBytes,
         dialogs()->critical(m_dialogParent, title, prepareError(error));
         return false;
     }
-    if (!JsonIo::writeBytesAtomically(record.overlayPath, overlayBytes, &error)) {
+    // An unchanged overlay (only bindings were edited) is not written again.
+    QFile current(record.overlayPath);
+    const bool unchanged = current.open(QIODevice::ReadOnly) && current.readAll() == overlayBytes;
+    current.close();
+    if (!unchanged && !JsonIo::writeBytesAtomically(record.overlayPath, overlayBytes, &error)) {
         warn(title, tr("Échec sauvegarde config : %1").arg(error));
         return false;
     }

@@ -46,7 +46,9 @@ void GamepadDefinder::refreshRow(int row)
         return;
     const DefinitionRecord& record = m_library.at(row);
     item->setText(record.name);
+    item->setData(LibraryListDelegate::IdRole, record.id.toString(QUuid::WithoutBraces));
     item->setData(LibraryListDelegate::ImagePathRole, record.imagePath);
+    item->setData(LibraryListDelegate::DeviceNamesRole, record.deviceNames);
     int link = LibraryListDelegate::Unlinked;
     if (!record.deviceNames.isEmpty())
         link = m_library.isLinkedPadConnected(record) ? LibraryListDelegate::LinkedConnected

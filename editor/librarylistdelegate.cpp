@@ -1,5 +1,6 @@
 #include "librarylistdelegate.h"
 
+#include <QAbstractItemView>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QImageReader>
@@ -12,17 +13,52 @@ constexpr int kMarkerSize = 8;
 const QSize kThumb(40, 28);
 } // namespace
 
-LibraryListDelegate::LibraryListDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+LibraryListDelegate::LibraryListDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), m_view(view)
+{
+    m_loader.setSingleShot(true);
+    m_loader.setInterval(0);
+    connect(&m_loader, &QTimer::timeout, this, &LibraryListDelegate::loadNext);
+}
 
-QIcon LibraryListDelegate::thumbnail(const QString& path) const
+QString LibraryListDelegate::cacheKey(const QString& path)
 {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile())
+        return QString();
+    return path + QLatin1Char('|') + QString::number(info.lastModified().toMSecsSinceEpoch());
+}
+
+QIcon LibraryListDelegate::thumbnail(const QString& path) const
+{
+    const QString key = cacheKey(path);
+    if (key.isEmpty())
         return QIcon();
-    const QString key = path + QLatin1Char('|') + QString::number(info.lastModified().toMSecsSinceEpoch());
     const auto found = m_cache.constFind(key);
     if (found != m_cache.cend())
         return found.value();
+    if (!m_pending.contains(path))
+        m_pending.append(path);
+    if (!m_loader.isActive())
+        m_loader.start();
+    return QIcon();
+}
+
+void LibraryListDelegate::loadNext()
+{
+    if (m_pending.isEmpty())
+        return;
+    const QString path = m_pending.takeFirst();
+    const QString key = cacheKey(path);
+    if (!key.isEmpty() && !m_cache.contains(key))
+        m_cache.insert(key, loadThumbnail(path));
+    if (!m_pending.isEmpty())
+        m_loader.start();
+    if (m_view)
+        m_view->viewport()->update();
+}
+
+QIcon LibraryListDelegate::loadThumbnail(const QString& path) const
+{
     QImageReader reader(path);
     const QSize full = reader.size();
     if (full.isValid())
@@ -42,19 +78,16 @@ QIcon LibraryListDelegate::thumbnail(const QString& path) const
         canvas.setDevicePixelRatio(2.0);
         icon = QIcon(canvas);
     }
-    m_cache.insert(key, icon);
     return icon;
 }
 
 void LibraryListDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
-    const QIcon icon = thumbnail(index.data(ImagePathRole).toString());
-    if (!icon.isNull()) {
-        option->icon = icon;
-        option->features |= QStyleOptionViewItem::HasDecoration;
-        option->decorationSize = kThumb;
-    }
+    // Rows keep their place for the picture while it is being read.
+    option->icon = thumbnail(index.data(ImagePathRole).toString());
+    option->features |= QStyleOptionViewItem::HasDecoration;
+    option->decorationSize = kThumb;
     // The name stops short of the link marker on the right.
     const int room = option->rect.width() - kThumb.width() - kMarkerSize - 24;
     option->text = option->fontMetrics.elidedText(option->text, Qt::ElideRight, std::max(20, room));

@@ -59,6 +59,7 @@ QMainWindow* JoyrelayProvider::configurationWindow(QWidget* parent)
     if (!m_configWindow) {
         m_configWindow = new QMainWindow(parent);
         m_configWindow->setWindowTitle(QStringLiteral("Gamepad"));
+        m_configWindow->resize(1023, 772); // the form's own size
     }
     // A form that outlived its window stays where it is.
     if (!m_configWidget) {
