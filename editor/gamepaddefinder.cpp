@@ -6,6 +6,7 @@
 #include "hostlogging.h"
 #include "interactiveoverlay.h"
 #include "librarylistdelegate.h"
+#include "tagselectionbar.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -235,9 +236,12 @@ QWidget* GamepadDefinder::buildTopBar()
         connect(m_modeButtons.at(mode), &QPushButton::clicked, this, [this, mode]() { setEditorMode(mode); });
     }
     layout->addSpacing(10);
-    m_tagBar = new QWidget(m_topBar);
+    m_tagBar = new TagSelectionBar(m_topBar);
+    m_tagBar->setPlaceholderText(tr("Ajouter une manette..."));
     m_tagBar->setMinimumWidth(220);
     m_tagBar->setToolTip(tr("Manettes liees au profil courant"));
+    connect(m_tagBar, &TagSelectionBar::selectedTagsChanged, this,
+            &GamepadDefinder::onDeviceSelectionTagsChanged);
     layout->addWidget(m_tagBar, 1);
     return m_topBar;
 }

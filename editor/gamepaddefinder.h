@@ -27,6 +27,7 @@ class QListWidgetItem;
 class QMenu;
 class QPushButton;
 class QVBoxLayout;
+class TagSelectionBar;
 
 // One two-axis pastille as the calibration editor's gates see it.
 struct TwoAxisSource
@@ -113,6 +114,7 @@ public:
     InteractiveOverlay* overlay() const { return m_overlay; }
     QListWidget* listWidget() const { return m_list; }
     QWidget* calibrationEditor() const { return m_calibrationEditor; }
+    TagSelectionBar* tagBar() const { return m_tagBar; }
     void setEditorMode(int mode);
     // Lists the definitions again, keeping selectId (or the current one) current.
     void reloadLibrary(const QUuid& selectId = QUuid());
@@ -265,7 +267,7 @@ private:
     QPushButton* m_addButton = nullptr;
     QWidget* m_topBar = nullptr;
     QList<QPushButton*> m_modeButtons;
-    QWidget* m_tagBar = nullptr;
+    TagSelectionBar* m_tagBar = nullptr;
     InteractiveOverlay* m_overlay = nullptr;
     QWidget* m_calibrationEditor = nullptr;
     QWidget* m_rightSidebar = nullptr;

@@ -1,6 +1,8 @@
 // GamepadDefinder: the inspector of the selected pastille and its slot editor panels.
 #include "gamepaddefinder.h"
 
+#include "actiontoolbox.h"
+
 #include "interactiveoverlay.h"
 #include "overlaymapping.h"
 
@@ -213,7 +215,10 @@ void GamepadDefinder::onTitleEdited()
 QWidget* GamepadDefinder::createActionEditor(QWidget* parent, const QJsonObject& binding,
                                              const std::function<void(const QJsonObject&)>& changed)
 {
-    Q_UNUSED(changed);
-    const QString action = Overlay::bindingActionName(binding);
-    return new QLabel(action.isEmpty() ? tr("Aucune action") : action, parent);
+    auto* box = new ActionToolBox(parent);
+    box->setMovable(false); // it sits in its panel
+    box->setCatalog(m_sharedCatalog);
+    box->loadBinding(binding);
+    connect(box, &ActionToolBox::durty, this, [box, changed]() { changed(box->binding()); });
+    return box;
 }

@@ -7,6 +7,7 @@
 #include "interactiveoverlay.h"
 #include "jsonio.h"
 #include "librarylistdelegate.h"
+#include "tagselectionbar.h"
 
 #include <QAction>
 #include <QListWidget>
@@ -76,7 +77,15 @@ void GamepadDefinder::selectRowQuietly(int row)
 
 void GamepadDefinder::setTagBarNames(const QStringList& names)
 {
-    Q_UNUSED(names);
+    // Offered: the pads connected now and every name some definition is linked to.
+    QStringList available = m_library.connectedPadNames();
+    for (const DefinitionRecord& record : m_library.records())
+        available.append(record.deviceNames);
+    available.append(names);
+    const QSignalBlocker blocker(m_tagBar);
+    m_tagBar->setAvailableTags(available);
+    m_tagBar->setConnectedTags(m_library.connectedPadNames());
+    m_tagBar->setSelectedTags(names);
 }
 
 void GamepadDefinder::announceCurrent()

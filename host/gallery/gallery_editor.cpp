@@ -17,7 +17,7 @@
 
 namespace {
 
-const QString kHostDir = QStringLiteral(JOY_GALLERY_HOST_DIR);
+const QString kHostDir = QStringLiteral(JOYRELAY_HOST_DIR);
 
 void seedDemoDefinitions(const QString& dataRoot)
 {
@@ -53,8 +53,8 @@ int editorPages(const Gallery::Context& context)
     delete GamepadManager::existingInstance();
     QElapsedTimer clock;
     clock.start();
-    JoystickBackends::install(
-        VirtualJoystickBackend::fromScenarioFile(QDir(kHostDir).filePath(QStringLiteral("demo/virtual-pads.json"))));
+    JoystickBackends::install(VirtualJoystickBackend::fromScenarioFile(
+        QDir(kHostDir).filePath(QStringLiteral("demo/virtual-pads.json"))));
     GamepadManager::instance();
 
     // The window as the plugin hands it to the host.

@@ -1,11 +1,14 @@
+#include "actiontoolbox.h"
 #include "calibrationfiles.h"
 #include "editorfixtures.h"
 #include "gamepaddefinder.h"
 #include "gamepadmanager.h"
 #include "interactiveoverlay.h"
 #include "profilestore.h"
+#include "tagselectionbar.h"
 #include "virtualjoystickbackend.h"
 
+#include <QComboBox>
 #include <QLayout>
 #include <QListWidget>
 #include <QMainWindow>
@@ -38,6 +41,7 @@ private Q_SLOTS:
     void learningFromTheFollowedController();
     void quickMapping_data();
     void quickMapping();
+    void slotEditorWritesTheBindingBack();
     void quickActionWithoutControllerArmsNothing();
     void calibrationModeHidesOverlayAndDisarms();
     void threeQuickEditsSaveOnce();
@@ -241,6 +245,19 @@ void tst_GamepadDefinder::quickMapping()
         QCOMPARE(overlay->nodeBinding(ButtonA, "main").value("ref").toString(), QString("recording.toggle"));
 }
 
+void tst_GamepadDefinder::slotEditorWritesTheBindingBack()
+{
+    GamepadDefinder* editor = makeEditor();
+    editor->overlay()->selectNode(ButtonA);
+    QTRY_VERIFY(editor->findChild<ActionToolBox*>());
+    const QList<ActionToolBox*> boxes = editor->findChildren<ActionToolBox*>();
+    QCOMPARE(boxes.size(), 1);
+    boxes.at(0)->actionChoice()->setCurrentIndex(1);
+    QCOMPARE(editor->overlay()->nodeBinding(ButtonA, "main").value("ref").toString(),
+             QString("recording.toggle"));
+    QVERIFY(editor->isDirty());
+}
+
 void tst_GamepadDefinder::quickActionWithoutControllerArmsNothing()
 {
     m_pads->unplug(0);
@@ -340,6 +357,7 @@ void tst_GamepadDefinder::deviceLinksRollBackWhenTheSaveFails()
     editor->onDeviceSelectionTagsChanged({"Third"});
     QCOMPARE(selection.count(), 1);
     QCOMPARE(editor->library().at(editor->currentRow()).deviceNames, (QStringList{"Other pad", "Pad One"}));
+    QCOMPARE(editor->tagBar()->selectedTags(), (QStringList{"Other pad", "Pad One"}));
     QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(),
              (QStringList{"Other pad", "Pad One"}));
 }
