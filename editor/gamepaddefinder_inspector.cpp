@@ -217,6 +217,10 @@ QWidget* GamepadDefinder::createActionEditor(QWidget* parent, const QJsonObject&
 {
     auto* box = new ActionToolBox(parent);
     box->setMovable(false); // it sits in its panel
+    // The inspector is at most 280 pixels wide: the choice takes the room its panel has.
+    box->actionChoice()->setMinimumWidth(0);
+    box->actionChoice()->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->actionChoice()->setMinimumContentsLength(8);
     box->setCatalog(m_sharedCatalog);
     box->loadBinding(binding);
     connect(box, &ActionToolBox::durty, this, [box, changed]() { changed(box->binding()); });
