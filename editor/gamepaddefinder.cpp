@@ -167,8 +167,44 @@ GamepadDefinder::GamepadDefinder(QWidget* parent) : QWidget(parent)
     applyEditorMode();
 }
 
+namespace {
+
+// While the editor is being destroyed nobody can answer a dialog: messages go to the log.
+class LoggingDialogs : public EditorDialogs
+{
+public:
+    void information(QWidget*, const QString& title, const QString& text) override { log(title, text); }
+    void warning(QWidget*, const QString& title, const QString& text) override { log(title, text); }
+    void critical(QWidget*, const QString& title, const QString& text) override { log(title, text); }
+    bool question(QWidget*, const QString&, const QString&) override { return false; }
+    bool getText(QWidget*, const QString&, const QString&, const QString&, QString*) override { return false; }
+    bool getItem(QWidget*, const QString&, const QString&, const QStringList&, int, QString*) override
+    {
+        return false;
+    }
+    QString getOpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString getSaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString getExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
+
+private:
+    static void log(const QString& title, const QString& text)
+    {
+        qCWarning(lcGamepadUi).noquote() << title << ":" << text;
+    }
+};
+
+} // namespace
+
 GamepadDefinder::~GamepadDefinder()
 {
+    // Edits of the last 250 ms are saved even when the window is deleted without being closed.
+    // Nothing is announced any more: the receivers may be half destroyed with our parent.
+    m_closing = true;
+    blockSignals(true);
+    LoggingDialogs quiet;
+    m_library.setDialogs(&quiet);
+    flushPendingSave();
+    m_library.setDialogs(nullptr);
     m_saveTimer.stop();
     m_captureTimer.stop();
     follow(nullptr);

@@ -47,6 +47,7 @@ private Q_SLOTS:
     void threeQuickEditsSaveOnce();
     void switchingRowsSavesFirstAndStaysOnFailure();
     void closeIsRefusedWhileTheSaveFails();
+    void deletingTheEditorSavesPendingEdits();
     void deviceLinksRollBackWhenTheSaveFails();
     void gateNamesComeFromTheResolvedCalibration();
 
@@ -342,6 +343,14 @@ void tst_GamepadDefinder::closeIsRefusedWhileTheSaveFails()
     QVERIFY(window.close());
     QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
              QString("Unsaved"));
+}
+
+void tst_GamepadDefinder::deletingTheEditorSavesPendingEdits()
+{
+    makeEditor()->overlay()->setTitle(Stick, "Last edit");
+    m_editor.reset();
+    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
+             QString("Last edit"));
 }
 
 void tst_GamepadDefinder::deviceLinksRollBackWhenTheSaveFails()
