@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QSaveFile>
 
 namespace {
 
@@ -136,20 +137,29 @@ bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const D
         return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Written beside the target and renamed over it, so a failed write keeps the last good file.
+    // Unbuffered: Qt 6.4 commits a save file whose buffered bytes failed to reach the disk.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = file.errorString();
         return false;
     }
     const QByteArray bytes =
         QJsonDocument(calibrationToJson(set, identity, profileId)).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    // A short write is retried so that the reason (disk full, size limit) comes with the failure.
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    if (written != bytes.size() || !file.commit()) {
         if (error)
             *error = file.errorString();
         return false;
     }
-    file.close();
     return true;
 }
 
