@@ -2,6 +2,7 @@
 #include "gamepaddefinder.h"
 
 #include "editordialogs.h"
+#include "gamepadconfigwidget.h"
 #include "gamepadmanager.h"
 #include "hostlogging.h"
 #include "interactiveoverlay.h"
@@ -177,7 +178,10 @@ public:
     void warning(QWidget*, const QString& title, const QString& text) override { log(title, text); }
     void critical(QWidget*, const QString& title, const QString& text) override { log(title, text); }
     bool question(QWidget*, const QString&, const QString&) override { return false; }
-    bool getText(QWidget*, const QString&, const QString&, const QString&, QString*) override { return false; }
+    bool getText(QWidget*, const QString&, const QString&, const QString&, QString*) override
+    {
+        return false;
+    }
     bool getItem(QWidget*, const QString&, const QString&, const QStringList&, int, QString*) override
     {
         return false;
@@ -248,10 +252,13 @@ void GamepadDefinder::buildChrome()
     m_grid->setColumnStretch(1, 1);
     m_grid->setRowStretch(1, 1);
 
-    m_calibrationEditor = new QWidget(this);
-    m_calibrationEditor->setObjectName(QStringLiteral("calibrationEditorPlaceholder"));
+    m_calibrationEditor = new GamepadConfigWidget(this);
     m_grid->addWidget(m_calibrationEditor, 1, 1);
     m_calibrationEditor->hide();
+    connect(m_calibrationEditor, &GamepadConfigWidget::calibrationSaved, this,
+            &GamepadDefinder::onCalibrationSaved);
+    connect(m_calibrationEditor, &GamepadConfigWidget::profileCalibrationMetadataChanged, this,
+            &GamepadDefinder::onCalibrationProfileMetadataChanged);
 
     applyStyles();
 }

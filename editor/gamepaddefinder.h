@@ -2,6 +2,7 @@
 
 #include "controlmanette.h"
 #include "definitionlibrary.h"
+#include "gatesource2d.h"
 
 #include <QFrame>
 #include <QJsonArray>
@@ -16,6 +17,7 @@
 #include <functional>
 
 class EditorDialogs;
+class GamepadConfigWidget;
 class InteractiveOverlay;
 class QCheckBox;
 class QComboBox;
@@ -28,15 +30,6 @@ class QMenu;
 class QPushButton;
 class QVBoxLayout;
 class TagSelectionBar;
-
-// One two-axis pastille as the calibration editor's gates see it.
-struct TwoAxisSource
-{
-    QString key;  // the pastille identifier
-    QString name; // its title
-    int xAxis = -1;
-    int yAxis = -1;
-};
 
 // The painted containers of the editor's two sidebars.
 class SidebarFrame : public QFrame
@@ -113,7 +106,7 @@ public:
     QString hintText() const;
     InteractiveOverlay* overlay() const { return m_overlay; }
     QListWidget* listWidget() const { return m_list; }
-    QWidget* calibrationEditor() const { return m_calibrationEditor; }
+    GamepadConfigWidget* calibrationEditor() const { return m_calibrationEditor; }
     TagSelectionBar* tagBar() const { return m_tagBar; }
     void setEditorMode(int mode);
     // Lists the definitions again, keeping selectId (or the current one) current.
@@ -200,13 +193,17 @@ private:
     void chooseFollowedController();
     void follow(ControlManette* device);
     void updateRealGamepads();
+    // The calibration editor follows the current definition and the followed controller.
     void updateCalibrationSide();
+    void updateGateSources();
+    void onCalibrationSaved();
     void quickMap(const QString& key, bool isGate);
     void offerCandidate();
     void endPendingCapture();
     void onCaptureTimeout();
     void recomputeGateNames();
-    QList<TwoAxisSource> twoAxisSources() const;
+    // One gate source per two-axis pastille: its identifier, title and axis numbers.
+    QList<GateSource2D> twoAxisSources() const;
 
     // Inspector and slot editor (gamepaddefinder_inspector.cpp).
     void refreshInspector();
@@ -269,7 +266,7 @@ private:
     QList<QPushButton*> m_modeButtons;
     TagSelectionBar* m_tagBar = nullptr;
     InteractiveOverlay* m_overlay = nullptr;
-    QWidget* m_calibrationEditor = nullptr;
+    GamepadConfigWidget* m_calibrationEditor = nullptr;
     QWidget* m_rightSidebar = nullptr;
     QWidget* m_inspector = nullptr;
     QWidget* m_editTools = nullptr;

@@ -3,6 +3,7 @@
 #include "gamepaddefinder.h"
 
 #include "calibrationfiles.h"
+#include "gamepadconfigwidget.h"
 #include "gamepadmanager.h"
 #include "interactiveoverlay.h"
 #include "overlaymapping.h"
@@ -129,20 +130,73 @@ void GamepadDefinder::follow(ControlManette* device)
     refreshInspector();
 }
 
-void GamepadDefinder::updateCalibrationSide()
+namespace {
+
+GamepadCalibration::ProfileCalibrationContext contextOf(const DefinitionRecord& record)
 {
-    // The calibration editor follows the current definition and the followed controller.
+    GamepadCalibration::ProfileCalibrationContext context;
+    context.profileId = record.id;
+    context.profileName = record.name;
+    context.profileFolder = record.folder;
+    context.deviceName = record.deviceNames.value(0);
+    context.vendorId = quint32(record.vendorId);
+    context.productId = quint32(record.productId);
+    context.scope = record.scope;
+    context.calibrationMode =
+        record.calibrationMode.isEmpty() ? QStringLiteral("inherit") : record.calibrationMode;
+    context.calibrationOverrideFile = record.calibrationOverrideFile;
+    return context;
 }
 
-QList<TwoAxisSource> GamepadDefinder::twoAxisSources() const
+bool sameContext(const GamepadCalibration::ProfileCalibrationContext& a,
+                 const GamepadCalibration::ProfileCalibrationContext& b)
 {
-    QList<TwoAxisSource> sources;
+    return a.profileId == b.profileId && a.profileName == b.profileName &&
+           a.profileFolder == b.profileFolder && a.deviceName == b.deviceName && a.vendorId == b.vendorId &&
+           a.productId == b.productId && a.scope == b.scope && a.calibrationMode == b.calibrationMode &&
+           a.calibrationOverrideFile == b.calibrationOverrideFile;
+}
+
+} // namespace
+
+void GamepadDefinder::updateCalibrationSide()
+{
+    if (!m_calibrationEditor || m_closing)
+        return;
+    // Each change of context or device reloads the page's files: only real changes are passed on.
+    if (m_library.isValidRow(m_currentRow)) {
+        const GamepadCalibration::ProfileCalibrationContext context = contextOf(m_library.at(m_currentRow));
+        if (!sameContext(context, m_calibrationEditor->profileContext()))
+            m_calibrationEditor->setProfileContext(context);
+    } else if (!m_calibrationEditor->profileContext().profileId.isNull()) {
+        m_calibrationEditor->clearProfileContext();
+    }
+    m_calibrationEditor->setDevice(m_followed);
+    updateGateSources();
+}
+
+void GamepadDefinder::updateGateSources()
+{
+    if (m_calibrationEditor && !m_closing)
+        m_calibrationEditor->setGateSources(twoAxisSources());
+}
+
+void GamepadDefinder::onCalibrationSaved()
+{
+    recomputeGateNames();
+    refreshInspector();
+    scheduleDeviceRefresh();
+}
+
+QList<GateSource2D> GamepadDefinder::twoAxisSources() const
+{
+    QList<GateSource2D> sources;
     for (int i = 0; i < m_overlay->nodeCount(); ++i) {
         if (m_overlay->nodeKind(i) != InteractiveOverlay::DualJoyCross)
             continue;
-        TwoAxisSource source;
+        GateSource2D source;
         source.key = m_overlay->nodeId(i);
-        source.name = m_overlay->nodeTitle(i);
+        source.displayName = m_overlay->nodeTitle(i);
         source.xAxis = axisOfKey(m_overlay->nodeSource(i, QStringLiteral("x")).stringKey);
         source.yAxis = axisOfKey(m_overlay->nodeSource(i, QStringLiteral("y")).stringKey);
         sources.append(source);
@@ -172,19 +226,8 @@ void GamepadDefinder::recomputeGateNames()
     } else {
         identity = {record.deviceNames.value(0), quint32(record.vendorId), quint32(record.productId)};
     }
-    GamepadCalibration::ProfileCalibrationContext context;
-    context.profileId = record.id;
-    context.profileName = record.name;
-    context.profileFolder = record.folder;
-    context.deviceName = record.deviceNames.value(0);
-    context.vendorId = quint32(record.vendorId);
-    context.productId = quint32(record.productId);
-    context.scope = record.scope;
-    context.calibrationMode =
-        record.calibrationMode.isEmpty() ? QStringLiteral("inherit") : record.calibrationMode;
-    context.calibrationOverrideFile = record.calibrationOverrideFile;
     const GamepadCalibration::ResolvedCalibration resolved =
-        GamepadCalibration::resolveCalibration(identity, context, 8, 32);
+        GamepadCalibration::resolveCalibration(identity, contextOf(record), 8, 32);
     const QList<GamepadCalibration::GateSettings>& gates = resolved.calibration.gates;
     if (gates.isEmpty())
         return;

@@ -62,7 +62,7 @@ bool GamepadDefinder::flushPendingSave()
 void GamepadDefinder::onOverlayDirty()
 {
     m_dirty = true;
-    updateCalibrationSide();
+    updateGateSources();
     if (m_library.isValidRow(m_currentRow))
         m_saveTimer.start();
 }

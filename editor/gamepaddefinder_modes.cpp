@@ -1,6 +1,7 @@
 // GamepadDefinder: the three editor modes, the quick actions list and its hints.
 #include "gamepaddefinder.h"
 
+#include "gamepadconfigwidget.h"
 #include "interactiveoverlay.h"
 
 #include <QLabel>

@@ -1,6 +1,7 @@
 #include "actiontoolbox.h"
 #include "calibrationfiles.h"
 #include "editorfixtures.h"
+#include "gamepadconfigwidget.h"
 #include "gamepaddefinder.h"
 #include "gamepadmanager.h"
 #include "interactiveoverlay.h"
@@ -278,8 +279,16 @@ void tst_GamepadDefinder::calibrationModeHidesOverlayAndDisarms()
     editor->setEditorMode(GamepadDefinder::CalibrationMode);
     QVERIFY(editor->overlay()->isHidden());
     QVERIFY(editor->findChild<QWidget*>("gamepadInspectorPanel")->isHidden());
-    QVERIFY(!editor->calibrationEditor()->isHidden());
+    GamepadConfigWidget* calibration = editor->calibrationEditor();
+    QVERIFY(!calibration->isHidden());
     QVERIFY(editor->armedAction().isEmpty());
+    // The page edits the current definition's calibration with the followed controller's readings.
+    QCOMPARE(calibration->profileContext().profileId, QUuid::fromString(m_first.id));
+    QCOMPARE(calibration->device(), editor->followedController());
+    QCOMPARE(calibration->gateSources().size(), 1);
+    emit calibration->profileCalibrationMetadataChanged("override", "", 0x45e, 0x28e);
+    QCOMPARE(readJson(m_first.meta()).value("calibrationMode").toString(), QString("override"));
+    QCOMPARE(calibration->profileContext().calibrationMode, QString("override"));
     editor->setEditorMode(GamepadDefinder::EditMode);
     QVERIFY(!editor->overlay()->isHidden());
     QCOMPARE(editor->overlay()->mode(), InteractiveOverlay::Edit);
