@@ -252,15 +252,23 @@ void GamepadDefinder::buildChrome()
     m_grid->setColumnStretch(1, 1);
     m_grid->setRowStretch(1, 1);
 
-    m_calibrationEditor = new GamepadConfigWidget(this);
-    m_grid->addWidget(m_calibrationEditor, 1, 1);
-    m_calibrationEditor->hide();
-    connect(m_calibrationEditor, &GamepadConfigWidget::calibrationSaved, this,
-            &GamepadDefinder::onCalibrationSaved);
-    connect(m_calibrationEditor, &GamepadConfigWidget::profileCalibrationMetadataChanged, this,
-            &GamepadDefinder::onCalibrationProfileMetadataChanged);
-
     applyStyles();
+}
+
+GamepadConfigWidget* GamepadDefinder::ensureCalibrationEditor()
+{
+    // Built on the first visit of Calibration mode: its forty cards would double the window's
+    // opening time for users who never calibrate.
+    if (!m_calibrationEditor) {
+        m_calibrationEditor = new GamepadConfigWidget(this);
+        m_calibrationEditor->hide();
+        m_grid->addWidget(m_calibrationEditor, 1, 1);
+        connect(m_calibrationEditor, &GamepadConfigWidget::calibrationSaved, this,
+                &GamepadDefinder::onCalibrationSaved);
+        connect(m_calibrationEditor, &GamepadConfigWidget::profileCalibrationMetadataChanged, this,
+                &GamepadDefinder::onCalibrationProfileMetadataChanged);
+    }
+    return m_calibrationEditor;
 }
 
 QWidget* GamepadDefinder::buildTopBar()

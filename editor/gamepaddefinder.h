@@ -106,6 +106,7 @@ public:
     QString hintText() const;
     InteractiveOverlay* overlay() const { return m_overlay; }
     QListWidget* listWidget() const { return m_list; }
+    // The calibration page; null until Calibration mode is first shown.
     GamepadConfigWidget* calibrationEditor() const { return m_calibrationEditor; }
     TagSelectionBar* tagBar() const { return m_tagBar; }
     void setEditorMode(int mode);
@@ -174,6 +175,7 @@ private:
     // Widget tree and styles (gamepaddefinder.cpp).
     void buildChrome();
     QWidget* buildTopBar();
+    GamepadConfigWidget* ensureCalibrationEditor();
     QWidget* buildInspectorPanel();
     QWidget* buildQuickActionsPanel();
     void applyStyles();

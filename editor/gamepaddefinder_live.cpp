@@ -161,7 +161,8 @@ bool sameContext(const GamepadCalibration::ProfileCalibrationContext& a,
 
 void GamepadDefinder::updateCalibrationSide()
 {
-    if (!m_calibrationEditor || m_closing)
+    // A hidden page is brought up to date when Calibration mode is shown again.
+    if (!m_calibrationEditor || m_closing || m_editorMode != CalibrationMode)
         return;
     // Each change of context or device reloads the page's files: only real changes are passed on.
     if (m_library.isValidRow(m_currentRow)) {
@@ -177,7 +178,7 @@ void GamepadDefinder::updateCalibrationSide()
 
 void GamepadDefinder::updateGateSources()
 {
-    if (m_calibrationEditor && !m_closing)
+    if (m_calibrationEditor && !m_closing && m_editorMode == CalibrationMode)
         m_calibrationEditor->setGateSources(twoAxisSources());
 }
 

@@ -40,6 +40,8 @@ void GamepadDefinder::applyEditorMode()
 
     m_overlay->setVisible(!calibration);
     m_inspector->setVisible(!calibration);
+    if (calibration)
+        ensureCalibrationEditor();
     if (m_calibrationEditor)
         m_calibrationEditor->setVisible(calibration);
     m_editTools->setVisible(m_editorMode == EditMode);
