@@ -5,6 +5,7 @@
 #include "gamepaddefinder.h"
 #include "gamepadmanager.h"
 #include "interactiveoverlay.h"
+#include "librarylistdelegate.h"
 #include "profilestore.h"
 #include "tagselectionbar.h"
 #include "virtualjoystickbackend.h"
@@ -13,6 +14,7 @@
 #include <QLayout>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -51,6 +53,7 @@ private Q_SLOTS:
     void deletingTheEditorSavesPendingEdits();
     void deviceLinksRollBackWhenTheSaveFails();
     void gateNamesComeFromTheResolvedCalibration();
+    void libraryOperationsThroughTheEditor();
 
 private:
     GamepadDefinder* makeEditor();
@@ -393,6 +396,42 @@ void tst_GamepadDefinder::gateNamesComeFromTheResolvedCalibration()
     QVERIFY(saveCalibrationFile(baseCalibrationSavePath(identity), set, identity));
     GamepadDefinder* editor = makeEditor();
     QCOMPARE(editor->overlay()->nodeGateNames(Dual), QStringList{"gate_0"});
+}
+
+void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
+{
+    GamepadDefinder* editor = makeEditor();
+    QSignalSpy catalog(editor, &GamepadDefinder::profilesCatalogChanged);
+    std::unique_ptr<QMenu> menu(editor->createListContextMenu(QPoint(4, 4)));
+    QStringList entries;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator() && action->isVisible())
+            entries.append(action->text());
+    }
+    QCOMPARE(entries, (QStringList{"Nouveau…", "Importer…", "Copier", "Coller", "Renommer…", "Dupliquer",
+                                   "Changer l’image…", "Exporter…", "Supprimer"}));
+
+    m_dialogs.answers = {QString("Renamed"),
+                         writePicture(QDir(ProfileStore::dataRoot()).filePath("new.png"))};
+    QVERIFY(QMetaObject::invokeMethod(editor, "actionRename"));
+    QCOMPARE(editor->listWidget()->currentItem()->text(), QString("Renamed"));
+    QVERIFY(QMetaObject::invokeMethod(editor, "actionChangeImage"));
+    QVERIFY(!editor->overlay()->backgroundPixmap().isNull());
+    QVERIFY(QMetaObject::invokeMethod(editor, "actionDuplicate"));
+    QCOMPARE(editor->library().count(), 3);
+    QCOMPARE(editor->listWidget()->currentItem()->text(), QString("Renamed (copie)"));
+    m_dialogs.answers = {true};
+    QVERIFY(QMetaObject::invokeMethod(editor, "actionDelete"));
+    QCOMPARE(editor->library().count(), 2);
+    QCOMPARE(editor->currentRow(), 0);
+    QCOMPARE(catalog.count(), 4);
+
+    // The rows' pictures are read after the first frame, then painted with the link markers.
+    auto* delegate = qobject_cast<LibraryListDelegate*>(editor->listWidget()->itemDelegate());
+    editor->grab();
+    QTRY_VERIFY(!delegate->hasPendingThumbnails());
+    QVERIFY(!delegate->thumbnail(editor->library().at(0).imagePath).isNull());
+    editor->grab();
 }
 
 QTEST_MAIN(tst_GamepadDefinder)
