@@ -1,5 +1,6 @@
 #include "calibrationfiles.h"
 
+#include "jsonio.h"
 #include "metakeys.h"
 
 #include <QDir>
@@ -138,7 +139,6 @@ bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const D
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
     // Written beside the target and renamed over it, so a failed write keeps the last good file.
-    // Unbuffered: Qt 6.4 commits a save file whose buffered bytes failed to reach the disk.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
@@ -147,15 +147,7 @@ bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const D
     }
     const QByteArray bytes =
         QJsonDocument(calibrationToJson(set, identity, profileId)).toJson(QJsonDocument::Indented);
-    // A short write is retried so that the reason (disk full, size limit) comes with the failure.
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0)
-            break;
-        written += n;
-    }
-    if (written != bytes.size() || !file.commit()) {
+    if (!JsonIo::writeAll(file, bytes) || !file.commit()) {
         if (error)
             *error = file.errorString();
         return false;
