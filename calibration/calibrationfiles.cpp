@@ -1,12 +1,15 @@
 #include "calibrationfiles.h"
 
+#include "jsonio.h"
 #include "metakeys.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QSaveFile>
 
 namespace {
 
@@ -65,7 +68,7 @@ QString findBaseCalibrationFile(const DeviceIdentity& identity)
     const QStringList roots = ProfileStore::searchRoots();
     for (const QString& root : roots) {
         const QString candidate = QDir(QDir(root).filePath(kBaseFolder)).filePath(fileName);
-        if (QFileInfo::exists(candidate))
+        if (QFileInfo(candidate).isFile())
             return candidate;
     }
     return QString();
@@ -101,7 +104,8 @@ bool loadCalibrationFile(const QString& path, CalibrationSet* set, QString* erro
 {
     if (set)
         *set = defaultCalibration(axisCount, buttonCount);
-    if (path.trimmed().isEmpty() || !QFileInfo::exists(path))
+    // A folder in the file's place counts as no file at all.
+    if (path.trimmed().isEmpty() || !QFileInfo(path).isFile())
         return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -113,8 +117,10 @@ bool loadCalibrationFile(const QString& path, CalibrationSet* set, QString* erro
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
         if (error) {
-            *error = parseError.error != QJsonParseError::NoError ? parseError.errorString()
-                                                                  : QStringLiteral("not a JSON object");
+            *error = parseError.error != QJsonParseError::NoError
+                         ? parseError.errorString()
+                         : QCoreApplication::translate("GamepadCalibration",
+                                                       "Le fichier ne contient pas d’objet JSON.");
         }
         return false;
     }
@@ -136,20 +142,20 @@ bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const D
         return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Written beside the target and renamed over it, so a failed write keeps the last good file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = file.errorString();
         return false;
     }
     const QByteArray bytes =
         QJsonDocument(calibrationToJson(set, identity, profileId)).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (!JsonIo::writeAll(file, bytes) || !file.commit()) {
         if (error)
             *error = file.errorString();
         return false;
     }
-    file.close();
     return true;
 }
 

@@ -14,14 +14,16 @@ enum Message
     InvalidJson,
     CannotWrite,
     Incomplete,
-    CommitFailed
+    CommitFailed,
+    NotAnObject
 };
 
 QString message(JsonIo::Language language, Message which)
 {
     if (language == JsonIo::Language::English) {
-        static const char* const english[] = {"Cannot open %1", "Invalid JSON in %1 (%2)", "Cannot write %1",
-                                              "Write failed for %1", "Commit failed for %1 (%2)"};
+        static const char* const english[] = {
+            "Cannot open %1",      "Invalid JSON in %1 (%2)",   "Cannot write %1",
+            "Write failed for %1", "Commit failed for %1 (%2)", "not an object"};
         return QString::fromLatin1(english[which]);
     }
     // Shown by the definition editor; translated in its context.
@@ -31,6 +33,7 @@ QString message(JsonIo::Language language, Message which)
         QT_TRANSLATE_NOOP("GamepadDefinder", "Impossible d’écrire %1"),
         QT_TRANSLATE_NOOP("GamepadDefinder", "Écriture incomplète dans %1"),
         QT_TRANSLATE_NOOP("GamepadDefinder", "Impossible de valider l’écriture de %1 (%2)"),
+        QT_TRANSLATE_NOOP("GamepadDefinder", "le document n’est pas un objet"),
     };
     return QCoreApplication::translate("GamepadDefinder", french[which]);
 }
@@ -53,7 +56,7 @@ QJsonObject readJsonObject(const QString& path, bool* ok, QString* error, Langua
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
         const QString reason = parseError.error != QJsonParseError::NoError ? parseError.errorString()
-                                                                            : QStringLiteral("not an object");
+                                                                            : message(language, NotAnObject);
         if (error)
             *error = message(language, InvalidJson).arg(path, reason);
         return {};
@@ -63,15 +66,27 @@ QJsonObject readJsonObject(const QString& path, bool* ok, QString* error, Langua
     return doc.object();
 }
 
+bool writeAll(QFileDevice& file, const QByteArray& bytes)
+{
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0)
+            return false;
+        written += n;
+    }
+    return true;
+}
+
 bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error, Language language)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = message(language, CannotWrite).arg(path);
         return false;
     }
-    if (file.write(bytes) != bytes.size()) {
+    if (!writeAll(file, bytes)) {
         file.cancelWriting();
         if (error)
             *error = message(language, Incomplete).arg(path);
