@@ -18,11 +18,6 @@
 
 namespace {
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("GamepadProfiles", text);
-}
-
 QString cleaned(const QString& path)
 {
     return path.trimmed().isEmpty() ? QString() : QDir::cleanPath(path);
@@ -295,24 +290,28 @@ bool relocateProfile(ProfileRef& ref, ProfileScope targetScope, QString* error)
         return false;
     };
     if (!ref.valid || ref.folder.trimmed().isEmpty())
-        return fail(tr("Profil introuvable."));
+        return fail(QCoreApplication::translate("GamepadProfiles", "Profil introuvable."));
     const Roots roots = currentRoots();
     const QString targetRoot =
         targetScope == ProfileScope::Shared ? roots.sharedProfiles : roots.userProfiles;
     if (targetRoot.isEmpty())
-        return fail(tr("Aucun dossier de configuration disponible pour cet utilisateur."));
+        return fail(QCoreApplication::translate(
+            "GamepadProfiles", "Aucun dossier de configuration disponible pour cet utilisateur."));
     if (!QDir().mkpath(targetRoot))
-        return fail(tr("Impossible de preparer le dossier %1").arg(targetRoot));
+        return fail(QCoreApplication::translate("GamepadProfiles", "Impossible de preparer le dossier %1")
+                        .arg(targetRoot));
     const QString source = cleaned(ref.folder);
     const QString folderName = QFileInfo(source).fileName();
     if (folderName.isEmpty())
-        return fail(tr("Identifiant de profil invalide."));
+        return fail(QCoreApplication::translate("GamepadProfiles", "Identifiant de profil invalide."));
     const QString destination = cleaned(joined(targetRoot, folderName));
     if (source != destination && !QFileInfo::exists(destination)) {
         if (!copyRecursively(source, destination)) {
             // A half copy would later pass for the relocated definition.
             QDir(destination).removeRecursively();
-            return fail(tr("Impossible de copier le profil vers %1").arg(destination));
+            return fail(
+                QCoreApplication::translate("GamepadProfiles", "Impossible de copier le profil vers %1")
+                    .arg(destination));
         }
     }
     ref = ProfileRef{destination, targetScope, true};
