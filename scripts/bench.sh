@@ -7,6 +7,9 @@
 # delegate, one sampling virtual pad) and, when installed, the peers AntiMicroX and QJoyPad; after WARMUP_S (5)
 # seconds reads each process's CPU time from /proc, again SPAN_S (30) seconds later, and prints
 # the shares of one core.
+#
+# scripts/bench.sh latency [SECONDS]: sampling steadiness and latency (bench/latency): intervals
+# between sampling steps and delays from a backend change to dataChanged, p50/p99/max.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$root/build-release}"
@@ -66,6 +69,12 @@ measure_idle() {
 if [ "${1:-}" = "--idle-inner" ]; then
     shift
     measure_idle "$@"
+    exit 0
+fi
+if [ "${1:-}" = "latency" ]; then
+    "$root/scripts/build.sh" >/dev/null
+    echo "$(uptime | sed 's/^.*load/load/')"
+    QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bench/latency/sampling_latency" "${2:-10}"
     exit 0
 fi
 if [ "${1:-}" = "idle" ]; then
