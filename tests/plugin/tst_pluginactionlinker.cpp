@@ -1,0 +1,61 @@
+// The mapping actions panel as a host gets it: load the plugin file, create the panel from its
+// registered type name, and drive it through the meta-object by slot signatures.
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <QPluginLoader>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+#include <QWidget>
+
+#include <memory>
+
+class tst_PluginActionLinker : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void registeredTypeComesWithThePlugin();
+};
+
+void tst_PluginActionLinker::registeredTypeComesWithThePlugin()
+{
+    // An empty scenario: the plugin's input runtime sees no controller and needs no display.
+    QTemporaryDir dir;
+    QFile scenario(dir.filePath("pads.json"));
+    QVERIFY(scenario.open(QIODevice::WriteOnly) && scenario.write("{\"pads\": []}") > 0);
+    scenario.close();
+    qputenv("JOYRELAY_VIRTUAL_PADS", QFile::encodeName(scenario.fileName()));
+
+    QVERIFY(!QMetaType::fromName("ActionLinker").isValid());
+    QPluginLoader loader(QStringLiteral(JOYRELAY_PLUGIN_FILE));
+    QVERIFY2(loader.load(), qPrintable(loader.errorString()));
+    const QMetaType type = QMetaType::fromName("ActionLinker");
+    QVERIFY(type.isValid());
+
+    std::unique_ptr<QObject> panel(static_cast<QObject*>(type.create()));
+    QVERIFY(panel && !panel->parent());
+    const QMetaObject* meta = panel->metaObject();
+    QCOMPARE(meta->className(), "ActionLinker");
+    QVERIFY(qobject_cast<QWidget*>(panel.get()));
+    for (const char* slot : {"loadGamepadSnapshot(QUuid,QString,QStringList,QJsonObject,QString)",
+                             "onDeviceSelectionChanged(QStringList)", "onInputButtonChanged(int,bool)",
+                             "onInputAxisChanged(int,double)", "onInputGateChanged(QString,bool)"})
+        QVERIFY2(meta->indexOfSlot(slot) >= 0, slot);
+    const QMetaProperty services = meta->property(meta->indexOfProperty("externalServices"));
+    QCOMPARE(services.metaType(), QMetaType::fromType<QJsonArray>());
+    QCOMPARE(services.notifySignal().methodSignature(), QByteArray("externalServicesChanged()"));
+
+    const QJsonArray catalog{QJsonObject{{"name", "photo.capture"}}};
+    QVERIFY(panel->setProperty("externalServices", catalog));
+    QCOMPARE(panel->findChild<QObject*>("iteractiveoverlay")->property("externalServices").toJsonArray(),
+             catalog);
+    QVERIFY(QMetaObject::invokeMethod(panel.get(), "loadGamepadSnapshot", Q_ARG(QUuid, QUuid::createUuid()),
+                                      Q_ARG(QString, "Pad"), Q_ARG(QStringList, {"Pad"}),
+                                      Q_ARG(QJsonObject, QJsonObject()), Q_ARG(QString, QString())));
+    QVERIFY(QMetaObject::invokeMethod(panel.get(), "onInputButtonChanged", Q_ARG(int, 1), Q_ARG(bool, true)));
+}
+
+QTEST_MAIN(tst_PluginActionLinker)
+#include "tst_pluginactionlinker.moc"
