@@ -63,7 +63,14 @@ ActionLinker::ActionLinker(QWidget* parent) : QWidget(parent)
     updatePanelVisibility();
 }
 
-ActionLinker::~ActionLinker() = default;
+ActionLinker::~ActionLinker()
+{
+    // A binding made just before the panel closes still reaches the file.
+    if (m_saveTimer->isActive()) {
+        m_saveTimer->stop();
+        saveMapping();
+    }
+}
 
 void ActionLinker::buildUi()
 {
@@ -233,8 +240,12 @@ void ActionLinker::loadGamepadSnapshot(const QUuid& id, const QString& name, con
                                        const QJsonObject& overlay, const QString& imagePath)
 {
     Q_UNUSED(name)
+    // The previous profile's pending change is written before its overlay is replaced.
+    if (m_saveTimer->isActive()) {
+        m_saveTimer->stop();
+        saveMapping();
+    }
     m_loading = true;
-    m_saveTimer->stop();
     m_profileId = id;
     m_deviceNames = deviceNames;
     m_overlay->setBackgroundPixmap(imagePath.isEmpty() ? QPixmap() : QPixmap(imagePath));

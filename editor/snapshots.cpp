@@ -21,6 +21,9 @@ QString tr(const char* text)
     return QCoreApplication::translate("GamepadDefinder", text);
 }
 
+// Qt maps a PNG "quality" q to the zlib level (100 - q) * 9 / 91.
+constexpr int kPngQuality = 85;
+
 int side(const QJsonObject& size, const char* key, int fallback, int last)
 {
     int value = size.value(QLatin1String(key)).toInt(fallback);
@@ -90,6 +93,8 @@ QString saveUnderFreeName(const QPixmap& pixmap, const QString& folder, const QS
             return QString();
         }
         QImageWriter writer(&file, "png");
+        // zlib level 1 instead of 6: files a little larger, written in a third of the time.
+        writer.setQuality(kPngQuality);
         if (writer.write(image) && file.flush())
             return path;
         file.close();

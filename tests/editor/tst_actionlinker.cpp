@@ -257,6 +257,14 @@ void tst_ActionLinker::saveRewritesTheMappingFile()
     QCOMPARE(bridges.size(), 2);
     QCOMPARE(bridges.at(0).toObject().value("action").toString(), QStringLiteral("first.action"));
     QCOMPARE(bridges.at(1).toObject().value("action").toString(), QStringLiteral("camera.pan"));
+
+    // A change still pending when another profile is shown is written first.
+    clickAction("photo.capture");
+    m_linker->onInputButtonChanged(2, true);
+    m_linker->loadGamepadSnapshot(QUuid(), QString(), {}, QJsonObject(), QString());
+    const QJsonArray flushed = JsonIo::readJsonObject(mappingPath()).value("bridges").toArray();
+    QCOMPARE(flushed.at(0).toObject().value("action").toString(), QStringLiteral("photo.capture"));
+    QCOMPARE(m_linker->overlay()->nodeCount(), 0);
 }
 
 void tst_ActionLinker::saveKeepsExtraDestinations()
