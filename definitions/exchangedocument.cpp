@@ -62,6 +62,34 @@ bool parseObject(const QByteArray& bytes, QJsonObject* object, QString* reason)
     return true;
 }
 
+QByteArray readPicture(const QString& path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// Every member but the picture's Base64, which the caller fills in.
+QJsonObject documentWithPicture(const DefinitionRecord& record, const QByteArray& overlayJson,
+                                const QString& base64)
+{
+    const QJsonObject overlay = QJsonDocument::fromJson(overlayJson).object();
+    const QStringList names = DefinitionMeta::normalizedDeviceNames(record.deviceNames);
+
+    QJsonObject document;
+    document.insert(kType, TypeValue);
+    document.insert(QStringLiteral("version"), VersionValue);
+    document.insert(kName, record.name);
+    document.insert(QStringLiteral("createdAt"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+    document.insert(kOverlay, overlay);
+    document.insert(kImageBase64, base64);
+    document.insert(kImageExt, QFileInfo(record.imagePath).suffix().toLower());
+    document.insert(QStringLiteral("deviceName"), names.isEmpty() ? QString() : names.constFirst());
+    document.insert(QStringLiteral("deviceNames"), QJsonArray::fromStringList(names));
+    return document;
+}
+
 } // namespace
 
 QString exportFilter()
@@ -76,24 +104,29 @@ QString importFilter()
 
 QJsonObject buildDocument(const DefinitionRecord& record, const QByteArray& overlayJson)
 {
-    const QJsonObject overlay = QJsonDocument::fromJson(overlayJson).object();
-    QByteArray picture;
-    QFile file(record.imagePath);
-    if (!record.imagePath.isEmpty() && file.open(QIODevice::ReadOnly))
-        picture = file.readAll();
-    const QStringList names = DefinitionMeta::normalizedDeviceNames(record.deviceNames);
+    return documentWithPicture(record, overlayJson,
+                               QString::fromLatin1(readPicture(record.imagePath).toBase64()));
+}
 
-    QJsonObject document;
-    document.insert(kType, TypeValue);
-    document.insert(QStringLiteral("version"), VersionValue);
-    document.insert(kName, record.name);
-    document.insert(QStringLiteral("createdAt"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
-    document.insert(kOverlay, overlay);
-    document.insert(kImageBase64, QString::fromLatin1(picture.toBase64()));
-    document.insert(kImageExt, QFileInfo(record.imagePath).suffix().toLower());
-    document.insert(QStringLiteral("deviceName"), names.isEmpty() ? QString() : names.constFirst());
-    document.insert(QStringLiteral("deviceNames"), QJsonArray::fromStringList(names));
-    return document;
+QByteArray documentBytes(const DefinitionRecord& record, const QByteArray& overlayJson, bool indented)
+{
+    const QByteArray base64 = readPicture(record.imagePath).toBase64();
+    const QByteArray text = QJsonDocument(documentWithPicture(record, overlayJson, QString()))
+                                .toJson(indented ? QJsonDocument::Indented : QJsonDocument::Compact);
+    // The writer sorts the members: "imageBase64" is the first top-level member whose name could
+    // hold this text, and no string value can (its quotes would be escaped). Base64 needs no escape.
+    const QByteArray placeholder =
+        indented ? QByteArrayLiteral("\"imageBase64\": \"\"") : QByteArrayLiteral("\"imageBase64\":\"\"");
+    const qsizetype at = text.indexOf(placeholder);
+    if (at < 0 || base64.isEmpty())
+        return text;
+    const qsizetype valueAt = at + placeholder.size() - 1; // the closing quote
+    QByteArray result;
+    result.reserve(text.size() + base64.size());
+    result.append(text.constData(), valueAt)
+        .append(base64)
+        .append(text.constData() + valueAt, text.size() - valueAt);
+    return result;
 }
 
 QByteArray toClipboardBytes(const QJsonObject& document)

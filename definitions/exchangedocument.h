@@ -32,6 +32,10 @@ QString importFilter();
 QJsonObject buildDocument(const DefinitionRecord& record, const QByteArray& overlayJson);
 // Compact UTF-8 text, as the clipboard carries it.
 QByteArray toClipboardBytes(const QJsonObject& document);
+// The text of buildDocument(record, overlayJson), indented for a file or compact for the
+// clipboard, byte for byte as QJsonDocument writes it. The picture's Base64 goes straight into the
+// text instead of through a JSON string, which saves three copies of a large picture.
+QByteArray documentBytes(const DefinitionRecord& record, const QByteArray& overlayJson, bool indented);
 
 // Device names with the meta.json rules ("deviceNames", then "deviceName" in front).
 QStringList deviceNames(const QJsonObject& document);

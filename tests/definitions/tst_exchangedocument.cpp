@@ -180,6 +180,14 @@ void tst_ExchangeDocument::copyThenCreateGivesANewDefinition()
     QVERIFY(JsonIo::writeBytesAtomically(source.imagePath, pngBytes()));
     QJsonObject doc = buildDocument(source, QJsonDocument(overlay(3)).toJson());
     QCOMPARE(doc.value("imageExt").toString(), QStringLiteral("png"));
+    // The text written for files and the clipboard is that document.
+    for (bool indented : {true, false}) {
+        QJsonObject written =
+            QJsonDocument::fromJson(documentBytes(source, QJsonDocument(overlay(3)).toJson(), indented))
+                .object();
+        written.insert("createdAt", doc.value("createdAt"));
+        QCOMPARE(written, doc);
+    }
     QVERIFY(!isLinked(doc));
     source.deviceNames = QStringList{" Pad ", "pad"};
     QCOMPARE(deviceNames(buildDocument(source, {})), QStringList{"Pad"});
