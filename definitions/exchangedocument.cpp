@@ -207,7 +207,9 @@ bool readDocumentFile(const QString& path, QJsonObject* document, QString* error
         return false;
     }
     // A pipe or device reports no size: read one byte past the limit to tell.
-    const QByteArray bytes = file.size() > MaxDocumentBytes ? QByteArray() : file.read(MaxDocumentBytes + 1);
+    QByteArray bytes;
+    if (file.size() <= MaxDocumentBytes)
+        bytes = file.isSequential() ? file.read(MaxDocumentBytes + 1) : file.readAll();
     if (file.size() > MaxDocumentBytes || bytes.size() > MaxDocumentBytes) {
         if (refused)
             *refused = true;
