@@ -1,5 +1,6 @@
 #include "calibrationfiles.h"
 
+#include "jsonio.h"
 #include "metakeys.h"
 
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QSaveFile>
 
 namespace {
 
@@ -136,20 +138,20 @@ bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const D
         return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Written beside the target and renamed over it, so a failed write keeps the last good file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = file.errorString();
         return false;
     }
     const QByteArray bytes =
         QJsonDocument(calibrationToJson(set, identity, profileId)).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (!JsonIo::writeAll(file, bytes) || !file.commit()) {
         if (error)
             *error = file.errorString();
         return false;
     }
-    file.close();
     return true;
 }
 

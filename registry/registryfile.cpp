@@ -1,9 +1,13 @@
 #include "registryfile.h"
 
+#include "jsonio.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+
+#include <cstdio>
 
 namespace RegistryFile {
 
@@ -31,12 +35,16 @@ bool write(const QString& path, const QJsonObject& root)
 {
     const QString tmp = path + QStringLiteral(".tmp");
     QFile file(tmp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
-    file.write(QJsonDocument(root).toJson(QJsonDocument::Compact));
+    if (!JsonIo::writeAll(file, QJsonDocument(root).toJson(QJsonDocument::Compact))) {
+        file.close();
+        QFile::remove(tmp);
+        return false;
+    }
     file.close();
-    QFile::remove(path);
-    return QFile::rename(tmp, path);
+    // rename(2) replaces the old file in one step: there is never a moment without a registry.
+    return std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) == 0;
 }
 
 } // namespace RegistryFile
