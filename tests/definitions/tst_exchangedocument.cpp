@@ -153,6 +153,11 @@ void tst_ExchangeDocument::validateRefusesHostileDocuments_data()
         << "imageBase64" << QJsonValue("iVBO*w==") << false;
     QTest::newRow("Base64 of a non-image is refused")
         << "imageBase64" << QJsonValue("bm90IGFuIGltYWdl") << false;
+    QTest::newRow("Base64 without padding passes")
+        << "imageBase64"
+        << QJsonValue(QString::fromLatin1(pngBytes().toBase64(QByteArray::OmitTrailingEquals))) << true;
+    QTest::newRow("Base64 with a line break is refused")
+        << "imageBase64" << QJsonValue(QString::fromLatin1(pngBytes().toBase64()).insert(8, '\n')) << false;
     QTest::newRow("a number as picture is refused") << "imageBase64" << QJsonValue(12) << false;
     QTest::newRow("no picture at all passes") << "imageBase64" << QJsonValue() << true;
 }
