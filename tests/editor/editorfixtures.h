@@ -2,7 +2,7 @@
 
 // Data roots, definition folders, answered dialogs and forced write failures for the editor tests.
 #include "editordialogs.h"
-#include "input/inputfixtures.h"
+#include "support/testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,26 +13,26 @@
 #include <QQueue>
 #include <QVariant>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <memory>
 
 namespace EditorFixtures {
 
-using InputFixtures::resetDataRoot;
-using InputFixtures::writeFile;
-
-inline QJsonObject readJson(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
+using TestSupport::FileSizeLimit;
+using TestSupport::readJson;
+using TestSupport::writeFile;
 
 inline QByteArray contents(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return TestSupport::readFile(path);
+}
+
+// A fresh private data root (login "alice", no shared-edit right); returns its path.
+inline QString resetDataRoot()
+{
+    static std::unique_ptr<TestSupport::DataRoot> root;
+    root.reset();
+    root = std::make_unique<TestSupport::DataRoot>();
+    return root->path();
 }
 
 // A 64 x 40 picture (PNG) at path.
@@ -82,7 +82,7 @@ inline Definition writeDefinition(const QString& root, const QString& name, cons
     meta.insert("image", "image.png");
     meta.insert("overlayFile", "overlay.json");
     meta.insert("deviceNames", QJsonArray::fromStringList(devices));
-    const InputFixtures::Definition made = InputFixtures::writeDefinition(root, meta, false, false);
+    const TestSupport::Definition made = TestSupport::writeDefinition(root, meta, TestSupport::MetaOnly);
     Definition def{made.folder, made.id};
     writePicture(def.file("image.png"));
     writeFile(def.file("overlay.json"), QJsonDocument(overlayDocument(nodes)).toJson());
@@ -168,29 +168,6 @@ private:
         *answer = value.toString();
         return true;
     }
-};
-
-// Files grow no larger than `bytes` while it lives: writes past that fail, for root too.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit limited = m_saved;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
 };
 
 } // namespace EditorFixtures
