@@ -1,5 +1,6 @@
 #include "exchangedocument.h"
 #include "jsonio.h"
+#include "support/testsupport.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -8,9 +9,6 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace ExchangeDocument;
 
@@ -230,14 +228,11 @@ void tst_ExchangeDocument::failedWriteLeavesNothingBehind()
     QVERIFY(JsonIo::writeBytesAtomically(root.filePath("file"), "x"));
     QVERIFY(!createDefinition(contents, root.filePath("file"), nullptr, &error) && error.isEmpty());
 
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit limit = old;
-    limit.rlim_cur = 16 * 1024;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const bool ok = createDefinition(contents, root.filePath("profiles"), nullptr, &error);
-    setrlimit(RLIMIT_FSIZE, &old);
+    bool ok = true;
+    {
+        TestSupport::FileSizeLimit limit(16 * 1024);
+        ok = createDefinition(contents, root.filePath("profiles"), nullptr, &error);
+    }
     QVERIFY(!ok);
     QVERIFY2(error.startsWith(QString::fromUtf8("Échec écriture image : ")), qPrintable(error));
     QVERIFY(QDir(root.filePath("profiles")).isEmpty());

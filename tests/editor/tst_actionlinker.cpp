@@ -1,8 +1,9 @@
 #include "actionlinker.h"
 #include "gamepadmanager.h"
-#include "input/inputfixtures.h"
 #include "interactiveoverlay.h"
 #include "jsonio.h"
+#include "profilestore.h"
+#include "support/testsupport.h"
 #include "virtualjoystickbackend.h"
 
 #include <QFrame>
@@ -13,7 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using InputFixtures::LogRecorder;
+using TestSupport::LogRecorder;
 
 class tst_ActionLinker : public QObject
 {
@@ -22,7 +23,11 @@ class tst_ActionLinker : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup() { m_linker.reset(); }
+    void cleanup()
+    {
+        m_linker.reset();
+        m_data.reset();
+    }
     void namedTreeAndActionList();
     void panelFollowsLinkedControllers();
     void inputBindsTheArmedAction_data();
@@ -41,6 +46,7 @@ private:
     QLabel* hint() const { return m_linker->findChild<QLabel*>("mappingActionsHint"); }
 
     std::shared_ptr<VirtualJoystickBackend> m_pads = std::make_shared<VirtualJoystickBackend>();
+    std::unique_ptr<TestSupport::DataRoot> m_data;
     std::unique_ptr<ActionLinker> m_linker;
     QString m_folder;
     QUuid m_id;
@@ -63,9 +69,9 @@ void tst_ActionLinker::initTestCase()
 
 void tst_ActionLinker::init()
 {
-    InputFixtures::resetDataRoot();
+    m_data = std::make_unique<TestSupport::DataRoot>();
     m_id = QUuid::createUuid();
-    m_folder = QDir(ProfileStore::userProfilesRoot()).filePath(m_id.toString(QUuid::WithoutBraces));
+    m_folder = QDir(m_data->userRoot()).filePath(m_id.toString(QUuid::WithoutBraces));
     QVERIFY(QDir().mkpath(m_folder));
     // but_2 drives three destinations.
     QJsonArray dst{QJsonObject{{"ref", "first"}}};

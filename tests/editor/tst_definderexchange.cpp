@@ -170,7 +170,7 @@ void tst_DefinderExchange::refusals()
 
 void tst_DefinderExchange::snapshotsIntoAFolder()
 {
-    InputFixtures::LogRecorder log;
+    TestSupport::LogRecorder log;
     writeDefinition(ProfileStore::userProfilesRoot(), "Drone: 1");
     m_editor->reloadLibrary();
     QFile::remove(m_linked.file("overlay.json")); // listed already, reported at export
