@@ -1,4 +1,3 @@
-#include "jsonio.h"
 #include "snapshots.h"
 
 #include <QDir>
@@ -20,7 +19,6 @@ private slots:
     void renderFailures_data();
     void renderFailures();
     void renderDrawsPastillesOverThePicture();
-    void batchNamesNeverCollide();
     void cancelStopsAfterTheCurrentFile();
 
 private:
@@ -86,35 +84,6 @@ void tst_Snapshots::renderDrawsPastillesOverThePicture()
     const QColor pastille = shot.pixelColor(169, 150); // the body of an unbound pastille: orange
     QVERIFY2(pastille.red() > 150 && pastille.green() > 80 && pastille.blue() < 120,
              qPrintable(pastille.name()));
-}
-
-void tst_Snapshots::batchNamesNeverCollide()
-{
-    const QString out = m_dir.filePath("shots");
-    JsonIo::writeJsonAtomically(m_dir.filePath("a.json"), document());
-    const QVector<Item> items{{"Pad: one", QString(), m_dir.filePath("a.json"), {}, false},
-                              {"Pad: one", QString(), QString(), document(QSize(200, 100)), true},
-                              {"Lost", QString(), m_dir.filePath("missing.json"), {}, false}};
-    int count = 0;
-    QStringList errors;
-    QVERIFY(exportToFolder(out, items, QSize(), &count, &errors));
-    QCOMPARE(count, 2);
-    QCOMPARE(errors,
-             QStringList{QString::fromUtf8("Lost : Impossible d’ouvrir %1").arg(items.at(2).overlayPath)});
-    QCOMPARE(QImage(QDir(out).filePath("Pad_ one_1.png")).size(), QSize(200, 100));
-
-    // A second run continues the counter instead of replacing anything.
-    QVERIFY(exportToFolder(out, items.mid(0, 2), QSize(), &count, &errors) && count == 2 && errors.isEmpty());
-    QCOMPARE(QDir(out).entryList(QDir::Files),
-             QStringList({"Pad_ one.png", "Pad_ one_1.png", "Pad_ one_2.png", "Pad_ one_3.png"}));
-
-    // Folders that cannot be used.
-    QVERIFY(!exportToFolder("  ", items, QSize(), &count, &errors));
-    QCOMPARE(errors, QStringList{"Dossier de sortie vide."});
-    QVERIFY(!exportToFolder(items.at(0).overlayPath, items, QSize(), &count, &errors));
-    QCOMPARE(
-        errors,
-        QStringList{QString::fromUtf8("Impossible de créer le dossier : %1").arg(items.at(0).overlayPath)});
 }
 
 void tst_Snapshots::cancelStopsAfterTheCurrentFile()

@@ -1,16 +1,13 @@
 // The mapping actions panel as a host gets it: load the plugin file, create the panel from its
 // registered type name, and drive it through the meta-object by slot signatures.
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QMetaMethod>
+#include "support/testsupport.h"
+
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
 #include <QMetaProperty>
 #include <QPluginLoader>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QUuid>
-#include <QWidget>
-
-#include <memory>
 
 class tst_PluginActionLinker : public QObject
 {
@@ -22,11 +19,9 @@ private Q_SLOTS:
 void tst_PluginActionLinker::registeredTypeComesWithThePlugin()
 {
     // An empty scenario: the plugin's input runtime sees no controller and needs no display.
-    QTemporaryDir dir;
-    QFile scenario(dir.filePath("pads.json"));
-    QVERIFY(scenario.open(QIODevice::WriteOnly) && scenario.write("{\"pads\": []}") > 0);
-    scenario.close();
-    qputenv("JOYRELAY_VIRTUAL_PADS", QFile::encodeName(scenario.fileName()));
+    const TestSupport::DataRoot data;
+    QVERIFY(TestSupport::writeFile(data.path() + "/pads.json", R"({"pads": []})"));
+    qputenv("JOYRELAY_VIRTUAL_PADS", QFile::encodeName(data.path() + "/pads.json"));
 
     QVERIFY(!QMetaType::fromName("ActionLinker").isValid());
     QPluginLoader loader(QStringLiteral(JOYRELAY_PLUGIN_FILE));
@@ -42,6 +37,18 @@ void tst_PluginActionLinker::registeredTypeComesWithThePlugin()
                              "onDeviceSelectionChanged(QStringList)", "onInputButtonChanged(int,bool)",
                              "onInputAxisChanged(int,double)", "onInputGateChanged(QString,bool)"})
         QVERIFY2(meta->indexOfSlot(slot) >= 0, slot);
+    auto* widget = static_cast<QWidget*>(panel.get());
+    QCOMPARE(widget->windowTitle(), QStringLiteral("Form"));
+    QVERIFY(widget->findChild<QLayout*>("gridLayout"));
+    QCOMPARE(widget->findChild<QLabel*>("mappingActionsTitle")->text(),
+             QStringLiteral("Actions disponibles"));
+    QCOMPARE(widget->findChild<QListWidget*>("mappingActionsList")->item(0)->text(),
+             QStringLiteral("Aucune action"));
+    QVERIFY(
+        widget->findChild<QWidget*>("mappingActionsPanel")
+            ->styleSheet()
+            .startsWith("#mappingActionsPanel {  background: rgba(15, 26, 36, 210);  border: none;  "
+                        "border-radius: 8px;}#mappingActionsTitle {  font-weight: 600;  color: #E8F0F5;}"));
     const QMetaProperty services = meta->property(meta->indexOfProperty("externalServices"));
     QCOMPARE(services.metaType(), QMetaType::fromType<QJsonArray>());
     QCOMPARE(services.notifySignal().methodSignature(), QByteArray("externalServicesChanged()"));
