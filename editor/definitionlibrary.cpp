@@ -2,6 +2,7 @@
 
 #include "definitionmeta.h"
 #include "editordialogs.h"
+#include "exchangedocument.h"
 #include "imagestore.h"
 #include "jsonio.h"
 #include "overlaydocument.h"
@@ -145,9 +146,7 @@ bool DefinitionLibrary::ensureEditableCopy(DefinitionRecord& record, QString* er
 
 QJsonObject DefinitionLibrary::defaultMapping()
 {
-    return QJsonObject{{QStringLiteral("signals"), QJsonArray()}, {QStringLiteral("onStartup"), QJsonArray()},
-                       {QStringLiteral("onClose"), QJsonArray()}, {QStringLiteral("timers"), QJsonArray()},
-                       {QStringLiteral("bridges"), QJsonArray()}, {QStringLiteral("ref"), QJsonArray()}};
+    return ExchangeDocument::defaultMappingSkeleton();
 }
 
 QJsonObject DefinitionLibrary::defaultOverlay(const QSize& overlaySize, const QString& imagePath)
