@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QSaveFile>
 
 namespace {
 
@@ -136,20 +137,29 @@ bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const D
         return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Written beside the target and renamed over it, so a crash or a full disk mid-write leaves the
+    // previous calibration rather than half a document. A folder that only lets the file itself be
+    // written still gets it directly.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) {
         if (error)
             *error = file.errorString();
         return false;
     }
     const QByteArray bytes =
         QJsonDocument(calibrationToJson(set, identity, profileId)).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (file.write(bytes) != bytes.size()) {
+        if (error)
+            *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
         if (error)
             *error = file.errorString();
         return false;
     }
-    file.close();
     return true;
 }
 

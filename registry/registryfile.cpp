@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 namespace RegistryFile {
 
 QString path(const QString& context)
@@ -33,10 +35,17 @@ bool write(const QString& path, const QJsonObject& root)
     QFile file(tmp);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    file.write(QJsonDocument(root).toJson(QJsonDocument::Compact));
+    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Compact);
+    // A short write (full disk, size limit) must not replace the old file by a truncated one.
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
     file.close();
-    QFile::remove(path);
-    return QFile::rename(tmp, path);
+    if (!written || file.error() != QFileDevice::NoError) {
+        QFile::remove(tmp);
+        return false;
+    }
+    // rename(2) replaces the old file in one step (QFile::rename refuses an existing target, and
+    // removing it first would leave no registry at all if the process died in between).
+    return std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) == 0;
 }
 
 } // namespace RegistryFile

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the benchmarks need, only when one is
-# missing. Sourced or run by test.sh, run.sh and bench.sh.
+# missing. Sourced or run by test.sh, run.sh and bench.sh; packages named as arguments are added
+# to the list (sanitize.sh and fuzz.sh ask for clang this way).
 set -euo pipefail
 
 JOY_PACKAGES=(
@@ -8,6 +9,7 @@ JOY_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsfml-dev libx11-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core
+    "$@"
 )
 
 missing=()

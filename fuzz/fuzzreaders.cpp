@@ -1,0 +1,11 @@
+#include "fuzzchecks.h"
+
+namespace FuzzChecks {
+
+QVector<Reader> readers()
+{
+    return {{"calibration", &calibration}, {"meta", &meta},         {"overlay", &overlay},
+            {"mapping", &mapping},         {"registry", &registry}, {"scenario", &scenario}};
+}
+
+} // namespace FuzzChecks
