@@ -149,7 +149,8 @@ bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const D
     }
     const QByteArray bytes =
         QJsonDocument(calibrationToJson(set, identity, profileId)).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size()) {
+    // commit() ignores a failed flush (QTBUG-75077): flushed here so a full disk is reported.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         if (error)
             *error = file.errorString();
         file.cancelWriting();

@@ -71,7 +71,9 @@ bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString*
             *error = message(language, CannotWrite).arg(path);
         return false;
     }
-    if (file.write(bytes) != bytes.size()) {
+    // Flushed here because commit() ignores a failed flush (QTBUG-75077): on a full disk a document
+    // smaller than the write buffer would replace the old file truncated.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         if (error)
             *error = message(language, Incomplete).arg(path);
