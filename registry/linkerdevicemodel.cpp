@@ -38,6 +38,21 @@ QString idText(const QUuid& id)
     return id.isNull() ? QString() : id.toString(QUuid::WithoutBraces);
 }
 
+// Sets one member of an entry's persisted object. QJsonObject (Qt 6.4) keeps the text of a
+// replaced string in its buffer once the object has been copied, and reconciliations and profile
+// refreshes set these members again and again for the life of the host: a rebuilt object stays
+// the size of its members.
+void setMember(QJsonObject& object, const QString& key, const QJsonValue& value)
+{
+    QJsonObject rebuilt;
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        if (it.key() != key)
+            rebuilt.insert(it.key(), it.value());
+    }
+    rebuilt.insert(key, value);
+    object = rebuilt;
+}
+
 // Roles a reconciliation refreshes on a row whose pad (re)appeared.
 const QList<int> kLiveRoles = {
     LinkerDeviceModel::NameRole,
@@ -507,10 +522,10 @@ void LinkerDeviceModel::refreshProfiles(DeviceEntry& e) const
     e.profiles = ProfileStore::profilesForDevice(name);
     const int active = activeProfileIndex(e);
     if (active >= 0) {
-        e.kv.insert(kActiveProfileId, idText(e.profiles.at(active).id));
+        setMember(e.kv, kActiveProfileId, idText(e.profiles.at(active).id));
         const QString image = e.profiles.at(active).imagePath;
         if (!image.isEmpty())
-            e.info.insert(kImagePath, image);
+            setMember(e.info, kImagePath, image);
     } else {
         e.kv.remove(kActiveProfileId);
     }
@@ -551,10 +566,10 @@ bool LinkerDeviceModel::changeActiveProfile(const QString& usn, DeviceEntry& e, 
     if (target.isEmpty())
         e.kv.remove(kActiveProfileId);
     else
-        e.kv.insert(kActiveProfileId, target);
+        setMember(e.kv, kActiveProfileId, target);
     const int active = activeProfileIndex(e);
     if (active >= 0 && !e.profiles.at(active).imagePath.isEmpty())
-        e.info.insert(kImagePath, e.profiles.at(active).imagePath);
+        setMember(e.info, kImagePath, e.profiles.at(active).imagePath);
     pushActiveProfile(e);
     emitRowChanged(usn, kProfileRoles);
     if (target != previousActive || previousStored.compare(target, Qt::CaseInsensitive) != 0) {
@@ -641,7 +656,7 @@ void LinkerDeviceModel::adoptLivePad(DeviceEntry& e, ControlManette* pad)
     e.info = liveIdentity(pad);
     buildCapabilities(e);
     refreshProfiles(e);
-    e.info.insert(kImagePath, pad->imagePath());
+    setMember(e.info, kImagePath, pad->imagePath());
 }
 
 QString LinkerDeviceModel::fingerprint(const QString& name, const QString& vendorHex,
@@ -767,7 +782,7 @@ void LinkerDeviceModel::onManagerChanged()
             e.connected = true;
             buildCapabilities(e);
             refreshProfiles(e);
-            e.info.insert(kImagePath, pad->imagePath());
+            setMember(e.info, kImagePath, pad->imagePath());
             emitRowChanged(key, kLiveRoles);
             ensureInterface(e, key);
             if (e.kv.value(kSelected).toBool(false))
