@@ -1,5 +1,6 @@
 #include "calibrationfiles.h"
 
+#include "jsonio.h"
 #include "metakeys.h"
 
 #include <QDir>
@@ -137,26 +138,16 @@ bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const D
         return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
-    // Written beside the target and renamed over it, so a crash or a full disk mid-write leaves the
-    // previous calibration rather than half a document. A folder that only lets the file itself be
-    // written still gets it directly.
+    // Written beside the target and renamed over it, so a failed write keeps the last good file.
     QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = file.errorString();
         return false;
     }
     const QByteArray bytes =
         QJsonDocument(calibrationToJson(set, identity, profileId)).toJson(QJsonDocument::Indented);
-    // commit() ignores a failed flush (QTBUG-75077): flushed here so a full disk is reported.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
+    if (!JsonIo::writeAll(file, bytes) || !file.commit()) {
         if (error)
             *error = file.errorString();
         return false;

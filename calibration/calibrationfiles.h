@@ -68,8 +68,8 @@ bool isOverrideMode(const QString& mode);
 // wrongly typed file returns false with the reason.
 bool loadCalibrationFile(const QString& path, CalibrationSet* set, QString* error = nullptr,
                          int axisCount = kAxisCount, int buttonCount = kButtonCount);
-// Writes the document through a save file committed by rename (missing folders created), so a
-// failure leaves the old file. False with the reason.
+// Writes the document atomically (save file, then rename; missing folders created): a failure
+// leaves the previous file untouched. False with the reason.
 bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const DeviceIdentity& identity,
                          const QString& profileId = QString(), QString* error = nullptr);
 

@@ -99,6 +99,20 @@ AxisProcessResult processAxis(const AxisSettings& settings, double raw)
     return AxisProcessResult{r, n, value, false};
 }
 
+AxisRawLandmarks axisRawLandmarks(const AxisSettings& settings)
+{
+    const AxisSettings s = sanitizedAxis(settings);
+    AxisRawLandmarks marks;
+    marks.trigger = s.mode == AxisMode::Trigger;
+    marks.rest = s.restRaw;
+    // processAxis measures the dead zone from the rest point on both sides, in both modes.
+    marks.deadzoneLow = s.restRaw - s.deadzoneRadius;
+    marks.deadzoneHigh = s.restRaw + s.deadzoneRadius;
+    marks.travelFrom = marks.trigger ? s.restRaw : s.negativeRaw;
+    marks.travelTo = marks.trigger ? s.activeRaw : s.positiveRaw;
+    return marks;
+}
+
 AxisChange axisOutputChanged(const AxisProcessResult& result, double lastValue, bool wasAtRest,
                              double threshold)
 {

@@ -19,6 +19,17 @@ struct AxisProcessResult
     bool atRest = true;      // inside the dead zone, degenerate travel or disabled axis
 };
 
+// Raw-unit landmarks of one axis as processAxis sees them (settings sanitised): what previews draw.
+struct AxisRawLandmarks
+{
+    bool trigger = false;
+    double rest = 0.0;         // -100..100
+    double deadzoneLow = 0.0;  // rest - dead zone; may pass -100 (readings clamp there)
+    double deadzoneHigh = 0.0; // rest + dead zone; may pass 100
+    double travelFrom = 0.0;   // negativeRaw, or rest for a trigger
+    double travelTo = 0.0;     // positiveRaw, or activeRaw for a trigger
+};
+
 struct AxisChange
 {
     bool changed = false;
@@ -59,6 +70,9 @@ double applyCurve(CurvePreset preset, double gamma, double x);
 
 // One raw reading (-100..100) through the axis calibration; settings are sanitised on the way.
 AxisProcessResult processAxis(const AxisSettings& settings, double raw);
+
+// Rest point, dead-zone edges and travel of an axis, in raw units.
+AxisRawLandmarks axisRawLandmarks(const AxisSettings& settings);
 
 // Whether a new result is worth reporting: a move of more than threshold or a change of rest state.
 AxisChange axisOutputChanged(const AxisProcessResult& result, double lastValue, bool wasAtRest,

@@ -63,17 +63,27 @@ QJsonObject readJsonObject(const QString& path, bool* ok, QString* error, Langua
     return doc.object();
 }
 
+bool writeAll(QFileDevice& file, const QByteArray& bytes)
+{
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0)
+            return false;
+        written += n;
+    }
+    return true;
+}
+
 bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error, Language language)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = message(language, CannotWrite).arg(path);
         return false;
     }
-    // Flushed here because commit() ignores a failed flush (QTBUG-75077): on a full disk a document
-    // smaller than the write buffer would replace the old file truncated.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (!writeAll(file, bytes)) {
         file.cancelWriting();
         if (error)
             *error = message(language, Incomplete).arg(path);

@@ -4,6 +4,8 @@
 #include <QJsonObject>
 #include <QString>
 
+class QFileDevice;
+
 // Small file operations every definition file goes through.
 namespace JsonIo {
 
@@ -18,6 +20,11 @@ enum class Language
 // yields an empty object, ok = false and an error text; ok and error may be null.
 QJsonObject readJsonObject(const QString& path, bool* ok = nullptr, QString* error = nullptr,
                            Language language = Language::French);
+
+// Writes every byte to an open file, retrying short writes; false when the device refuses the
+// rest (disk full, size limit). Open the file Unbuffered: Qt 6.4 commits a buffered save file
+// whose bytes failed to reach the disk, which would replace a good file by a truncated one.
+bool writeAll(QFileDevice& file, const QByteArray& bytes);
 
 // Writes through a save file committed by rename, so a failure leaves the old file untouched.
 bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr,

@@ -1,5 +1,7 @@
 #include "registryfile.h"
 
+#include "jsonio.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -33,18 +35,15 @@ bool write(const QString& path, const QJsonObject& root)
 {
     const QString tmp = path + QStringLiteral(".tmp");
     QFile file(tmp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
-    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Compact);
-    // A short write (full disk, size limit) must not replace the old file by a truncated one.
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
+    if (!JsonIo::writeAll(file, QJsonDocument(root).toJson(QJsonDocument::Compact))) {
+        file.close();
         QFile::remove(tmp);
         return false;
     }
-    // rename(2) replaces the old file in one step (QFile::rename refuses an existing target, and
-    // removing it first would leave no registry at all if the process died in between).
+    file.close();
+    // rename(2) replaces the old file in one step: there is never a moment without a registry.
     return std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) == 0;
 }
 

@@ -71,6 +71,8 @@ private Q_SLOTS:
     void buttonTiming();
     void buttonEdgesAreFlaggedEvenWhenDropped();
     void repeatDisarmsWhenSettingsForbidIt();
+    void rawLandmarks_data();
+    void rawLandmarks();
 };
 
 void tst_CalibrationProcessing::curve_data()
@@ -425,6 +427,32 @@ void tst_CalibrationProcessing::repeatDisarmsWhenSettingsForbidIt()
     QVERIFY(!stepButton(forbidden, state, true, 60).report);
     QVERIFY(!state.repeatArmed);
     QVERIFY(!stepButton(repeating, state, true, 70).report);
+}
+
+void tst_CalibrationProcessing::rawLandmarks_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QList<double>>("expected"); // rest, dead zone low/high, travel from/to
+
+    QTest::newRow("default stick") << QByteArray("{}") << QList<double>{0, -8, 8, -100, 100};
+    QTest::newRow("trigger travels from rest, dead zone sanitised")
+        << QByteArray(R"({"mode": "trigger", "restRaw": -100, "deadzoneRadius": -12, "activeRaw": 90})")
+        << QList<double>{-100, -112, -88, -100, 90};
+}
+
+// The preview's bands are exactly where processAxis changes from rest to travel.
+void tst_CalibrationProcessing::rawLandmarks()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QList<double>, expected);
+    const AxisSettings settings = axis(json.constData());
+    const AxisRawLandmarks marks = axisRawLandmarks(settings);
+    QCOMPARE(
+        (QList<double>{marks.rest, marks.deadzoneLow, marks.deadzoneHigh, marks.travelFrom, marks.travelTo}),
+        expected);
+    QCOMPARE(marks.trigger, settings.mode == AxisMode::Trigger);
+    QVERIFY(processAxis(settings, marks.deadzoneHigh).atRest);
+    QVERIFY(!processAxis(settings, marks.deadzoneHigh + 0.01).atRest);
 }
 
 QTEST_GUILESS_MAIN(tst_CalibrationProcessing)

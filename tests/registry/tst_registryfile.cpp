@@ -6,6 +6,9 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 class tst_RegistryFile : public QObject
 {
     Q_OBJECT
@@ -88,6 +91,23 @@ void tst_RegistryFile::failedWriteKeepsTheOldFile()
     const QString blocked = RegistryFile::path(QStringLiteral("ctxE"));
     QVERIFY(!RegistryFile::write(blocked, QJsonObject{{QStringLiteral("lastCount"), 1}}));
     QVERIFY(!QFile::exists(blocked));
+
+    // A size limit cuts the new registry short: the old one stays, no temporary file is left.
+    QDir().rmdir(path + QStringLiteral(".tmp"));
+    QJsonObject big{{QStringLiteral("lastCount"), 9},
+                    {QStringLiteral("pad"), QString(4096, QLatin1Char('p'))}};
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 1024;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    const bool written = RegistryFile::write(path, big);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    QVERIFY(!written);
+    QCOMPARE(RegistryFile::read(path).object().value(QStringLiteral("lastCount")).toInt(), 7);
+    QVERIFY(!QFile::exists(path + QStringLiteral(".tmp")));
 }
 
 void tst_RegistryFile::eventTexts_data()

@@ -1,0 +1,424 @@
+// The calibration page: which file it edits, when it writes it, what its header allows, and how it
+// survives broken files, failed writes and a device that goes away.
+#include "calibrationuifixtures.h"
+#include "controlmanette.h"
+#include "gamepadaxiscalibrationwidget.h"
+#include "gamepadconfigwidget.h"
+#include "gamepadgatecalibrationwidget.h"
+#include "virtualjoystickbackend.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QToolButton>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace GamepadCalibration;
+using namespace CalibrationUiFixtures;
+
+namespace {
+
+QString hint(const GamepadConfigWidget& page)
+{
+    return page.findChild<QLabel*>(QStringLiteral("hintLabel"))->text();
+}
+
+bool enabled(const GamepadConfigWidget& page, const char* name)
+{
+    return page.findChild<QWidget*>(QLatin1String(name))->isEnabled();
+}
+
+QDoubleSpinBox* spin(const GamepadConfigWidget& page, int axis, const char* name)
+{
+    return page.findChildren<GamepadAxisCalibrationWidget*>().at(axis)->findChild<QDoubleSpinBox*>(
+        QLatin1String(name));
+}
+
+CalibrationSet baseWithDeadzone(double deadzone)
+{
+    CalibrationSet set = defaultCalibration();
+    set.axes[0].deadzoneRadius = deadzone;
+    return set;
+}
+
+} // namespace
+
+class tst_GamepadConfigWidget : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { ignoreUnresolvedTheme(); }
+    void init() { InputFixtures::resetDataRoot(); }
+    void hostFacingInterface();
+    void switchingToProfileCreatesOverrideFromBase();
+    void fiveQuickEditsWriteOneFile();
+    void deletingOverrideReturnsToBase();
+    void addGateTakesNextFreeKey();
+    void headerRules_data();
+    void headerRules();
+    void gateSourcesRepairGates();
+    void liveValuesAndVanishingDevice();
+    void brokenFilesAreReported_data();
+    void brokenFilesAreReported();
+    void failedSaveKeepsLastGoodFile();
+    void copyGateToolsResetAndClose();
+};
+
+// The editor and the host find the page's signals and slots by name, in this order.
+void tst_GamepadConfigWidget::hostFacingInterface()
+{
+    const QMetaObject& meta = GamepadConfigWidget::staticMetaObject;
+    QStringList methods;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
+        methods << QString::fromLatin1(meta.method(i).methodSignature());
+    QCOMPARE(
+        methods,
+        (QStringList{"calibrationSaved()", "profileCalibrationMetadataChanged(QString,QString,uint,uint)",
+                     "updateLiveValues()", "onScopeComboChanged(int)", "captureRestForAll()",
+                     "copyBaseToProfile()", "deleteOverride()", "resetCurrentCalibration()", "flushSave()"}));
+    std::unique_ptr<QObject> page(meta.newInstance());
+    QVERIFY(qobject_cast<GamepadConfigWidget*>(page.get()));
+    QCOMPARE(page->objectName(), QStringLiteral("gamepadConfigRoot"));
+}
+
+void tst_GamepadConfigWidget::switchingToProfileCreatesOverrideFromBase()
+{
+    writeBase(baseWithDeadzone(12));
+    const ProfileCalibrationContext profile = makeProfile();
+    GamepadConfigWidget page;
+    page.setProfileContext(profile);
+    QCOMPARE(page.editScope(), 0);
+    QSignalSpy metadata(&page, &GamepadConfigWidget::profileCalibrationMetadataChanged);
+
+    page.findChild<QComboBox*>(QStringLiteral("scopeCombo"))->setCurrentIndex(1);
+
+    const QString overridePath = profile.profileFolder + QStringLiteral("/calibration.override.json");
+    QCOMPARE(readSet(overridePath), sanitized(baseWithDeadzone(12)));
+    QCOMPARE(metadata.count(), 1);
+    QCOMPARE(metadata.at(0),
+             (QVariantList{QStringLiteral("override"), QStringLiteral("calibration.override.json"),
+                           kPad.vendorId, kPad.productId}));
+    QCOMPARE(page.editScope(), 1);
+    QCOMPARE(page.targetPath(), overridePath);
+    QVERIFY(enabled(page, "deleteOverrideButton"));
+}
+
+void tst_GamepadConfigWidget::fiveQuickEditsWriteOneFile()
+{
+    GamepadConfigWidget page;
+    page.setProfileContext(makeProfile());
+    const QString base = baseCalibrationSavePath(kPad);
+    QSignalSpy saved(&page, &GamepadConfigWidget::calibrationSaved);
+
+    QElapsedTimer sinceLastEdit;
+    for (int i = 1; i <= 5; ++i) {
+        spin(page, 2, "deadzoneSpin")->setValue(10 + i);
+        sinceLastEdit.start();
+    }
+    QVERIFY(!QFileInfo::exists(base));
+    QVERIFY(saved.wait(5000));
+    QVERIFY2(sinceLastEdit.elapsed() >= GamepadConfigWidget::SaveDelayMs,
+             qPrintable(QString::number(sinceLastEdit.elapsed())));
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(readSet(base).axes[2].deadzoneRadius, 15.0);
+}
+
+void tst_GamepadConfigWidget::deletingOverrideReturnsToBase()
+{
+    writeBase(baseWithDeadzone(12));
+    const ProfileCalibrationContext profile = makeProfile(QStringLiteral("Override"));
+    saveCalibrationFile(profile.profileFolder + QStringLiteral("/calibration.override.json"),
+                        baseWithDeadzone(30), kPad);
+    GamepadConfigWidget page;
+    page.setProfileContext(profile);
+    QCOMPARE(page.editScope(), 1);
+    QCOMPARE(spin(page, 0, "deadzoneSpin")->value(), 30.0);
+    QSignalSpy metadata(&page, &GamepadConfigWidget::profileCalibrationMetadataChanged);
+    QSignalSpy saved(&page, &GamepadConfigWidget::calibrationSaved);
+
+    page.deleteOverride();
+
+    QVERIFY(!QFileInfo::exists(profile.profileFolder + QStringLiteral("/calibration.override.json")));
+    QCOMPARE(metadata.count(), 1);
+    QCOMPARE(metadata.at(0).at(0).toString(), QStringLiteral("inherit"));
+    QCOMPARE(metadata.at(0).at(1).toString(), QString());
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(page.editScope(), 0);
+    QCOMPARE(spin(page, 0, "deadzoneSpin")->value(), 12.0);
+    QCOMPARE(page.findChild<QLabel*>(QStringLiteral("sourceLabel"))->text(), QStringLiteral("Source: Base"));
+    QVERIFY(!enabled(page, "deleteOverrideButton"));
+}
+
+void tst_GamepadConfigWidget::addGateTakesNextFreeKey()
+{
+    CalibrationSet set = defaultCalibration();
+    for (const char* key : {"gate_0", "gate_7", "left"}) {
+        GateSettings gate;
+        gate.key = QLatin1String(key);
+        set.gates.append(gate);
+    }
+    writeBase(set);
+    GamepadConfigWidget page;
+    page.setProfileContext(makeProfile());
+    auto* add = page.findChild<QToolButton*>(QStringLiteral("addGateButton"));
+    QVERIFY(!add->isEnabled()); // no two-axis pastille yet
+    page.setGateSources({{QStringLiteral("stick_r"), QStringLiteral("Stick droit"), 2, 3}});
+
+    page.findChild<QToolButton*>(QStringLiteral("addGateButton"))->click();
+
+    const QList<GateSettings> gates = page.currentCalibration().gates;
+    QCOMPARE(gates.size(), 4);
+    QCOMPARE(gates.last().key, QStringLiteral("gate_8"));
+    QCOMPARE(gates.last().source2dKey, QStringLiteral("stick_r"));
+    QCOMPARE((QList<int>{gates.last().xAxis, gates.last().yAxis}), (QList<int>{2, 3}));
+    QTRY_COMPARE(page.findChildren<GamepadGateCalibrationWidget*>().size(), 4);
+}
+
+void tst_GamepadConfigWidget::headerRules_data()
+{
+    QTest::addColumn<bool>("withDevice");
+    QTest::addColumn<bool>("withProfile");
+    QTest::addColumn<QString>("deviceText");
+    QTest::addColumn<QString>("hintText");
+    QTest::addColumn<QList<bool>>("enabledState"); // combo, Base, Profil, capture, reset, copy
+
+    QTest::newRow("no device and no identity")
+        << false << false << "Aucune manette liee | VID 0x0000 PID 0x0000 | deconnectee"
+        << "Profil requis pour override" << QList<bool>{false, false, false, false, false, false};
+    QTest::newRow("profile without device")
+        << false << true << "Test Pad | VID 0x045e PID 0x028e | deconnectee"
+        << "Deconnectee: captures off" << QList<bool>{true, true, true, false, true, true};
+    QTest::newRow("connected device without profile")
+        << true << false << "Test Pad | VID 0x045e PID 0x028e | connectee"
+        << "Profil requis pour override" << QList<bool>{true, true, false, true, true, false};
+}
+
+void tst_GamepadConfigWidget::headerRules()
+{
+    QFETCH(bool, withDevice);
+    QFETCH(bool, withProfile);
+    auto pads = std::make_shared<VirtualJoystickBackend>();
+    pads->plug({0, kPad.name, kPad.vendorId, kPad.productId});
+    ControlManette pad(0, pads);
+    pad.connectDevice(QString());
+
+    GamepadConfigWidget page;
+    if (withDevice)
+        page.setDevice(&pad);
+    if (withProfile)
+        page.setProfileContext(makeProfile());
+    page.updateLiveValues();
+
+    auto* combo = page.findChild<QComboBox*>(QStringLiteral("scopeCombo"));
+    auto* items = qobject_cast<QStandardItemModel*>(combo->model());
+    const QList<bool> state{combo->isEnabled(),
+                            items->item(0)->isEnabled(),
+                            items->item(1)->isEnabled(),
+                            enabled(page, "captureRestAllButton"),
+                            enabled(page, "resetCalibrationButton"),
+                            enabled(page, "copyBaseToProfileButton")};
+    QFETCH(QList<bool>, enabledState);
+    QCOMPARE(state, enabledState);
+    QFETCH(QString, deviceText);
+    QCOMPARE(page.findChildren<QLabel*>(QStringLiteral("metaLabel")).at(1)->text(), deviceText);
+    QFETCH(QString, hintText);
+    QCOMPARE(hint(page), hintText);
+    QCOMPARE(page.findChildren<QLabel*>(QStringLiteral("metaLabel")).at(0)->text(),
+             withProfile ? QStringLiteral("Profil: Drone (shared)")
+                         : QStringLiteral("Profil: Aucun profil selectionne"));
+
+    // A blank identity cannot be the Base target: the combo refuses and stays where it was.
+    if (!withDevice && !withProfile) {
+        combo->setCurrentIndex(1);
+        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(page.targetPath(), QString());
+    }
+}
+
+void tst_GamepadConfigWidget::gateSourcesRepairGates()
+{
+    CalibrationSet set = defaultCalibration();
+    GateSettings byAxes;
+    byAxes.key = QStringLiteral("a");
+    byAxes.source2dKey = QStringLiteral("old_pastille");
+    byAxes.xAxis = 2;
+    byAxes.yAxis = 3;
+    set.gates << byAxes;
+    const QString base = writeBase(set);
+    GamepadConfigWidget page;
+    page.setProfileContext(makeProfile());
+    QSignalSpy saved(&page, &GamepadConfigWidget::calibrationSaved);
+
+    page.setGateSources({{QStringLiteral("left"), QStringLiteral("Gauche"), 0, 1},
+                         {QStringLiteral("right"), QStringLiteral("Droite"), 2, 3}});
+
+    QCOMPARE(page.currentCalibration().gates.at(0).source2dKey, QStringLiteral("right"));
+    QVERIFY(saved.wait(5000));
+    QCOMPARE(readSet(base).gates.at(0).source2dKey, QStringLiteral("right"));
+}
+
+void tst_GamepadConfigWidget::liveValuesAndVanishingDevice()
+{
+    auto pads = std::make_shared<VirtualJoystickBackend>();
+    pads->plug({0, kPad.name, kPad.vendorId, kPad.productId});
+    auto pad = std::make_unique<ControlManette>(0, pads);
+    pad->connectDevice(QString());
+    pads->setAxis(0, 1, 42.5f);
+    pad->sample();
+
+    GamepadConfigWidget page;
+    page.setProfileContext(makeProfile());
+    page.setDevice(pad.get());
+    page.updateLiveValues();
+    auto* card = page.findChildren<GamepadAxisCalibrationWidget*>().at(1);
+    QCOMPARE(card->liveRaw(), 42.5);
+    QCOMPARE(card->findChildren<QLabel*>(QStringLiteral("metricLabel")).at(0)->text(),
+             QStringLiteral("raw:   42.5"));
+    QCOMPARE(hint(page), QStringLiteral("Pret"));
+
+    page.captureRestForAll();
+    QCOMPARE(page.currentCalibration().axes.at(1).restRaw, 42.5);
+
+    pad.reset(); // pulled out and deleted while the page is open
+    page.updateLiveValues();
+    card = page.findChildren<GamepadAxisCalibrationWidget*>().at(1);
+    QCOMPARE(card->liveRaw(), 0.0);
+    QVERIFY(!enabled(page, "captureRestAllButton"));
+    QCOMPARE(hint(page), QStringLiteral("Deconnectee: captures off"));
+    page.captureRestForAll(); // ignored without a device
+    QCOMPARE(page.currentCalibration().axes.at(1).restRaw, 42.5);
+    page.flushSave();
+    QCOMPARE(readSet(baseCalibrationSavePath(kPad)).axes.at(1).restRaw, 42.5);
+}
+
+void tst_GamepadConfigWidget::brokenFilesAreReported_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("truncated") << QByteArray(R"({"type": "GamepadCalibration", "axes": [)");
+    QTest::newRow("another document type") << QByteArray(R"({"type": "Something", "axes": []})");
+    QTest::newRow("not an object") << QByteArray("[1, 2]");
+}
+
+void tst_GamepadConfigWidget::brokenFilesAreReported()
+{
+    QFETCH(QByteArray, content);
+    const QString base = baseCalibrationSavePath(kPad);
+    InputFixtures::writeFile(base, content);
+    GamepadConfigWidget page;
+    page.setProfileContext(makeProfile());
+    page.updateLiveValues(); // the message outlives the live refresh
+    QVERIFY2(hint(page).startsWith(QFileInfo(base).fileName() + QStringLiteral(" : ")),
+             qPrintable(hint(page)));
+    QCOMPARE(page.currentCalibration(), defaultCalibration());
+
+    spin(page, 0, "restSpin")->setValue(4);
+    page.flushSave();
+    QCOMPARE(hint(page), QStringLiteral("Deconnectee: captures off"));
+    QCOMPARE(readSet(base).axes.at(0).restRaw, 4.0);
+}
+
+void tst_GamepadConfigWidget::failedSaveKeepsLastGoodFile()
+{
+    const QString base = writeBase(baseWithDeadzone(12));
+    const QByteArray good = [&] {
+        QFile f(base);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    GamepadConfigWidget page;
+    page.setProfileContext(makeProfile());
+    QSignalSpy saved(&page, &GamepadConfigWidget::calibrationSaved);
+    spin(page, 0, "deadzoneSpin")->setValue(20);
+
+    // A disk that fills up mid-write: the file size limit stops the write, the signal is ignored.
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved_limit{};
+    getrlimit(RLIMIT_FSIZE, &saved_limit);
+    rlimit limited = saved_limit;
+    limited.rlim_cur = 512;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    page.flushSave();
+    setrlimit(RLIMIT_FSIZE, &saved_limit);
+    std::signal(SIGXFSZ, previous);
+
+    QCOMPARE(saved.count(), 0);
+    QVERIFY(!hint(page).isEmpty() && hint(page) != QStringLiteral("Deconnectee: captures off"));
+    QFile f(base);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), good);
+
+    // The edit is still pending and reaches the file once writing works again.
+    page.flushSave();
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(readSet(base).axes.at(0).deadzoneRadius, 20.0);
+}
+
+void tst_GamepadConfigWidget::copyGateToolsResetAndClose()
+{
+    CalibrationSet base = baseWithDeadzone(12);
+    for (const char* key : {"gate_0", "gate_1"}) {
+        GateSettings gate;
+        gate.key = QLatin1String(key);
+        gate.source2dKey = QStringLiteral("left");
+        base.gates << gate;
+    }
+    const QString basePath = writeBase(base);
+    const ProfileCalibrationContext profile = makeProfile();
+    const QString overridePath = profile.profileFolder + QStringLiteral("/calibration.override.json");
+    saveCalibrationFile(overridePath, baseWithDeadzone(30), kPad);
+    auto pads = std::make_shared<VirtualJoystickBackend>();
+    pads->plug({0, kPad.name, kPad.vendorId, kPad.productId});
+    ControlManette pad(0, pads);
+    pad.connectDevice(QString());
+    auto page = std::make_unique<GamepadConfigWidget>();
+    page->setProfileContext(profile);
+    page->setDevice(&pad);
+    page->setGateSources({{QStringLiteral("left"), QStringLiteral("Gauche"), 0, 1}});
+    QSignalSpy metadata(page.get(), &GamepadConfigWidget::profileCalibrationMetadataChanged);
+
+    // The copy takes the base as it stands, also over an override that exists.
+    page->copyBaseToProfile();
+    QCOMPARE(page->editScope(), 1);
+    QCOMPARE(metadata.last().at(0).toString(), QStringLiteral("override"));
+    QCOMPARE(readSet(overridePath).axes.at(0).deadzoneRadius, 12.0);
+
+    // Gate tools: the centre comes from the live stick; removing the first gate keeps the second.
+    pads->setAxis(0, 0, 60);
+    pad.sample();
+    page->updateLiveValues();
+    page->findChildren<GamepadGateCalibrationWidget*>()
+        .at(1)
+        ->findChild<QToolButton*>("captureCentreButton")
+        ->click();
+    QCOMPARE(page->currentCalibration().gates.at(1).centerX, pad.axisValue(0));
+    QVERIFY(pad.axisValue(0) > 50);
+    page->findChildren<GamepadGateCalibrationWidget*>()
+        .at(0)
+        ->findChild<QToolButton*>("removeGateButton")
+        ->click();
+    QCOMPARE(page->currentCalibration().gates.size(), 1);
+    QCOMPARE(page->currentCalibration().gates.at(0).key, QStringLiteral("gate_1"));
+    QCOMPARE(page->findChildren<GamepadGateCalibrationWidget*>().size(), 1);
+
+    // Reset, then leave the profile: the pending reset is written to the override first.
+    page->resetCurrentCalibration();
+    QCOMPARE(page->currentCalibration(), defaultCalibration());
+    page->clearProfileContext();
+    QCOMPARE(readSet(overridePath), defaultCalibration());
+    QCOMPARE(page->editScope(), 0);
+    QCOMPARE(hint(*page), QStringLiteral("Profil requis pour override"));
+
+    // Closing the page within the save delay still writes the edit.
+    spin(*page, 3, "restSpin")->setValue(-7);
+    page.reset();
+    QCOMPARE(readSet(basePath).axes.at(3).restRaw, -7.0);
+}
+
+QTEST_MAIN(tst_GamepadConfigWidget)
+#include "tst_gamepadconfigwidget.moc"
