@@ -4,8 +4,13 @@ namespace FuzzChecks {
 
 QVector<Reader> readers()
 {
-    return {{"calibration", &calibration}, {"meta", &meta},         {"overlay", &overlay},
-            {"mapping", &mapping},         {"registry", &registry}, {"scenario", &scenario}};
+    return {{"calibration", &calibration},
+            {"meta", &meta},
+            {"overlay", &overlay},
+            {"mapping", &mapping},
+            {"registry", &registry},
+            {"scenario", &scenario},
+            {"actioncatalog", &actionCatalog}};
 }
 
 } // namespace FuzzChecks
