@@ -76,8 +76,8 @@ void setUp(int argc, char** argv)
         static int s_argc = argc; // QApplication keeps a reference to it
         new QApplication(s_argc, argv);
     }
-    qApp->setProperty("hx.currentLogin", QStringLiteral("fuzz"));
-    qApp->setProperty("hx.canEditSharedGamepads", false);
+    QCoreApplication::instance()->setProperty("hx.currentLogin", QStringLiteral("fuzz"));
+    QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", false);
     seedDefinition();
 
     auto pads = std::make_shared<VirtualJoystickBackend>();

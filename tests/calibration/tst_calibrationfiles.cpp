@@ -67,8 +67,8 @@ void tst_CalibrationFiles::cleanup()
 
 void tst_CalibrationFiles::setLogin(const QString& login, bool canEdit)
 {
-    qApp->setProperty("hx.currentLogin", login);
-    qApp->setProperty("hx.canEditSharedGamepads", canEdit);
+    QCoreApplication::instance()->setProperty("hx.currentLogin", login);
+    QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", canEdit);
 }
 
 void tst_CalibrationFiles::writeFile(const QString& path, const QByteArray& bytes)

@@ -47,8 +47,8 @@ void tst_DefinitionMeta::init()
     QVERIFY(m_xdg->isValid());
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_xdg->path()));
     QVERIFY(data().startsWith(m_xdg->path()));
-    qApp->setProperty("hx.currentLogin", "alice");
-    qApp->setProperty("hx.canEditSharedGamepads", false);
+    QCoreApplication::instance()->setProperty("hx.currentLogin", "alice");
+    QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", false);
 }
 
 void tst_DefinitionMeta::cleanup()

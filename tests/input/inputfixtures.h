@@ -18,8 +18,8 @@ namespace InputFixtures {
 inline QString resetDataRoot()
 {
     QStandardPaths::setTestModeEnabled(true);
-    qApp->setProperty("hx.currentLogin", QStringLiteral("alice"));
-    qApp->setProperty("hx.canEditSharedGamepads", false);
+    QCoreApplication::instance()->setProperty("hx.currentLogin", QStringLiteral("alice"));
+    QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", false);
     const QString root = ProfileStore::dataRoot();
     QDir(root).removeRecursively();
     QDir().mkpath(root);

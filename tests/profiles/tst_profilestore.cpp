@@ -86,8 +86,8 @@ void tst_ProfileStore::cleanup()
 
 void tst_ProfileStore::setLogin(const QVariant& login, bool canEdit)
 {
-    qApp->setProperty("hx.currentLogin", login);
-    qApp->setProperty("hx.canEditSharedGamepads", canEdit);
+    QCoreApplication::instance()->setProperty("hx.currentLogin", login);
+    QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", canEdit);
 }
 
 void tst_ProfileStore::writeFile(const QString& path, const QByteArray& bytes)
