@@ -3,6 +3,7 @@
 #include "jsonio.h"
 #include "metakeys.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -67,7 +68,7 @@ QString findBaseCalibrationFile(const DeviceIdentity& identity)
     const QStringList roots = ProfileStore::searchRoots();
     for (const QString& root : roots) {
         const QString candidate = QDir(QDir(root).filePath(kBaseFolder)).filePath(fileName);
-        if (QFileInfo::exists(candidate))
+        if (QFileInfo(candidate).isFile())
             return candidate;
     }
     return QString();
@@ -103,7 +104,8 @@ bool loadCalibrationFile(const QString& path, CalibrationSet* set, QString* erro
 {
     if (set)
         *set = defaultCalibration(axisCount, buttonCount);
-    if (path.trimmed().isEmpty() || !QFileInfo::exists(path))
+    // A folder in the file's place counts as no file at all.
+    if (path.trimmed().isEmpty() || !QFileInfo(path).isFile())
         return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -115,8 +117,10 @@ bool loadCalibrationFile(const QString& path, CalibrationSet* set, QString* erro
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
         if (error) {
-            *error = parseError.error != QJsonParseError::NoError ? parseError.errorString()
-                                                                  : QStringLiteral("not a JSON object");
+            *error = parseError.error != QJsonParseError::NoError
+                         ? parseError.errorString()
+                         : QCoreApplication::translate("GamepadCalibration",
+                                                       "Le fichier ne contient pas d’objet JSON.");
         }
         return false;
     }

@@ -652,3 +652,17 @@ bool GamepadConfigWidget::repairGateSources(CalibrationSet& set) const
     }
     return changed;
 }
+
+void GamepadConfigWidget::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_liveTimer.isActive())
+        m_liveTimer.start();
+    updateLiveValues();
+}
+
+void GamepadConfigWidget::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_liveTimer.stop();
+}

@@ -80,6 +80,11 @@ public Q_SLOTS:
     void resetCurrentCalibration();
     void flushSave();
 
+protected:
+    // Live values refresh only while the page is on screen: a hidden page costs the sampler nothing.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     // gamepadconfigwidget_ui.cpp
     void buildUi();

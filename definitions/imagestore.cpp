@@ -51,7 +51,8 @@ bool storeImage(const QString& source, const QString& target, QString* error)
     // Written through a save file so a failed write keeps the previous picture.
     QSaveFile file(target);
     QString writeError;
-    if (file.open(QIODevice::WriteOnly)) {
+    // Unbuffered so the encoder sees a short write instead of a commit that keeps a truncated file.
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         QImageWriter writer(&file, formatForSuffix(target));
         if (writer.write(image)) {
             if (file.commit())

@@ -14,14 +14,16 @@ enum Message
     InvalidJson,
     CannotWrite,
     Incomplete,
-    CommitFailed
+    CommitFailed,
+    NotAnObject
 };
 
 QString message(JsonIo::Language language, Message which)
 {
     if (language == JsonIo::Language::English) {
-        static const char* const english[] = {"Cannot open %1", "Invalid JSON in %1 (%2)", "Cannot write %1",
-                                              "Write failed for %1", "Commit failed for %1 (%2)"};
+        static const char* const english[] = {
+            "Cannot open %1",      "Invalid JSON in %1 (%2)",   "Cannot write %1",
+            "Write failed for %1", "Commit failed for %1 (%2)", "not an object"};
         return QString::fromLatin1(english[which]);
     }
     // Shown by the definition editor; translated in its context.
@@ -31,6 +33,7 @@ QString message(JsonIo::Language language, Message which)
         QT_TRANSLATE_NOOP("GamepadDefinder", "Impossible d’écrire %1"),
         QT_TRANSLATE_NOOP("GamepadDefinder", "Écriture incomplète dans %1"),
         QT_TRANSLATE_NOOP("GamepadDefinder", "Impossible de valider l’écriture de %1 (%2)"),
+        QT_TRANSLATE_NOOP("GamepadDefinder", "le document n’est pas un objet"),
     };
     return QCoreApplication::translate("GamepadDefinder", french[which]);
 }
@@ -53,7 +56,7 @@ QJsonObject readJsonObject(const QString& path, bool* ok, QString* error, Langua
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
         const QString reason = parseError.error != QJsonParseError::NoError ? parseError.errorString()
-                                                                            : QStringLiteral("not an object");
+                                                                            : message(language, NotAnObject);
         if (error)
             *error = message(language, InvalidJson).arg(path, reason);
         return {};

@@ -94,9 +94,13 @@ HostWindow::HostWindow(HostSession* session, QWidget* parent) : QMainWindow(pare
     titles->addWidget(m_summary);
     auto* configure = new QPushButton(QStringLiteral("Configuration…"));
     connect(configure, &QPushButton::clicked, this, &HostWindow::openConfiguration);
+    auto* calibrate = new QPushButton(QStringLiteral("Calibration…"));
+    calibrate->setToolTip(QStringLiteral("Calibrate the selected controller in the plugin's editor"));
+    connect(calibrate, &QPushButton::clicked, this, &HostWindow::openCalibration);
     topLayout->addWidget(icon);
     topLayout->addSpacing(8);
     topLayout->addLayout(titles, 1);
+    topLayout->addWidget(calibrate);
     topLayout->addWidget(configure);
     rootLayout->addWidget(top);
 
@@ -269,4 +273,46 @@ void HostWindow::openConfiguration()
         m_configWindow->resize(1023, 772);
     m_configWindow->show();
     m_configWindow->raise();
+}
+
+void HostWindow::openCalibration()
+{
+    openConfiguration();
+    if (!m_configWindow)
+        return;
+    // The host knows the editor only from outside: its object names, a Qt list and a Qt button.
+    auto* editor = m_configWindow->findChild<QWidget*>(QStringLiteral("ManageGamepade"));
+    auto* list = editor ? editor->findChild<QListWidget*>(QStringLiteral("listWidget")) : nullptr;
+    if (!list)
+        return;
+
+    QString profileId;
+    QString padName;
+    if (const QAbstractItemModel* model = m_session->viewModel(); model && model->rowCount() > 0) {
+        const auto role = [model](const char* name) { return model->roleNames().key(QByteArray(name), -1); };
+        int row = 0;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            if (model->index(r, 0).data(role("selected")).toBool()) {
+                row = r;
+                break;
+            }
+        }
+        const QModelIndex index = model->index(row, 0);
+        profileId = index.data(role("activeProfileId")).toString();
+        padName = index.data(role("product")).toString().trimmed();
+    }
+    // Editor list items: Qt::UserRole holds the definition id, Qt::UserRole + 3 its linked names.
+    int target = -1;
+    for (int r = 0; r < list->count() && target < 0; ++r) {
+        if (!profileId.isEmpty() && list->item(r)->data(Qt::UserRole).toString() == profileId)
+            target = r;
+    }
+    for (int r = 0; r < list->count() && target < 0; ++r) {
+        if (list->item(r)->data(Qt::UserRole + 3).toStringList().contains(padName, Qt::CaseInsensitive))
+            target = r;
+    }
+    if (target >= 0)
+        list->setCurrentRow(target);
+    if (auto* mode = editor->findChild<QPushButton*>(QStringLiteral("modeCalibrationButton")))
+        mode->click();
 }

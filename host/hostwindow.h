@@ -19,8 +19,13 @@ class HostWindow : public QMainWindow
 public:
     explicit HostWindow(HostSession* session, QWidget* parent = nullptr);
 
+    // The plugin's configuration window once opened, else null.
+    QMainWindow* configurationWindow() const { return m_configWindow; }
+
 public Q_SLOTS:
     void openConfiguration();
+    // Opens the configuration on the selected controller's definition in Calibration mode.
+    void openCalibration();
 
 private:
     QWidget* buildDevicePane();

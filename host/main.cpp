@@ -1,6 +1,7 @@
 // The stand-in host: loads the Joyrelay plugin file like the real host does and shows, or prints,
 // everything the plugin hands over. See README "Running the stand-in host".
 #include "hostsession.h"
+#include "hosttheme.h"
 #include "hostwindow.h"
 #include "icominterfacemodelprovider.h"
 
@@ -38,13 +39,17 @@ void seedDefinitions(const QString& from, QTextStream& out)
     const QDir target(QDir(data).filePath(QStringLiteral("GamepadProfiles")));
     const QDir source(from);
     for (const QString& name : source.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (target.exists(name))
-            continue;
+        // Files the user changed stay; files a newer demo added are filled in.
+        const bool fresh = !target.exists(name);
         target.mkpath(name);
         const QDir folder(source.filePath(name));
-        for (const QString& file : folder.entryList(QDir::Files))
-            QFile::copy(folder.filePath(file), QDir(target.filePath(name)).filePath(file));
-        out << "demo definition installed: " << target.filePath(name) << Qt::endl;
+        for (const QString& file : folder.entryList(QDir::Files)) {
+            const QString copy = QDir(target.filePath(name)).filePath(file);
+            if (!QFileInfo::exists(copy))
+                QFile::copy(folder.filePath(file), copy);
+        }
+        if (fresh)
+            out << "demo definition installed: " << target.filePath(name) << Qt::endl;
     }
 }
 
@@ -99,14 +104,21 @@ int main(int argc, char** argv)
         QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption configOpt(QStringLiteral("open-configuration"),
                                        QStringLiteral("Open the plugin's configuration window at start."));
-    const QCommandLineOption shotOpt(QStringLiteral("screenshot"),
-                                     QStringLiteral("Save a picture of the window before quitting."),
-                                     QStringLiteral("png"));
+    const QCommandLineOption calibrationOpt(
+        QStringLiteral("open-calibration"),
+        QStringLiteral("Open the configuration window at start on the selected controller's calibration."));
+    const QCommandLineOption shotOpt(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Save a picture of the window before quitting (and of the configuration window, "
+                       "as <name>-configuration.png, when it is open)."),
+        QStringLiteral("png"));
     parser.addOptions({pluginOpt, loginOpt, sharedOpt, catalogOpt, contextOpt, scenarioOpt, seedOpt,
-                       selectOpt, headlessOpt, durationOpt, configOpt, shotOpt});
+                       selectOpt, headlessOpt, durationOpt, configOpt, calibrationOpt, shotOpt});
     parser.process(app);
 
     QTextStream out(stdout);
+    // The plugin's style sheets name theme colours ("@color.…@") that the host resolves.
+    HostTheme::installResolver();
     // The plugin reads the host's application properties and picks its joystick backend on first use.
     app.setProperty("hx.currentLogin", parser.value(loginOpt));
     app.setProperty("hx.canEditSharedGamepads", parser.isSet(sharedOpt));
@@ -134,7 +146,10 @@ int main(int argc, char** argv)
         window = std::make_unique<HostWindow>(&session);
         window->show();
     }
-    if (parser.isSet(configOpt)) {
+    if (parser.isSet(calibrationOpt) && window) {
+        // After the device list has had a discovery round, so the selected controller is known.
+        QTimer::singleShot(400, window.get(), &HostWindow::openCalibration);
+    } else if (parser.isSet(configOpt)) {
         if (window) {
             window->openConfiguration();
         } else if (QMainWindow* config = session.provider()->configurationWindow(nullptr)) {
@@ -146,8 +161,13 @@ int main(int argc, char** argv)
     const QString shot = parser.value(shotOpt);
     if (duration > 0 || headless) {
         QTimer::singleShot(duration > 0 ? duration : 8000, &app, [&]() {
-            if (window && !shot.isEmpty())
+            if (window && !shot.isEmpty()) {
                 window->grab().save(shot);
+                if (QMainWindow* config = window->configurationWindow(); config && config->isVisible()) {
+                    const QFileInfo info(shot);
+                    config->grab().save(info.dir().filePath(info.completeBaseName() + "-configuration.png"));
+                }
+            }
             out << QStringLiteral(
                        "[summary] %1 provider event(s), %2 action(s) fired, %3 interface(s) selected")
                        .arg(session.eventCount())

@@ -168,11 +168,10 @@ QString ControlManette::calibrationKey() const
         d->keyVendor = m_vendorId;
         d->keyProduct = m_productId;
         d->keyProfile = m_activeProfileId;
+        // One multi-argument arg(): a "%2" inside the name must not be substituted again.
         d->currentKey = QStringLiteral("%1|%2|%3|%4")
-                            .arg(m_name.trimmed().toLower())
-                            .arg(m_vendorId)
-                            .arg(m_productId)
-                            .arg(m_activeProfileId.trimmed().toLower());
+                            .arg(m_name.trimmed().toLower(), QString::number(m_vendorId),
+                                 QString::number(m_productId), m_activeProfileId.trimmed().toLower());
     }
     return d->currentKey;
 }
@@ -363,6 +362,7 @@ void ControlManette::reloadCalibration()
     d->calibrationSource = resolved.source;
     d->calibrationPath = resolved.sourcePath;
     d->calibrationKey = calibrationKey();
+    ++d->calibrationGeneration;
     d->gateStates.clear();
     qCDebug(lcGamepadInput) << "Gamepad calibration reloaded source=" << calibrationSourceLabel()
                             << "path=" << d->calibrationPath << "profile=" << m_activeProfileId;

@@ -26,6 +26,7 @@ struct ControlManette::State
     GamepadCalibration::CalibrationSource calibrationSource = GamepadCalibration::CalibrationSource::Defaults;
     QString calibrationPath;
     QString calibrationKey;
+    quint64 calibrationGeneration = 0; // counts reloads, so a step notices one made by a receiver
 
     // The calibration key of the last inputs it was computed from, so a steady tick compares
     // strings instead of formatting a new key.

@@ -85,8 +85,12 @@ void ControlManette::sample()
         }
     }
 
-    // 5. Gates, over the axes as just updated; only those whose two axes exist on this pad.
-    for (const GateSettings& gate : std::as_const(d->calibration.gates)) {
+    // 5. Gates, over the axes as just updated; only those whose two axes exist on this pad. A
+    // receiver of gateChanged may reload the calibration at once: the loop walks its own shared
+    // copy of the list (no allocation) and stops once a reload replaced it.
+    const QList<GateSettings> gates = d->calibration.gates;
+    const quint64 generation = d->calibrationGeneration;
+    for (const GateSettings& gate : gates) {
         if (gate.xAxis < 0 || gate.xAxis >= AxisCount || gate.yAxis < 0 || gate.yAxis >= AxisCount ||
             !d->axisPresent[gate.xAxis] || !d->axisPresent[gate.yAxis])
             continue;
@@ -102,6 +106,8 @@ void ControlManette::sample()
             emit gateChanged(e.key, e.output);
             qCDebug(lcGamepadAxis) << "Gamepad gate updated key=" << e.key << "inside=" << e.inside
                                    << "value=" << e.output << "distance=" << e.distance;
+            if (d->calibrationGeneration != generation)
+                break;
         }
     }
 

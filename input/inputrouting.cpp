@@ -67,27 +67,30 @@ QStringList ControlManette::noCodeApp()
     if (!profile.id.isNull() && !profile.configPath.isEmpty())
         path = profile.configPath;
 
-    // 2. A definition naming this controller, or carrying its USB ids.
+    // 2. A definition naming this controller; else the first one carrying its USB ids.
     if (path.isEmpty()) {
         const QString name = m_name.trimmed();
+        QString byIds;
         forEachDefinition([&](const QString& folder, const QJsonObject& meta) {
-            bool match =
+            const bool named =
                 !name.isEmpty() && ProfileStore::metaDeviceNames(meta).contains(name, Qt::CaseInsensitive);
-            if (!match) {
+            if (!named) {
                 const quint32 vendor = definitionId(meta, MetaKeys::VendorId);
                 const quint32 product = definitionId(meta, MetaKeys::ProductId);
-                match = vendor != 0 && product != 0 && vendor == m_vendorId && product == m_productId;
+                if (!byIds.isEmpty() || vendor == 0 || product == 0 || vendor != m_vendorId ||
+                    product != m_productId)
+                    return false;
             }
-            if (!match)
-                return false;
             const QJsonValue config = meta.value(MetaKeys::Config);
             const QString file = QDir(folder).filePath(
                 config.isString() ? config.toString() : QString(MetaKeys::DefaultConfigFile));
             if (!isFile(file))
                 return false;
-            path = file;
-            return true;
+            (named ? path : byIds) = file;
+            return named;
         });
+        if (path.isEmpty())
+            path = byIds;
     }
 
     // 3. A "<vendor>_<product>" folder, or a mapping file directly in a search root.

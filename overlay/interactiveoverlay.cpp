@@ -591,7 +591,7 @@ bool InteractiveOverlay::loadFromJson(const QJsonObject& document)
 {
     Overlay::DocumentContext context;
     context.currentSize = size();
-    context.pictureSize = backgroundPixmap().isNull() ? QSize() : backgroundPixmap().size();
+    context.pictureSize = backgroundPictureSize();
     context.currentScaleMode = backgroundScaleMode();
     context.nextTitleNumber = m_titleCounter;
     Overlay::DocumentContents contents;

@@ -177,6 +177,7 @@ bool readDocument(const QJsonObject& document, const DocumentContext& context, D
     const QRect savedBackground = backgroundRect(savedSize, context.pictureSize, savedMode);
     const bool backgroundSpace = document.value(QStringLiteral("coordSpace"))
                                          .toString()
+                                         .trimmed()
                                          .compare(QLatin1String("background"), Qt::CaseInsensitive) == 0 ||
                                  version >= 2;
 

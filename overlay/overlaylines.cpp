@@ -23,10 +23,15 @@ void OverlayLines::setBackgroundScaleMode(BackgroundScaleMode mode)
     emit backgroundScaleModeChanged();
 }
 
+QSize OverlayLines::backgroundPictureSize() const
+{
+    // Device-independent, as drawn: a picture with a device pixel ratio of 2 covers half its pixels.
+    return m_backgroundPixmap.isNull() ? QSize() : m_backgroundPixmap.deviceIndependentSize().toSize();
+}
+
 QRect OverlayLines::backgroundRect() const
 {
-    const QSize picture = m_backgroundPixmap.isNull() ? QSize() : m_backgroundPixmap.size();
-    return Overlay::backgroundRect(size(), picture, m_scaleMode);
+    return Overlay::backgroundRect(size(), backgroundPictureSize(), m_scaleMode);
 }
 
 void OverlayLines::watchChild(QWidget* child)

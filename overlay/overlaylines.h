@@ -31,6 +31,8 @@ public:
 
     // Where the picture is painted for the current size and mode (the whole widget without one).
     QRect backgroundRect() const;
+    // The picture's size in device-independent pixels (empty without a picture).
+    QSize backgroundPictureSize() const;
 
 signals:
     void backgroundPixmapChanged();

@@ -457,6 +457,9 @@ bool saveMappingFile(const QString& path, const QJsonArray& bridges, QString* er
             old = QJsonObject(); // an unreadable file is replaced, not a reason to keep stale bridges
     }
     const QJsonObject merged = mergeMapping(old, bridges, options.keepExtraDestinations);
+    // A file that already holds this mapping is left alone (no write, no sync to disk).
+    if (!old.isEmpty() && merged == old)
+        return true;
     QDir().mkpath(QFileInfo(path).absolutePath());
     QString writeError;
     const bool written = JsonIo::writeJsonAtomically(path, merged, &writeError, true, language(options));

@@ -1,14 +1,17 @@
 #include "joyrelayprovider.h"
 
+#include "calibrationsettings.h"
 #include "deviceitemdelegate.h"
 #include "hostmetatypes.h"
 #include "linkerdevicemodel.h"
+#include "manetteconfigurationwidget.h"
 
 #include <QMainWindow>
 
 JoyrelayProvider::JoyrelayProvider(QObject* parent) : IComInterfaceModelProvider(parent)
 {
     registerHostMetaTypes();
+    GamepadCalibration::registerCalibrationMetaTypes();
 }
 
 JoyrelayProvider::~JoyrelayProvider() = default;
@@ -58,9 +61,24 @@ QMainWindow* JoyrelayProvider::configurationWindow(QWidget* parent)
     if (!m_configWindow) {
         m_configWindow = new QMainWindow(parent);
         m_configWindow->setWindowTitle(QStringLiteral("Gamepad"));
+        m_configWindow->resize(1023, 772); // the form's own size
+    }
+    // A form that outlived its window stays where it is.
+    if (!m_configWidget) {
+        auto* widget = new ManetteConfigurationWidget(m_configWindow);
+        m_configWidget = widget;
+        m_configWindow->setCentralWidget(widget);
+        widget->setServices(m_services);
+        connect(this, &IComInterfaceModelProvider::servicesChanged, widget,
+                [this, widget](const QJsonObject&) { widget->setServices(m_services); });
     }
     wire();
     return m_configWindow;
+}
+
+ManetteConfigurationWidget* JoyrelayProvider::configurationWidget() const
+{
+    return m_configWidget;
 }
 
 int JoyrelayProvider::reservedQueryA()
@@ -82,7 +100,7 @@ void JoyrelayProvider::setServices(const QJsonObject& services)
 {
     m_services = services;
     if (m_configWidget)
-        QMetaObject::invokeMethod(m_configWidget, "setServices", Q_ARG(QJsonObject, m_services));
+        m_configWidget->setServices(m_services);
 }
 
 QIcon JoyrelayProvider::icon()
@@ -105,4 +123,7 @@ void JoyrelayProvider::wire()
         connect(m_delegate, &DeviceItemDelegate::cycleProfile, m_model, &LinkerDeviceModel::cycleProfile,
                 Qt::UniqueConnection);
     }
+    if (m_model && m_configWidget)
+        connect(m_configWidget, &ManetteConfigurationWidget::profilesCatalogChanged, m_model,
+                &LinkerDeviceModel::refreshProfilesCatalog, Qt::UniqueConnection);
 }

@@ -7,6 +7,7 @@
 
 class DeviceItemDelegate;
 class LinkerDeviceModel;
+class ManetteConfigurationWidget;
 
 // The object the host obtains from the plugin file: names the provider, hands out the device list
 // model and its card delegate, answers with the selected gamepad interfaces, opens the
@@ -36,6 +37,8 @@ public:
     QIcon icon() override;
 
     QJsonObject services() const { return m_services; }
+    // The configuration window's form while it exists, else null.
+    ManetteConfigurationWidget* configurationWidget() const;
 
 private:
     // Connects delegate and model (and the configuration widget) once both exist; safe to repeat.
@@ -45,6 +48,6 @@ private:
     QPointer<LinkerDeviceModel> m_model;
     QPointer<DeviceItemDelegate> m_delegate;
     QPointer<QMainWindow> m_configWindow;
-    QPointer<QWidget> m_configWidget; // the configuration form, once the editor provides one
+    QPointer<ManetteConfigurationWidget> m_configWidget; // the window's central form
     QJsonObject m_services;
 };

@@ -127,7 +127,9 @@ QList<DeviceItemDelegate::Chip> DeviceItemDelegate::layoutChips(const QRect& str
     QList<Chip> chips;
     const int capacity = (strip.width() + 8) / kChipPitch;
     const int shown = qMin(int(entries.size()), qMax(capacity, 0));
-    const int rowWidth = shown * kChipPitch - 8;
+    const int hidden = int(entries.size()) - shown;
+    // The row is centred with the count chip included, so that chip stays on the card.
+    const int rowWidth = (shown + (hidden > 0 ? 1 : 0)) * kChipPitch - 8;
     const int x0 = strip.x() + (strip.width() - rowWidth) / 2;
     const int top = strip.y() + strip.height() / 2 - 10;
     for (int i = 0; i < shown; ++i) {
@@ -140,7 +142,6 @@ QList<DeviceItemDelegate::Chip> DeviceItemDelegate::layoutChips(const QRect& str
         chip.rect = QRect(x0 + i * kChipPitch, top, kChipSize, kChipSize);
         chips.append(chip);
     }
-    const int hidden = int(entries.size()) - shown;
     if (hidden > 0) {
         Chip more;
         more.label = QStringLiteral("+%1").arg(hidden);

@@ -4,7 +4,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMetaType>
 #include <QTest>
 
 #include <limits>
@@ -37,405 +36,354 @@ class tst_CalibrationSettings : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void enumTexts();
-    void readingAxis_data();
-    void readingAxis();
-    void readingButtonIntegers_data();
-    void readingButtonIntegers();
-    void gateDefaultKeyFollowsIndex();
-    void sanitizingBounds_data();
-    void sanitizingBounds();
-    void uniqueGateKeys_data();
-    void uniqueGateKeys();
-    void sanitizedCounts_data();
-    void sanitizedCounts();
-    void documentType_data();
-    void documentType();
-    void documentReadsPartialArrays();
-    void documentAlwaysWritesFullSet_data();
-    void documentAlwaysWritesFullSet();
-    void documentRoundTripThroughText();
-    void identityMembers_data();
-    void identityMembers();
-    void metaTypeNames();
+    void enumTexts()
+    {
+        for (AxisMode mode : {AxisMode::Bidirectional, AxisMode::Trigger})
+            QCOMPARE(axisModeFromString(axisModeToString(mode)), mode);
+        for (CurvePreset p :
+             {CurvePreset::Linear, CurvePreset::Soft, CurvePreset::Aggressive, CurvePreset::Custom})
+            QCOMPARE(curvePresetFromString(curvePresetToString(p)), p);
+        QCOMPARE(axisModeToString(AxisMode::Trigger), "trigger");
+        QCOMPARE(curvePresetToString(CurvePreset::Aggressive), "aggressive");
+        QCOMPARE(axisModeToString(AxisMode(7)), "bidirectional");
+        QCOMPARE(curvePresetToString(CurvePreset(-1)), "linear");
+    }
+
+    void readingAxis_data()
+    {
+        QTest::addColumn<QJsonObject>("object");
+        QTest::addColumn<AxisSettings>("expected");
+
+        AxisSettings trigger;
+        trigger.mode = AxisMode::Trigger;
+        QTest::newRow("only an upper-case mode") << parse(R"({"mode": "TRIGGER"})") << trigger;
+        QTest::newRow("unknown curve text") << parse(R"({"curvePreset": "cubic"})") << AxisSettings();
+        AxisSettings soft;
+        soft.curvePreset = CurvePreset::Soft;
+        QTest::newRow("curve text in mixed case") << parse(R"({"curvePreset": "SoFt"})") << soft;
+        QTest::newRow("wrongly typed members keep defaults")
+            << parse(R"({"enabled": 0, "restRaw": "12", "invert": "true", "mode": 1, "gamma": null})")
+            << AxisSettings();
+        AxisSettings wide;
+        wide.restRaw = -250;
+        wide.outputScale = 0;
+        wide.invert = true;
+        QTest::newRow("ranges are left to sanitising")
+            << parse(R"({"restRaw": -250, "outputScale": 0, "invert": true})") << wide;
+    }
+
+    void readingAxis()
+    {
+        QFETCH(QJsonObject, object);
+        QFETCH(AxisSettings, expected);
+        QCOMPARE(axisFromJson(object), expected);
+    }
+
+    void readingButtonIntegers_data()
+    {
+        QTest::addColumn<QJsonObject>("object");
+        QTest::addColumn<int>("debounceMs");
+
+        QTest::newRow("integer") << parse(R"({"debounceMs": 40})") << 40;
+        QTest::newRow("fractional double keeps the default") << parse(R"({"debounceMs": 40.5})") << 0;
+        QTest::newRow("numeric text keeps the default") << parse(R"({"debounceMs": "40"})") << 0;
+        QTest::newRow("huge integer saturates")
+            << parse(R"({"debounceMs": 1e12})") << std::numeric_limits<qint32>::max();
+    }
+
+    void readingButtonIntegers()
+    {
+        QFETCH(QJsonObject, object);
+        QFETCH(int, debounceMs);
+        QCOMPARE(buttonFromJson(object).debounceMs, debounceMs);
+    }
+
+    void gateDefaultKeyFollowsIndex()
+    {
+        QCOMPARE(gateFromJson(QJsonObject(), 3).key, "gate_3");
+        QCOMPARE(gateFromJson(parse(R"({"key": 5, "radius": 20})"), 4).key, "gate_4");
+        QCOMPARE(gateFromJson(parse(R"({"key": " a "})"), 4).key, " a ");
+    }
+
+    // Each row: a record kind, the member's raw value, and the member after sanitising.
+    void sanitizingBounds_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QJsonValue>("input");
+        QTest::addColumn<QJsonValue>("expected");
+
+        auto row = [](const char* name, const char* kind, const char* member, QJsonValue in, QJsonValue out) {
+            QTest::newRow(name) << QString::fromLatin1(kind) << QString::fromLatin1(member) << in << out;
+        };
+        row("negative dead zone", "axis", "deadzoneRadius", -12, 12);
+        row("dead zone above 99", "axis", "deadzoneRadius", 150, 99);
+        row("NaN dead zone", "axis", "deadzoneRadius", kNaN, 0);
+        row("zero output scale", "axis", "outputScale", 0, 0.001);
+        row("negative output scale", "axis", "outputScale", -2, 2);
+        row("NaN output scale", "axis", "outputScale", kNaN, 0.001);
+        row("rest below travel", "axis", "restRaw", -140, -100);
+        row("positive end above travel", "axis", "positiveRaw", 101, 100);
+        row("offset above 1000", "axis", "outputOffset", 1500, 1000);
+        row("tiny gamma", "axis", "gamma", 0.01, 0.05);
+        row("NaN gamma", "axis", "gamma", kNaN, 0.05);
+        row("zero repeat interval", "button", "repeatIntervalMs", 0, 10);
+        row("repeat interval above a minute", "button", "repeatIntervalMs", 70000, 60000);
+        row("long debounce", "button", "debounceMs", 9000, 5000);
+        row("negative debounce", "button", "debounceMs", -5, 0);
+        row("x axis beyond the last", "gate", "xAxis", 12, 7);
+        row("negative y axis", "gate", "yAxis", -3, 0);
+        row("centre far out", "gate", "centerX", 1e6, 100000);
+        row("negative radius", "gate", "radius", -30, 30);
+        row("key with spaces", "gate", "key", "  stick  ", "stick");
+        row("2-D source with spaces", "gate", "source2dKey", " left ", QStringLiteral("left"));
+    }
+
+    void sanitizingBounds()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, member);
+        QFETCH(QJsonValue, input);
+        QFETCH(QJsonValue, expected);
+
+        CalibrationSet set = defaultCalibration(8, 32);
+        QJsonObject actual;
+        if (kind == QLatin1String("axis")) {
+            set.axes[2] = axisFromJson(QJsonObject{{member, input}});
+            actual = axisToJson(sanitized(set).axes.at(2));
+            compareJsonValue(axisToJson(sanitizedAxis(set.axes.at(2))).value(member), expected);
+        } else if (kind == QLatin1String("button")) {
+            set.buttons[5] = buttonFromJson(QJsonObject{{member, input}});
+            actual = buttonToJson(sanitized(set).buttons.at(5));
+            compareJsonValue(buttonToJson(sanitizedButton(set.buttons.at(5))).value(member), expected);
+        } else {
+            set.gates.append(gateFromJson(QJsonObject{{member, input}}, 0));
+            actual = gateToJson(sanitized(set, 8, 32).gates.at(0));
+        }
+        compareJsonValue(actual.value(member), expected);
+    }
+
+    void uniqueGateKeys_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("two gates keyed a and one without key")
+            << QStringList{"a", "a", ""} << QStringList{"a", "gate_0", "gate_2"};
+        QTest::newRow("keys equal once trimmed") << QStringList{" x", "x "} << QStringList{"x", "gate_0"};
+        QTest::newRow("duplicates climb past taken defaults")
+            << QStringList{"gate_0", "gate_0", "gate_1"} << QStringList{"gate_0", "gate_1", "gate_2"};
+    }
+
+    void uniqueGateKeys()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, expected);
+
+        CalibrationSet set;
+        for (const QString& key : keys) {
+            GateSettings gate;
+            gate.key = key;
+            set.gates.append(gate);
+        }
+        QStringList actual;
+        for (const GateSettings& gate : sanitized(set, 8, 32).gates)
+            actual.append(gate.key);
+        QCOMPARE(actual, expected);
+    }
+
+    void sanitizedCounts_data()
+    {
+        QTest::addColumn<int>("axesIn");
+        QTest::addColumn<int>("axisCount");
+        QTest::addColumn<int>("buttonCount");
+
+        QTest::newRow("short lists are filled with defaults") << 3 << 8 << 32;
+        QTest::newRow("negative counts give empty lists") << 3 << -1 << -5;
+    }
+
+    void sanitizedCounts()
+    {
+        QFETCH(int, axesIn);
+        QFETCH(int, axisCount);
+        QFETCH(int, buttonCount);
+
+        CalibrationSet set;
+        AxisSettings custom;
+        custom.restRaw = 5;
+        for (int i = 0; i < axesIn; ++i)
+            set.axes.append(custom);
+        set.buttons.resize(40);
+
+        const CalibrationSet s = sanitized(set, axisCount, buttonCount);
+        QCOMPARE(s.axes.size(), qMax(0, axisCount));
+        QCOMPARE(s.buttons.size(), qMax(0, buttonCount));
+        for (int i = 0; i < s.axes.size(); ++i)
+            QCOMPARE(s.axes.at(i).restRaw, i < axesIn ? 5.0 : 0.0);
+    }
+
+    void documentType_data()
+    {
+        QTest::addColumn<QJsonObject>("document");
+        QTest::addColumn<bool>("ok");
+
+        const char* axes = R"("axes": [{"restRaw": 4}])";
+        QTest::newRow("correct type")
+            << parse(QByteArray(R"({"type": "GamepadCalibration", )") + axes + "}") << true;
+        QTest::newRow("type in other case")
+            << parse(QByteArray(R"({"type": "gamepadcalibration", )") + axes + "}") << false;
+        QTest::newRow("type not a string") << parse(QByteArray(R"({"type": 3, )") + axes + "}") << false;
+    }
+
+    void documentType()
+    {
+        QFETCH(QJsonObject, document);
+        QFETCH(bool, ok);
+
+        bool actualOk = !ok;
+        QString error;
+        const CalibrationSet set = calibrationFromJson(document, &actualOk, &error, 8, 32);
+        QCOMPARE(actualOk, ok);
+        QCOMPARE(error, ok ? QString() : QStringLiteral("Unsupported calibration type"));
+        QCOMPARE(set.axes.size(), 8);
+        QCOMPARE(set.buttons.size(), 32);
+        QCOMPARE(set.axes.at(0).restRaw, ok ? 4.0 : 0.0);
+    }
+
+    void documentReadsPartialArrays()
+    {
+        const QJsonObject document = parse(R"({
+            "type": "GamepadCalibration", "version": 99,
+            "axes": [{"deadzoneRadius": -12}, 7, {"mode": "trigger"}],
+            "buttons": {"0": {"debounceMs": 10}},
+            "gates": [{"key": "a"}, {"key": "a", "xAxis": 12}, "not an object"]
+        })");
+        bool ok = false;
+        const CalibrationSet set = calibrationFromJson(document, &ok, nullptr, 8, 32);
+        QVERIFY(ok);
+        QCOMPARE(set.axes.size(), 8);
+        QCOMPARE(set.axes.at(0).deadzoneRadius, 12.0);
+        QCOMPARE(set.axes.at(1), AxisSettings());
+        QCOMPARE(set.axes.at(2).mode, AxisMode::Trigger);
+        for (int i = 3; i < 8; ++i)
+            QCOMPARE(set.axes.at(i), AxisSettings());
+        QCOMPARE(set.buttons, QList<ButtonSettings>(32));
+        QCOMPARE(set.gates.size(), 3);
+        QCOMPARE(set.gates.at(1).key, "gate_0");
+        QCOMPARE(set.gates.at(1).xAxis, 7);
+        QCOMPARE(set.gates.at(2), defaultGate(2));
+    }
+
+    void documentAlwaysWritesFullSet_data()
+    {
+        QTest::addColumn<int>("axes");
+        QTest::addColumn<int>("buttons");
+
+        QTest::newRow("partial set") << 3 << 5;
+        QTest::newRow("oversized set") << 11 << 40;
+    }
+
+    void documentAlwaysWritesFullSet()
+    {
+        QFETCH(int, axes);
+        QFETCH(int, buttons);
+
+        CalibrationSet set = defaultCalibration(axes, buttons);
+        for (AxisSettings& axis : set.axes)
+            axis.mode = AxisMode::Trigger;
+        for (ButtonSettings& button : set.buttons)
+            button.debounceMs = 25;
+        set.gates.append(defaultGate(0));
+
+        const QJsonObject document = calibrationToJson(set, DeviceIdentity(), QString());
+        QCOMPARE(document.value("type").toString(), "GamepadCalibration");
+        QCOMPARE(document.value("version").toInt(), 3);
+        const QJsonArray axisArray = document.value("axes").toArray();
+        const QJsonArray buttonArray = document.value("buttons").toArray();
+        const QJsonArray gateArray = document.value("gates").toArray();
+        QCOMPARE(axisArray.size(), 8);
+        QCOMPARE(buttonArray.size(), 32);
+        QCOMPARE(gateArray.size(), 1);
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(axisArray.at(i).toObject().size(), 12);
+            QCOMPARE(axisArray.at(i).toObject().value("mode").toString(),
+                     QLatin1String(i < axes ? "trigger" : "bidirectional"));
+        }
+        for (int i = 0; i < 32; ++i) {
+            QCOMPARE(buttonArray.at(i).toObject().size(), 8);
+            QCOMPARE(buttonArray.at(i).toObject().value("debounceMs").toInt(), i < buttons ? 25 : 0);
+        }
+        QCOMPARE(gateArray.at(0).toObject().size(), 12);
+        for (const char* key : {"deviceName", "vendorId", "productId", "profileId"})
+            QVERIFY2(!document.contains(QLatin1String(key)), key);
+    }
+
+    // Written, serialised, parsed and read back: the sanitised set comes back unchanged.
+    void documentRoundTripThroughText()
+    {
+        CalibrationSet set = defaultCalibration(8, 32);
+        set.axes[1].mode = AxisMode::Trigger;
+        set.axes[1].restRaw = -100;
+        set.axes[1].activeRaw = 98.5;
+        set.axes[3].curvePreset = CurvePreset::Custom;
+        set.axes[3].gamma = 2.25;
+        set.axes[3].outputScale = -3; // comes back as 3
+        set.axes[7].enabled = false;
+        set.axes[7].invert = true;
+        set.buttons[31].emitOnRelease = true;
+        set.buttons[31].repeatOnRelease = true;
+        set.buttons[31].repeatIntervalMs = 0; // comes back as 10
+        GateSettings gate = defaultGate(0);
+        gate.key = QStringLiteral("aim");
+        gate.source2dKey = QStringLiteral("leftStick");
+        gate.xAxis = 2;
+        gate.yAxis = 3;
+        gate.centerX = 12.5;
+        gate.emitOnExit = false;
+        gate.invertOutput = true;
+        set.gates = {gate, defaultGate(1), gate};
+
+        const QByteArray text =
+            QJsonDocument(calibrationToJson(set, {"Pad", 0x45e, 0x28e}, "p")).toJson(QJsonDocument::Indented);
+        QVERIFY(text.contains("\"debounceMs\": 0"));
+        bool ok = false;
+        const CalibrationSet back =
+            calibrationFromJson(QJsonDocument::fromJson(text).object(), &ok, nullptr, 8, 32);
+        QVERIFY(ok);
+        QCOMPARE(back, sanitized(set, 8, 32));
+        QCOMPARE(back.axes.at(3).outputScale, 3.0);
+        QCOMPARE(back.buttons.at(31).repeatIntervalMs, 10);
+        QCOMPARE(back.gates.at(2).key, "gate_0");
+    }
+
+    void identityMembers_data()
+    {
+        QTest::addColumn<DeviceIdentity>("identity");
+        QTest::addColumn<QString>("profileId");
+        QTest::addColumn<QJsonObject>("expected"); // the informative members, nothing more
+
+        QTest::newRow("ids longer than four digits stay whole")
+            << DeviceIdentity{QString(), 0x12345, 0xFFFFFFFF} << QString()
+            << parse(R"({"vendorId": "0x12345", "productId": "0xffffffff"})");
+        QTest::newRow("name and profile are trimmed")
+            << DeviceIdentity{"  Pad Pro ", 0, 0} << QStringLiteral(" 1234 ")
+            << parse(R"({"deviceName": "Pad Pro", "profileId": "1234"})");
+        QTest::newRow("blank name and profile are left out")
+            << DeviceIdentity{"   ", 0, 0} << QStringLiteral("  ") << QJsonObject();
+    }
+
+    void identityMembers()
+    {
+        QFETCH(DeviceIdentity, identity);
+        QFETCH(QString, profileId);
+        QFETCH(QJsonObject, expected);
+
+        QJsonObject document = calibrationToJson(CalibrationSet(), identity, profileId);
+        for (const char* key : {"type", "version", "axes", "buttons", "gates"})
+            document.remove(QLatin1String(key));
+        QCOMPARE(document, expected);
+    }
 };
-
-void tst_CalibrationSettings::enumTexts()
-{
-    for (AxisMode mode : {AxisMode::Bidirectional, AxisMode::Trigger})
-        QCOMPARE(axisModeFromString(axisModeToString(mode)), mode);
-    for (CurvePreset p :
-         {CurvePreset::Linear, CurvePreset::Soft, CurvePreset::Aggressive, CurvePreset::Custom})
-        QCOMPARE(curvePresetFromString(curvePresetToString(p)), p);
-    QCOMPARE(axisModeToString(AxisMode::Trigger), QStringLiteral("trigger"));
-    QCOMPARE(curvePresetToString(CurvePreset::Aggressive), QStringLiteral("aggressive"));
-    QCOMPARE(axisModeToString(AxisMode(7)), QStringLiteral("bidirectional"));
-    QCOMPARE(curvePresetToString(CurvePreset(-1)), QStringLiteral("linear"));
-}
-
-void tst_CalibrationSettings::readingAxis_data()
-{
-    QTest::addColumn<QJsonObject>("object");
-    QTest::addColumn<AxisSettings>("expected");
-
-    AxisSettings trigger;
-    trigger.mode = AxisMode::Trigger;
-    QTest::newRow("only an upper-case mode") << parse(R"({"mode": "TRIGGER"})") << trigger;
-    QTest::newRow("unknown curve text") << parse(R"({"curvePreset": "cubic"})") << AxisSettings();
-    AxisSettings soft;
-    soft.curvePreset = CurvePreset::Soft;
-    QTest::newRow("curve text in mixed case") << parse(R"({"curvePreset": "SoFt"})") << soft;
-    QTest::newRow("wrongly typed members keep defaults")
-        << parse(R"({"enabled": 0, "restRaw": "12", "invert": "true", "mode": 1, "gamma": null})")
-        << AxisSettings();
-    AxisSettings wide;
-    wide.restRaw = -250;
-    wide.outputScale = 0;
-    wide.invert = true;
-    QTest::newRow("ranges are left to sanitising")
-        << parse(R"({"restRaw": -250, "outputScale": 0, "invert": true})") << wide;
-}
-
-void tst_CalibrationSettings::readingAxis()
-{
-    QFETCH(QJsonObject, object);
-    QFETCH(AxisSettings, expected);
-    QCOMPARE(axisFromJson(object), expected);
-}
-
-void tst_CalibrationSettings::readingButtonIntegers_data()
-{
-    QTest::addColumn<QJsonObject>("object");
-    QTest::addColumn<int>("debounceMs");
-
-    QTest::newRow("integer") << parse(R"({"debounceMs": 40})") << 40;
-    QTest::newRow("double of integral value") << parse(R"({"debounceMs": 40.0})") << 40;
-    QTest::newRow("fractional double keeps the default") << parse(R"({"debounceMs": 40.5})") << 0;
-    QTest::newRow("numeric text keeps the default") << parse(R"({"debounceMs": "40"})") << 0;
-    QTest::newRow("huge integer saturates")
-        << parse(R"({"debounceMs": 1e12})") << std::numeric_limits<qint32>::max();
-}
-
-void tst_CalibrationSettings::readingButtonIntegers()
-{
-    QFETCH(QJsonObject, object);
-    QFETCH(int, debounceMs);
-    QCOMPARE(buttonFromJson(object).debounceMs, debounceMs);
-}
-
-void tst_CalibrationSettings::gateDefaultKeyFollowsIndex()
-{
-    QCOMPARE(gateFromJson(QJsonObject(), 3).key, QStringLiteral("gate_3"));
-    QCOMPARE(gateFromJson(parse(R"({"key": 5, "radius": 20})"), 4).key, QStringLiteral("gate_4"));
-    QCOMPARE(gateFromJson(parse(R"({"key": " a "})"), 4).key, QStringLiteral(" a "));
-}
-
-// Each row: a record kind, the member's raw value, and the member after sanitising.
-void tst_CalibrationSettings::sanitizingBounds_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("member");
-    QTest::addColumn<QJsonValue>("input");
-    QTest::addColumn<QJsonValue>("expected");
-
-    auto row = [](const char* name, const char* kind, const char* member, QJsonValue in, QJsonValue out) {
-        QTest::newRow(name) << QString::fromLatin1(kind) << QString::fromLatin1(member) << in << out;
-    };
-    row("negative dead zone", "axis", "deadzoneRadius", -12, 12);
-    row("dead zone above 99", "axis", "deadzoneRadius", 150, 99);
-    row("NaN dead zone", "axis", "deadzoneRadius", kNaN, 0);
-    row("zero output scale", "axis", "outputScale", 0, 0.001);
-    row("negative output scale", "axis", "outputScale", -2, 2);
-    row("huge output scale", "axis", "outputScale", 5000, 1000);
-    row("NaN output scale", "axis", "outputScale", kNaN, 0.001);
-    row("rest below travel", "axis", "restRaw", -140, -100);
-    row("NaN rest ends at the low bound", "axis", "restRaw", kNaN, -100);
-    row("positive end above travel", "axis", "positiveRaw", 101, 100);
-    row("negative end below travel", "axis", "negativeRaw", -101, -100);
-    row("trigger end above travel", "axis", "activeRaw", 300, 100);
-    row("offset above 1000", "axis", "outputOffset", 1500, 1000);
-    row("offset below -1000", "axis", "outputOffset", -1500, -1000);
-    row("tiny gamma", "axis", "gamma", 0.01, 0.05);
-    row("large gamma has no cap", "axis", "gamma", 40, 40);
-    row("NaN gamma", "axis", "gamma", kNaN, 0.05);
-    row("zero repeat interval", "button", "repeatIntervalMs", 0, 10);
-    row("repeat interval above a minute", "button", "repeatIntervalMs", 70000, 60000);
-    row("long debounce", "button", "debounceMs", 9000, 5000);
-    row("negative debounce", "button", "debounceMs", -5, 0);
-    row("negative repeat delay", "button", "repeatDelayMs", -1, 0);
-    row("x axis beyond the last", "gate", "xAxis", 12, 7);
-    row("negative y axis", "gate", "yAxis", -3, 0);
-    row("centre far out", "gate", "centerX", 1e6, 100000);
-    row("NaN centre", "gate", "centerY", kNaN, -100000);
-    row("negative radius", "gate", "radius", -30, 30);
-    row("hysteresis far beyond its bound", "gate", "hysteresis", -1e6, 100000);
-    row("key with spaces", "gate", "key", QStringLiteral("  stick  "), QStringLiteral("stick"));
-    row("2-D source with spaces", "gate", "source2dKey", QStringLiteral(" left "), QStringLiteral("left"));
-}
-
-void tst_CalibrationSettings::sanitizingBounds()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, member);
-    QFETCH(QJsonValue, input);
-    QFETCH(QJsonValue, expected);
-
-    CalibrationSet set = defaultCalibration(8, 32);
-    QJsonObject actual;
-    if (kind == QLatin1String("axis")) {
-        set.axes[2] = axisFromJson(QJsonObject{{member, input}});
-        actual = axisToJson(sanitized(set).axes.at(2));
-        compareJsonValue(axisToJson(sanitizedAxis(set.axes.at(2))).value(member), expected);
-    } else if (kind == QLatin1String("button")) {
-        set.buttons[5] = buttonFromJson(QJsonObject{{member, input}});
-        actual = buttonToJson(sanitized(set).buttons.at(5));
-        compareJsonValue(buttonToJson(sanitizedButton(set.buttons.at(5))).value(member), expected);
-    } else {
-        set.gates.append(gateFromJson(QJsonObject{{member, input}}, 0));
-        actual = gateToJson(sanitized(set, 8, 32).gates.at(0));
-    }
-    compareJsonValue(actual.value(member), expected);
-}
-
-void tst_CalibrationSettings::uniqueGateKeys_data()
-{
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("two gates keyed a and one without key")
-        << QStringList{"a", "a", ""} << QStringList{"a", "gate_0", "gate_2"};
-    QTest::newRow("empty key whose default is taken")
-        << QStringList{"gate_1", ""} << QStringList{"gate_1", "gate_0"};
-    QTest::newRow("keys equal once trimmed") << QStringList{" x", "x "} << QStringList{"x", "gate_0"};
-    QTest::newRow("duplicates climb past taken defaults")
-        << QStringList{"gate_0", "gate_0", "gate_1"} << QStringList{"gate_0", "gate_1", "gate_2"};
-    QTest::newRow("distinct keys stay") << QStringList{"b", "a"} << QStringList{"b", "a"};
-}
-
-void tst_CalibrationSettings::uniqueGateKeys()
-{
-    QFETCH(QStringList, keys);
-    QFETCH(QStringList, expected);
-
-    CalibrationSet set;
-    for (const QString& key : keys) {
-        GateSettings gate;
-        gate.key = key;
-        set.gates.append(gate);
-    }
-    QStringList actual;
-    for (const GateSettings& gate : sanitized(set, 8, 32).gates)
-        actual.append(gate.key);
-    QCOMPARE(actual, expected);
-}
-
-void tst_CalibrationSettings::sanitizedCounts_data()
-{
-    QTest::addColumn<int>("axesIn");
-    QTest::addColumn<int>("axisCount");
-    QTest::addColumn<int>("buttonCount");
-
-    QTest::newRow("short lists are filled with defaults") << 3 << 8 << 32;
-    QTest::newRow("long lists are cut") << 12 << 8 << 4;
-    QTest::newRow("negative counts give empty lists") << 3 << -1 << -5;
-}
-
-void tst_CalibrationSettings::sanitizedCounts()
-{
-    QFETCH(int, axesIn);
-    QFETCH(int, axisCount);
-    QFETCH(int, buttonCount);
-
-    CalibrationSet set;
-    AxisSettings custom;
-    custom.restRaw = 5;
-    for (int i = 0; i < axesIn; ++i)
-        set.axes.append(custom);
-    set.buttons.resize(40);
-
-    const CalibrationSet s = sanitized(set, axisCount, buttonCount);
-    QCOMPARE(s.axes.size(), qMax(0, axisCount));
-    QCOMPARE(s.buttons.size(), qMax(0, buttonCount));
-    for (int i = 0; i < s.axes.size(); ++i)
-        QCOMPARE(s.axes.at(i).restRaw, i < axesIn ? 5.0 : 0.0);
-}
-
-void tst_CalibrationSettings::documentType_data()
-{
-    QTest::addColumn<QJsonObject>("document");
-    QTest::addColumn<bool>("ok");
-
-    const char* axes = R"("axes": [{"restRaw": 4}])";
-    QTest::newRow("correct type") << parse(QByteArray(R"({"type": "GamepadCalibration", )") + axes + "}")
-                                  << true;
-    QTest::newRow("type in other case")
-        << parse(QByteArray(R"({"type": "gamepadcalibration", )") + axes + "}") << false;
-    QTest::newRow("type missing") << parse(QByteArray("{") + axes + "}") << false;
-    QTest::newRow("type not a string") << parse(QByteArray(R"({"type": 3, )") + axes + "}") << false;
-}
-
-void tst_CalibrationSettings::documentType()
-{
-    QFETCH(QJsonObject, document);
-    QFETCH(bool, ok);
-
-    bool actualOk = !ok;
-    QString error;
-    const CalibrationSet set = calibrationFromJson(document, &actualOk, &error, 8, 32);
-    QCOMPARE(actualOk, ok);
-    QCOMPARE(error, ok ? QString() : QStringLiteral("Unsupported calibration type"));
-    QCOMPARE(set.axes.size(), 8);
-    QCOMPARE(set.buttons.size(), 32);
-    QCOMPARE(set.axes.at(0).restRaw, ok ? 4.0 : 0.0);
-}
-
-void tst_CalibrationSettings::documentReadsPartialArrays()
-{
-    const QJsonObject document = parse(R"({
-        "type": "GamepadCalibration", "version": 99,
-        "axes": [{"deadzoneRadius": -12}, 7, {"mode": "trigger"}],
-        "buttons": {"0": {"debounceMs": 10}},
-        "gates": [{"key": "a"}, {"key": "a", "xAxis": 12}, "not an object"]
-    })");
-    bool ok = false;
-    const CalibrationSet set = calibrationFromJson(document, &ok, nullptr, 8, 32);
-    QVERIFY(ok);
-    QCOMPARE(set.axes.size(), 8);
-    QCOMPARE(set.axes.at(0).deadzoneRadius, 12.0);
-    QCOMPARE(set.axes.at(1), AxisSettings());
-    QCOMPARE(set.axes.at(2).mode, AxisMode::Trigger);
-    for (int i = 3; i < 8; ++i)
-        QCOMPARE(set.axes.at(i), AxisSettings());
-    QCOMPARE(set.buttons, QList<ButtonSettings>(32));
-    QCOMPARE(set.gates.size(), 3);
-    QCOMPARE(set.gates.at(1).key, QStringLiteral("gate_0"));
-    QCOMPARE(set.gates.at(1).xAxis, 7);
-    QCOMPARE(set.gates.at(2), defaultGate(2));
-}
-
-void tst_CalibrationSettings::documentAlwaysWritesFullSet_data()
-{
-    QTest::addColumn<int>("axes");
-    QTest::addColumn<int>("buttons");
-
-    QTest::newRow("empty set") << 0 << 0;
-    QTest::newRow("partial set") << 3 << 5;
-    QTest::newRow("oversized set") << 11 << 40;
-}
-
-void tst_CalibrationSettings::documentAlwaysWritesFullSet()
-{
-    QFETCH(int, axes);
-    QFETCH(int, buttons);
-
-    CalibrationSet set = defaultCalibration(axes, buttons);
-    for (AxisSettings& axis : set.axes)
-        axis.mode = AxisMode::Trigger;
-    for (ButtonSettings& button : set.buttons)
-        button.debounceMs = 25;
-    set.gates.append(defaultGate(0));
-
-    const QJsonObject document = calibrationToJson(set, DeviceIdentity(), QString());
-    QCOMPARE(document.value("type").toString(), QStringLiteral("GamepadCalibration"));
-    QCOMPARE(document.value("version").toInt(), 3);
-    const QJsonArray axisArray = document.value("axes").toArray();
-    const QJsonArray buttonArray = document.value("buttons").toArray();
-    const QJsonArray gateArray = document.value("gates").toArray();
-    QCOMPARE(axisArray.size(), 8);
-    QCOMPARE(buttonArray.size(), 32);
-    QCOMPARE(gateArray.size(), 1);
-    for (int i = 0; i < 8; ++i) {
-        QCOMPARE(axisArray.at(i).toObject().size(), 12);
-        QCOMPARE(axisArray.at(i).toObject().value("mode").toString(),
-                 QLatin1String(i < axes ? "trigger" : "bidirectional"));
-    }
-    for (int i = 0; i < 32; ++i) {
-        QCOMPARE(buttonArray.at(i).toObject().size(), 8);
-        QCOMPARE(buttonArray.at(i).toObject().value("debounceMs").toInt(), i < buttons ? 25 : 0);
-    }
-    QCOMPARE(gateArray.at(0).toObject().size(), 12);
-    for (const char* key : {"deviceName", "vendorId", "productId", "profileId"})
-        QVERIFY2(!document.contains(QLatin1String(key)), key);
-}
-
-// Written, serialised, parsed and read back: the sanitised set comes back unchanged.
-void tst_CalibrationSettings::documentRoundTripThroughText()
-{
-    CalibrationSet set = defaultCalibration(8, 32);
-    set.axes[1].mode = AxisMode::Trigger;
-    set.axes[1].restRaw = -100;
-    set.axes[1].activeRaw = 98.5;
-    set.axes[3].curvePreset = CurvePreset::Custom;
-    set.axes[3].gamma = 2.25;
-    set.axes[3].outputScale = -3; // comes back as 3
-    set.axes[7].enabled = false;
-    set.axes[7].invert = true;
-    set.buttons[31].emitOnRelease = true;
-    set.buttons[31].repeatOnRelease = true;
-    set.buttons[31].repeatIntervalMs = 0; // comes back as 10
-    GateSettings gate = defaultGate(0);
-    gate.key = QStringLiteral("aim");
-    gate.source2dKey = QStringLiteral("leftStick");
-    gate.xAxis = 2;
-    gate.yAxis = 3;
-    gate.centerX = 12.5;
-    gate.emitOnExit = false;
-    gate.invertOutput = true;
-    set.gates = {gate, defaultGate(1), gate};
-
-    const QByteArray text =
-        QJsonDocument(calibrationToJson(set, {QStringLiteral("Pad"), 0x45e, 0x28e}, QStringLiteral("p")))
-            .toJson(QJsonDocument::Indented);
-    QVERIFY(text.contains("\"debounceMs\": 0"));
-    bool ok = false;
-    const CalibrationSet back =
-        calibrationFromJson(QJsonDocument::fromJson(text).object(), &ok, nullptr, 8, 32);
-    QVERIFY(ok);
-    QCOMPARE(back, sanitized(set, 8, 32));
-    QCOMPARE(back.axes.at(3).outputScale, 3.0);
-    QCOMPARE(back.buttons.at(31).repeatIntervalMs, 10);
-    QCOMPARE(back.gates.at(2).key, QStringLiteral("gate_0"));
-}
-
-void tst_CalibrationSettings::identityMembers_data()
-{
-    QTest::addColumn<DeviceIdentity>("identity");
-    QTest::addColumn<QString>("profileId");
-    QTest::addColumn<QJsonObject>("expected"); // the informative members, nothing more
-
-    QTest::newRow("short vendor id is padded to four digits")
-        << DeviceIdentity{QString(), 0x45E, 0} << QString() << parse(R"({"vendorId": "0x045e"})");
-    QTest::newRow("product id in lower case")
-        << DeviceIdentity{QString(), 0, 0xABCD} << QString() << parse(R"({"productId": "0xabcd"})");
-    QTest::newRow("ids longer than four digits stay whole")
-        << DeviceIdentity{QString(), 0x12345, 0xFFFFFFFF} << QString()
-        << parse(R"({"vendorId": "0x12345", "productId": "0xffffffff"})");
-    QTest::newRow("name and profile are trimmed")
-        << DeviceIdentity{QStringLiteral("  Pad Pro "), 0, 0} << QStringLiteral(" 1234 ")
-        << parse(R"({"deviceName": "Pad Pro", "profileId": "1234"})");
-    QTest::newRow("blank name and profile are left out")
-        << DeviceIdentity{QStringLiteral("   "), 0, 0} << QStringLiteral("  ") << QJsonObject();
-}
-
-void tst_CalibrationSettings::identityMembers()
-{
-    QFETCH(DeviceIdentity, identity);
-    QFETCH(QString, profileId);
-    QFETCH(QJsonObject, expected);
-
-    QJsonObject document = calibrationToJson(CalibrationSet(), identity, profileId);
-    for (const char* key : {"type", "version", "axes", "buttons", "gates"})
-        document.remove(QLatin1String(key));
-    QCOMPARE(document, expected);
-}
-
-void tst_CalibrationSettings::metaTypeNames()
-{
-    registerCalibrationMetaTypes();
-    QCOMPARE(QMetaType::fromType<AxisSettings>().name(), "GamepadCalibration::AxisSettings");
-    QCOMPARE(QMetaType::fromType<ButtonSettings>().name(), "GamepadCalibration::ButtonSettings");
-    QCOMPARE(QMetaType::fromName("GamepadCalibration::AxisSettings"), QMetaType::fromType<AxisSettings>());
-}
 
 QTEST_GUILESS_MAIN(tst_CalibrationSettings)
 #include "tst_calibrationsettings.moc"

@@ -2,7 +2,7 @@
 
 // Data root, profile and base calibration files for the calibration page tests.
 #include "calibrationfiles.h"
-#include "input/inputfixtures.h"
+#include "support/testsupport.h"
 
 #include <QUuid>
 
@@ -27,9 +27,9 @@ inline GamepadCalibration::ProfileCalibrationContext
 makeProfile(const QString& mode = QStringLiteral("inherit"))
 {
     const QString shared = ProfileStore::sharedProfilesRoot();
-    const InputFixtures::Definition def =
-        InputFixtures::writeDefinition(shared, QJsonObject{{QStringLiteral("name"), QStringLiteral("Drone")},
-                                                           {QStringLiteral("deviceName"), kPad.name}});
+    const TestSupport::Definition def =
+        TestSupport::writeDefinition(shared, QJsonObject{{QStringLiteral("name"), QStringLiteral("Drone")},
+                                                         {QStringLiteral("deviceName"), kPad.name}});
     GamepadCalibration::ProfileCalibrationContext context;
     context.profileId = QUuid::fromString(def.id);
     context.profileName = QStringLiteral("Drone");

@@ -1,11 +1,13 @@
 // The calibration page: which file it edits, when it writes it, what its header allows, and how it
 // survives broken files, failed writes and a device that goes away.
 #include "calibrationuifixtures.h"
+
 #include "controlmanette.h"
 #include "gamepadaxiscalibrationwidget.h"
 #include "gamepadconfigwidget.h"
 #include "gamepadgatecalibrationwidget.h"
 #include "virtualjoystickbackend.h"
+#include <memory>
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -15,9 +17,6 @@
 #include <QStandardItemModel>
 #include <QTest>
 #include <QToolButton>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace GamepadCalibration;
 using namespace CalibrationUiFixtures;
@@ -54,7 +53,7 @@ class tst_GamepadConfigWidget : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { ignoreUnresolvedTheme(); }
-    void init() { InputFixtures::resetDataRoot(); }
+    void init() { m_data = std::make_unique<TestSupport::DataRoot>(); }
     void hostFacingInterface();
     void switchingToProfileCreatesOverrideFromBase();
     void fiveQuickEditsWriteOneFile();
@@ -68,6 +67,9 @@ private Q_SLOTS:
     void brokenFilesAreReported();
     void failedSaveKeepsLastGoodFile();
     void copyGateToolsResetAndClose();
+
+private:
+    std::unique_ptr<TestSupport::DataRoot> m_data;
 };
 
 // The editor and the host find the page's signals and slots by name, in this order.
@@ -309,7 +311,7 @@ void tst_GamepadConfigWidget::brokenFilesAreReported()
 {
     QFETCH(QByteArray, content);
     const QString base = baseCalibrationSavePath(kPad);
-    InputFixtures::writeFile(base, content);
+    TestSupport::writeFile(base, content);
     GamepadConfigWidget page;
     page.setProfileContext(makeProfile());
     page.updateLiveValues(); // the message outlives the live refresh
@@ -336,16 +338,11 @@ void tst_GamepadConfigWidget::failedSaveKeepsLastGoodFile()
     QSignalSpy saved(&page, &GamepadConfigWidget::calibrationSaved);
     spin(page, 0, "deadzoneSpin")->setValue(20);
 
-    // A disk that fills up mid-write: the file size limit stops the write, the signal is ignored.
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved_limit{};
-    getrlimit(RLIMIT_FSIZE, &saved_limit);
-    rlimit limited = saved_limit;
-    limited.rlim_cur = 512;
-    setrlimit(RLIMIT_FSIZE, &limited);
-    page.flushSave();
-    setrlimit(RLIMIT_FSIZE, &saved_limit);
-    std::signal(SIGXFSZ, previous);
+    // A disk that fills up mid-write: the file size limit stops the write.
+    {
+        TestSupport::FileSizeLimit limit(512);
+        page.flushSave();
+    }
 
     QCOMPARE(saved.count(), 0);
     QVERIFY(!hint(page).isEmpty() && hint(page) != QStringLiteral("Deconnectee: captures off"));

@@ -11,62 +11,54 @@ class tst_SfmlJoystickBackend : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void withoutDisplay();
-    void withDisplay();
+    void initTestCase() { m_display = qgetenv("DISPLAY"); }
+
+    void withoutDisplay()
+    {
+        qunsetenv("DISPLAY");
+        QVERIFY(!SfmlJoystickBackend::canOpenDisplay());
+        auto backend = std::make_shared<SfmlJoystickBackend>();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^No display available"));
+        runManagerQuietly(backend);
+        QVERIFY(!backend->hasPumpWindow());
+        if (!m_display.isEmpty())
+            qputenv("DISPLAY", m_display);
+    }
+
+    void withDisplay()
+    {
+        if (!SfmlJoystickBackend::canOpenDisplay())
+            QSKIP("No X display (run through scripts/test.sh, which provides one)");
+        auto backend = std::make_shared<SfmlJoystickBackend>();
+        JoystickBackends::install(backend);
+        GamepadManager* manager = GamepadManager::instance();
+        QVERIFY(backend->hasPumpWindow());
+        delete manager;
+        QVERIFY(!backend->hasPumpWindow()); // the manager owns the window's lifetime
+        JoystickBackends::install(nullptr);
+        runManagerQuietly(std::make_shared<SfmlJoystickBackend>());
+    }
 
 private:
-    static void runManagerQuietly(const std::shared_ptr<SfmlJoystickBackend>& backend);
+    static void runManagerQuietly(const std::shared_ptr<SfmlJoystickBackend>& backend)
+    {
+        JoystickBackends::install(backend);
+        GamepadManager* manager = GamepadManager::instance();
+        QSignalSpy changed(manager, &GamepadManager::gamepadsChanged);
+        QSignalSpy added(manager, &GamepadManager::gamepadAdded);
+        QSignalSpy removed(manager, &GamepadManager::gamepadRemoved);
+        QVERIFY(manager->isPumping());
+        QTest::qWait(400); // several pump and poll ticks
+        QVERIFY(manager->gamepads().isEmpty());
+        QCOMPARE(changed.count() + added.count() + removed.count(), 0);
+        for (int slot = 0; slot < JoystickBackend::SlotCount; ++slot)
+            QVERIFY(!backend->isConnected(slot));
+        delete manager;
+        JoystickBackends::install(nullptr);
+    }
+
     QByteArray m_display;
 };
-
-void tst_SfmlJoystickBackend::initTestCase()
-{
-    m_display = qgetenv("DISPLAY");
-}
-
-void tst_SfmlJoystickBackend::runManagerQuietly(const std::shared_ptr<SfmlJoystickBackend>& backend)
-{
-    JoystickBackends::install(backend);
-    GamepadManager* manager = GamepadManager::instance();
-    QSignalSpy changed(manager, &GamepadManager::gamepadsChanged);
-    QSignalSpy added(manager, &GamepadManager::gamepadAdded);
-    QSignalSpy removed(manager, &GamepadManager::gamepadRemoved);
-    QVERIFY(manager->isPumping());
-    QTest::qWait(400); // several pump and poll ticks
-    QVERIFY(manager->gamepads().isEmpty());
-    QCOMPARE(changed.count() + added.count() + removed.count(), 0);
-    for (int slot = 0; slot < JoystickBackend::SlotCount; ++slot)
-        QVERIFY(!backend->isConnected(slot));
-    delete manager;
-    JoystickBackends::install(nullptr);
-}
-
-void tst_SfmlJoystickBackend::withoutDisplay()
-{
-    qunsetenv("DISPLAY");
-    QVERIFY(!SfmlJoystickBackend::canOpenDisplay());
-    auto backend = std::make_shared<SfmlJoystickBackend>();
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^No display available")));
-    runManagerQuietly(backend);
-    QVERIFY(!backend->hasPumpWindow());
-    if (!m_display.isEmpty())
-        qputenv("DISPLAY", m_display);
-}
-
-void tst_SfmlJoystickBackend::withDisplay()
-{
-    if (!SfmlJoystickBackend::canOpenDisplay())
-        QSKIP("No X display (run through scripts/test.sh, which provides one)");
-    auto backend = std::make_shared<SfmlJoystickBackend>();
-    JoystickBackends::install(backend);
-    GamepadManager* manager = GamepadManager::instance();
-    QVERIFY(backend->hasPumpWindow());
-    delete manager;
-    QVERIFY(!backend->hasPumpWindow()); // the manager owns the window's lifetime
-    JoystickBackends::install(nullptr);
-    runManagerQuietly(std::make_shared<SfmlJoystickBackend>());
-}
 
 QTEST_GUILESS_MAIN(tst_SfmlJoystickBackend)
 #include "tst_sfmljoystickbackend.moc"

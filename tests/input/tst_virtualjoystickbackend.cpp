@@ -1,27 +1,8 @@
 // The virtual backend stands in for SFML in every runtime test, so its SFML-like behaviour (state
 // visible after update(), connection events only through an open pump) and its scenario reader
 // are checked here.
+#include "support/testsupport.h"
 #include "virtualjoystickbackend.h"
-
-#include <QJsonDocument>
-#include <QTemporaryDir>
-#include <QTest>
-
-class tst_VirtualJoystickBackend : public QObject
-{
-    Q_OBJECT
-private Q_SLOTS:
-    void stateIsVisibleAfterUpdate();
-    void padShapeLimitsReadings();
-    void connectionEventsNeedAnOpenPump();
-    void scenarioEventsFollowTheClock();
-    void loopingScenarioStartsOver();
-    void badScenario_data();
-    void badScenario();
-    void unreadableScenarioFileStartsEmpty_data();
-    void unreadableScenarioFileStartsEmpty();
-    void realTimeScenarioPlaysWithoutHelp();
-};
 
 namespace {
 QJsonObject json(const char* text)
@@ -30,250 +11,240 @@ QJsonObject json(const char* text)
 }
 } // namespace
 
-void tst_VirtualJoystickBackend::stateIsVisibleAfterUpdate()
+class tst_VirtualJoystickBackend : public QObject
 {
-    VirtualJoystickBackend pads;
-    VirtualJoystickBackend::Pad pad;
-    pad.slot = 2;
-    pad.name = QStringLiteral("Manette é");
-    pad.vendorId = 0x45e;
-    pad.productId = 0x28e;
-    pads.plug(pad);
-    QVERIFY(!pads.isConnected(2));
-    pads.update();
-    QVERIFY(pads.isConnected(2));
-    QCOMPARE(pads.identification(2).name, QStringLiteral("Manette é"));
-    QCOMPARE(pads.identification(2).vendorId, 0x45eu);
+    Q_OBJECT
+private Q_SLOTS:
+    void stateIsVisibleAfterUpdate()
+    {
+        VirtualJoystickBackend pads;
+        pads.plug(TestSupport::pad(2, "Manette é", 0x45e, 0x28e));
+        QVERIFY(!pads.isConnected(2));
+        pads.update();
+        QVERIFY(pads.isConnected(2));
+        QCOMPARE(pads.identification(2).name, "Manette é");
+        QCOMPARE(pads.identification(2).vendorId, 0x45eu);
 
-    pads.setAxis(2, 1, 54.f);
-    pads.press(2, 3);
-    QCOMPARE(pads.axisPosition(2, 1), 0.f);
-    pads.update();
-    QCOMPARE(pads.axisPosition(2, 1), 54.f);
-    QVERIFY(pads.isButtonPressed(2, 3));
+        pads.setAxis(2, 1, 54.f);
+        pads.press(2, 3);
+        QCOMPARE(pads.axisPosition(2, 1), 0.f);
+        pads.update();
+        QCOMPARE(pads.axisPosition(2, 1), 54.f);
+        QVERIFY(pads.isButtonPressed(2, 3));
 
-    pads.unplug(2);
-    pads.update();
-    QVERIFY(!pads.isConnected(2));
-    QVERIFY(!pads.isButtonPressed(2, 3));
-}
-
-void tst_VirtualJoystickBackend::padShapeLimitsReadings()
-{
-    VirtualJoystickBackend pads;
-    VirtualJoystickBackend::Pad pad;
-    pad.axes = {0, 1};
-    pad.buttons = 4;
-    pads.plug(pad);
-    pads.setAxis(0, 2, 30.f); // absent axis
-    pads.setAxis(0, 0, 250.f);
-    pads.press(0, 4); // beyond the button count
-    pads.update();
-    QVERIFY(pads.hasAxis(0, 1));
-    QVERIFY(!pads.hasAxis(0, 2));
-    QCOMPARE(pads.axisPosition(0, 2), 0.f);
-    QCOMPARE(pads.axisPosition(0, 0), 100.f);
-    QCOMPARE(pads.buttonCount(0), 4);
-    QVERIFY(!pads.isButtonPressed(0, 4));
-    QVERIFY(!pads.isConnected(-1));
-    QVERIFY(!pads.isConnected(8));
-    QVERIFY(!pads.plug(VirtualJoystickBackend::Pad{8}));
-}
-
-void tst_VirtualJoystickBackend::connectionEventsNeedAnOpenPump()
-{
-    VirtualJoystickBackend pads;
-    pads.plug({});
-    pads.openEventPump();
-    QVERIFY(!pads.takeConnectionEvents()); // plugged before the pump existed
-
-    VirtualJoystickBackend::Pad second;
-    second.slot = 1;
-    pads.plug(second);
-    pads.unplug(0);
-    QVERIFY(pads.takeConnectionEvents()); // one answer for the whole batch
-    QVERIFY(!pads.takeConnectionEvents());
-
-    pads.setAxis(1, 0, 40.f);
-    QVERIFY(!pads.takeConnectionEvents());
-    pads.closeEventPump();
-    pads.unplug(1);
-    QVERIFY(!pads.takeConnectionEvents());
-}
-
-void tst_VirtualJoystickBackend::scenarioEventsFollowTheClock()
-{
-    VirtualJoystickBackend pads;
-    QString error;
-    QVERIFY2(pads.loadScenario(json(R"({ "pads": [ { "slot": 0, "name": "Virtual Pad", "vendorId": "0x045e",
-            "productId": "0x028e", "axes": [0, 1, 2, 3, 4, 5], "buttons": 12 } ],
-        "events": [ { "at": 800, "slot": 0, "button": 3, "pressed": true },
-                    { "at": 500, "slot": 0, "axis": 0, "value": 54.0 },
-                    { "at": 900, "slot": 0, "button": 3, "pressed": false },
-                    { "at": 1500, "plug": { "slot": 1, "name": "Second Pad", "vendorId": 1118, "productId": 654,
-                                            "axes": [0, 1], "buttons": 4 } },
-                    { "at": 2500, "unplug": 0 } ],
-        "loop": false })"),
-                               &error),
-             qPrintable(error));
-    pads.openEventPump();
-    pads.update();
-    QVERIFY(pads.isConnected(0));
-    QCOMPARE(pads.identification(0).vendorId, 0x045eu);
-    QCOMPARE(pads.identification(0).productId, 0x028eu);
-    QVERIFY(!pads.hasAxis(0, 6));
-    QCOMPARE(pads.buttonCount(0), 12);
-
-    pads.advanceClock(499);
-    pads.update();
-    QCOMPARE(pads.axisPosition(0, 0), 0.f);
-    pads.advanceClock(1);
-    pads.update();
-    QCOMPARE(pads.axisPosition(0, 0), 54.f);
-    pads.advanceClock(300);
-    pads.update();
-    QVERIFY(pads.isButtonPressed(0, 3)); // events are applied in time order, not file order
-    pads.advanceClock(100);
-    pads.update();
-    QVERIFY(!pads.isButtonPressed(0, 3));
-    QVERIFY(!pads.takeConnectionEvents());
-
-    pads.advanceClock(600);
-    pads.update();
-    QVERIFY(pads.isConnected(1));
-    QCOMPARE(pads.identification(1).name, QStringLiteral("Second Pad"));
-    QCOMPARE(pads.identification(1).vendorId, 1118u);
-    QVERIFY(pads.takeConnectionEvents());
-
-    pads.advanceClock(5000);
-    pads.update();
-    QVERIFY(!pads.isConnected(0));
-    QVERIFY(pads.takeConnectionEvents());
-    pads.advanceClock(5000);
-    pads.update();
-    QVERIFY(!pads.isConnected(0)); // no loop
-}
-
-void tst_VirtualJoystickBackend::loopingScenarioStartsOver()
-{
-    VirtualJoystickBackend pads;
-    QVERIFY(pads.loadScenario(json(R"({ "pads": [ { "slot": 0 } ],
-        "events": [ { "at": 100, "slot": 0, "axis": 1, "value": -20 }, { "at": 200, "unplug": 0 } ],
-        "loop": true, "period": 300 })")));
-    pads.openEventPump();
-    pads.update();
-    QVERIFY(pads.isConnected(0));
-    pads.advanceClock(250);
-    pads.update();
-    QVERIFY(!pads.isConnected(0));
-    QVERIFY(pads.takeConnectionEvents());
-    pads.advanceClock(50); // 300: the pads are back as at the start
-    pads.update();
-    QVERIFY(pads.isConnected(0));
-    QVERIFY(pads.takeConnectionEvents());
-    QCOMPARE(pads.axisPosition(0, 1), 0.f);
-    pads.advanceClock(100); // 400 = 300 + 100
-    pads.update();
-    QCOMPARE(pads.axisPosition(0, 1), -20.f);
-    pads.advanceClock(3000 * 100); // a long pause replays only the running cycle
-    pads.update();
-    QVERIFY(pads.isConnected(0));
-    QVERIFY(pads.takeConnectionEvents());
-
-    // A loop that plugs nothing in or out restarts without a connection event.
-    QVERIFY(pads.loadScenario(json(R"({ "pads": [ { "slot": 2 } ],
-        "events": [ { "at": 100, "slot": 2, "button": 0, "pressed": true } ], "loop": true })")));
-    pads.takeConnectionEvents();
-    pads.advanceClock(1100); // one second after the last event
-    pads.update();
-    QVERIFY(!pads.isButtonPressed(2, 0));
-    QVERIFY(!pads.takeConnectionEvents());
-}
-
-void tst_VirtualJoystickBackend::badScenario_data()
-{
-    QTest::addColumn<QByteArray>("document");
-    QTest::addColumn<QString>("where");
-    QTest::newRow("pads not an array") << QByteArray(R"({ "pads": {} })") << "pads";
-    QTest::newRow("slot out of range") << QByteArray(R"({ "pads": [ { "slot": 8 } ] })") << "pads[0].slot";
-    QTest::newRow("slot missing") << QByteArray(R"({ "pads": [ { "name": "x" } ] })") << "pads[0].slot";
-    QTest::newRow("id text without 0x")
-        << QByteArray(R"({ "pads": [ { "slot": 0, "vendorId": "045e" } ] })") << "pads[0].vendorId";
-    QTest::newRow("axis index out of range")
-        << QByteArray(R"({ "pads": [ { "slot": 0, "axes": [0, 9] } ] })") << "pads[0].axes[1]";
-    QTest::newRow("too many buttons")
-        << QByteArray(R"({ "pads": [ { "slot": 0, "buttons": 33 } ] })") << "pads[0].buttons";
-    QTest::newRow("event without time")
-        << QByteArray(R"({ "events": [ { "slot": 0, "axis": 0, "value": 1 } ] })") << "events[0].at";
-    QTest::newRow("event of no known kind")
-        << QByteArray(R"({ "events": [ { "at": 5, "slot": 0 } ] })") << "events[0]";
-    QTest::newRow("button without state")
-        << QByteArray(R"({ "events": [ { "at": 5, "slot": 0, "button": 1 } ] })") << "events[0].pressed";
-    QTest::newRow("fractional time") << QByteArray(R"({ "events": [ { "at": 5.5, "unplug": 0 } ] })")
-                                     << "events[0].at";
-    QTest::newRow("loop not a boolean") << QByteArray(R"({ "loop": "yes" })") << "loop";
-}
-
-void tst_VirtualJoystickBackend::badScenario()
-{
-    QFETCH(QByteArray, document);
-    QFETCH(QString, where);
-    VirtualJoystickBackend pads;
-    pads.plug({});
-    QString error;
-    QVERIFY(!pads.loadScenario(QJsonDocument::fromJson(document).object(), &error));
-    QVERIFY2(error.startsWith(where + QLatin1Char(':')), qPrintable(error));
-    pads.update();
-    QVERIFY(pads.isConnected(0)); // a rejected scenario changes nothing
-}
-
-void tst_VirtualJoystickBackend::unreadableScenarioFileStartsEmpty_data()
-{
-    QTest::addColumn<QByteArray>("content"); // empty: no file at all
-    QTest::addColumn<QString>("problem");
-    QTest::newRow("missing file") << QByteArray() << "No such file";
-    QTest::newRow("trailing comma in object") << QByteArray(R"({ "pads": [], })") << "offset";
-    QTest::newRow("array at top level") << QByteArray("[]") << "not a JSON object";
-    QTest::newRow("wrong member type")
-        << QByteArray(R"({ "pads": [ { "slot": "one" } ] })") << "pads[0].slot";
-}
-
-void tst_VirtualJoystickBackend::unreadableScenarioFileStartsEmpty()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, problem);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("pads.json"));
-    if (!content.isEmpty()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        pads.unplug(2);
+        pads.update();
+        QVERIFY(!pads.isConnected(2));
+        QVERIFY(!pads.isButtonPressed(2, 3));
     }
-    QTest::ignoreMessage(
-        QtWarningMsg,
-        QRegularExpression(QStringLiteral("^Virtual gamepad scenario \"%1\" not loaded: .*%2")
-                               .arg(QRegularExpression::escape(path), QRegularExpression::escape(problem))));
-    const auto pads = VirtualJoystickBackend::fromScenarioFile(path);
-    QVERIFY(pads);
-    pads->update();
-    for (int slot = 0; slot < JoystickBackend::SlotCount; ++slot)
-        QVERIFY(!pads->isConnected(slot));
-}
 
-void tst_VirtualJoystickBackend::realTimeScenarioPlaysWithoutHelp()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("pads.json"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(
-        R"({ "pads": [ { "slot": 3 } ], "events": [ { "at": 30, "slot": 3, "axis": 0, "value": 70 } ] })");
-    file.close();
-    const auto pads = VirtualJoystickBackend::fromScenarioFile(path);
-    pads->update();
-    QVERIFY(pads->isConnected(3));
-    QTRY_COMPARE_WITH_TIMEOUT((pads->update(), pads->axisPosition(3, 0)), 70.f, 2000);
-}
+    void padShapeLimitsReadings()
+    {
+        VirtualJoystickBackend pads;
+        VirtualJoystickBackend::Pad pad;
+        pad.axes = {0, 1};
+        pad.buttons = 4;
+        pads.plug(pad);
+        pads.setAxis(0, 2, 30.f); // absent axis
+        pads.setAxis(0, 0, 250.f);
+        pads.press(0, 4); // beyond the button count
+        pads.update();
+        QVERIFY(pads.hasAxis(0, 1));
+        QVERIFY(!pads.hasAxis(0, 2));
+        QCOMPARE(pads.axisPosition(0, 2), 0.f);
+        QCOMPARE(pads.axisPosition(0, 0), 100.f);
+        QCOMPARE(pads.buttonCount(0), 4);
+        QVERIFY(!pads.isButtonPressed(0, 4));
+        QVERIFY(!pads.isConnected(-1));
+        QVERIFY(!pads.isConnected(8));
+        QVERIFY(!pads.plug(VirtualJoystickBackend::Pad{8}));
+    }
+
+    void connectionEventsNeedAnOpenPump()
+    {
+        VirtualJoystickBackend pads;
+        pads.plug({});
+        pads.openEventPump();
+        QVERIFY(!pads.takeConnectionEvents()); // plugged before the pump existed
+
+        pads.plug(TestSupport::pad(1));
+        pads.unplug(0);
+        QVERIFY(pads.takeConnectionEvents()); // one answer for the whole batch
+        QVERIFY(!pads.takeConnectionEvents());
+
+        pads.setAxis(1, 0, 40.f);
+        QVERIFY(!pads.takeConnectionEvents());
+        pads.closeEventPump();
+        pads.unplug(1);
+        QVERIFY(!pads.takeConnectionEvents());
+    }
+
+    void scenarioEventsFollowTheClock()
+    {
+        VirtualJoystickBackend pads;
+        QString error;
+        QVERIFY2(
+            pads.loadScenario(json(R"({ "pads": [ { "slot": 0, "name": "Virtual Pad", "vendorId": "0x045e",
+                "productId": "0x028e", "axes": [0, 1, 2, 3, 4, 5], "buttons": 12 } ],
+            "events": [ { "at": 800, "slot": 0, "button": 3, "pressed": true },
+                        { "at": 500, "slot": 0, "axis": 0, "value": 54.0 },
+                        { "at": 900, "slot": 0, "button": 3, "pressed": false },
+                        { "at": 1500, "plug": { "slot": 1, "name": "Second Pad", "vendorId": 1118, "productId": 654,
+                                                "axes": [0, 1], "buttons": 4 } },
+                        { "at": 2500, "unplug": 0 } ],
+            "loop": false })"),
+                              &error),
+            qPrintable(error));
+        pads.openEventPump();
+        pads.update();
+        QVERIFY(pads.isConnected(0));
+        QCOMPARE(pads.identification(0).vendorId, 0x045eu);
+        QCOMPARE(pads.identification(0).productId, 0x028eu);
+        QVERIFY(!pads.hasAxis(0, 6));
+        QCOMPARE(pads.buttonCount(0), 12);
+
+        pads.advanceClock(499);
+        pads.update();
+        QCOMPARE(pads.axisPosition(0, 0), 0.f);
+        pads.advanceClock(1);
+        pads.update();
+        QCOMPARE(pads.axisPosition(0, 0), 54.f);
+        pads.advanceClock(300);
+        pads.update();
+        QVERIFY(pads.isButtonPressed(0, 3)); // events are applied in time order, not file order
+        pads.advanceClock(100);
+        pads.update();
+        QVERIFY(!pads.isButtonPressed(0, 3));
+        QVERIFY(!pads.takeConnectionEvents());
+
+        pads.advanceClock(600);
+        pads.update();
+        QVERIFY(pads.isConnected(1));
+        QCOMPARE(pads.identification(1).name, "Second Pad");
+        QCOMPARE(pads.identification(1).vendorId, 1118u);
+        QVERIFY(pads.takeConnectionEvents());
+
+        pads.advanceClock(5000);
+        pads.update();
+        QVERIFY(!pads.isConnected(0));
+        QVERIFY(pads.takeConnectionEvents());
+        pads.advanceClock(5000);
+        pads.update();
+        QVERIFY(!pads.isConnected(0)); // no loop
+    }
+
+    void loopingScenarioStartsOver()
+    {
+        VirtualJoystickBackend pads;
+        QVERIFY(pads.loadScenario(json(R"({ "pads": [ { "slot": 0 } ],
+            "events": [ { "at": 100, "slot": 0, "axis": 1, "value": -20 }, { "at": 200, "unplug": 0 } ],
+            "loop": true, "period": 300 })")));
+        pads.openEventPump();
+        pads.update();
+        QVERIFY(pads.isConnected(0));
+        pads.advanceClock(250);
+        pads.update();
+        QVERIFY(!pads.isConnected(0));
+        QVERIFY(pads.takeConnectionEvents());
+        pads.advanceClock(50); // 300: the pads are back as at the start
+        pads.update();
+        QVERIFY(pads.isConnected(0));
+        QVERIFY(pads.takeConnectionEvents());
+        QCOMPARE(pads.axisPosition(0, 1), 0.f);
+        pads.advanceClock(100); // 400 = 300 + 100
+        pads.update();
+        QCOMPARE(pads.axisPosition(0, 1), -20.f);
+        pads.advanceClock(3000 * 100); // a long pause replays only the running cycle
+        pads.update();
+        QVERIFY(pads.isConnected(0));
+        QVERIFY(pads.takeConnectionEvents());
+
+        // A loop that plugs nothing in or out restarts without a connection event.
+        QVERIFY(pads.loadScenario(json(R"({ "pads": [ { "slot": 2 } ],
+            "events": [ { "at": 100, "slot": 2, "button": 0, "pressed": true } ], "loop": true })")));
+        pads.takeConnectionEvents();
+        pads.advanceClock(1100); // one second after the last event
+        pads.update();
+        QVERIFY(!pads.isButtonPressed(2, 0));
+        QVERIFY(!pads.takeConnectionEvents());
+    }
+
+    void badScenario_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QString>("where");
+        QTest::newRow("pads not an array") << QByteArray(R"({ "pads": {} })") << "pads";
+        QTest::newRow("slot out of range")
+            << QByteArray(R"({ "pads": [ { "slot": 8 } ] })") << "pads[0].slot";
+        QTest::newRow("id text without 0x")
+            << QByteArray(R"({ "pads": [ { "slot": 0, "vendorId": "045e" } ] })") << "pads[0].vendorId";
+        QTest::newRow("axis index out of range")
+            << QByteArray(R"({ "pads": [ { "slot": 0, "axes": [0, 9] } ] })") << "pads[0].axes[1]";
+        QTest::newRow("event without time")
+            << QByteArray(R"({ "events": [ { "slot": 0, "axis": 0, "value": 1 } ] })") << "events[0].at";
+        QTest::newRow("event of no known kind")
+            << QByteArray(R"({ "events": [ { "at": 5, "slot": 0 } ] })") << "events[0]";
+        QTest::newRow("button without state")
+            << QByteArray(R"({ "events": [ { "at": 5, "slot": 0, "button": 1 } ] })") << "events[0].pressed";
+        QTest::newRow("loop not a boolean") << QByteArray(R"({ "loop": "yes" })") << "loop";
+    }
+
+    void badScenario()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QString, where);
+        VirtualJoystickBackend pads;
+        pads.plug({});
+        QString error;
+        QVERIFY(!pads.loadScenario(QJsonDocument::fromJson(document).object(), &error));
+        QVERIFY2(error.startsWith(where + QLatin1Char(':')), qPrintable(error));
+        pads.update();
+        QVERIFY(pads.isConnected(0)); // a rejected scenario changes nothing
+    }
+
+    void unreadableScenarioFileStartsEmpty_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: no file at all
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("missing file") << QByteArray() << "No such file";
+        QTest::newRow("array at top level") << QByteArray("[]") << "not a JSON object";
+        QTest::newRow("wrong member type")
+            << QByteArray(R"({ "pads": [ { "slot": "one" } ] })") << "pads[0].slot";
+    }
+
+    void unreadableScenarioFileStartsEmpty()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, problem);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pads.json");
+        if (!content.isEmpty())
+            QVERIFY(TestSupport::writeFile(path, content));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(
+                QStringLiteral("^Virtual gamepad scenario \"%1\" not loaded: .*%2")
+                    .arg(QRegularExpression::escape(path), QRegularExpression::escape(problem))));
+        const auto pads = VirtualJoystickBackend::fromScenarioFile(path);
+        QVERIFY(pads);
+        pads->update();
+        for (int slot = 0; slot < JoystickBackend::SlotCount; ++slot)
+            QVERIFY(!pads->isConnected(slot));
+    }
+
+    void realTimeScenarioPlaysWithoutHelp()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pads.json");
+        QVERIFY(TestSupport::writeFile(
+            path,
+            R"({ "pads": [ { "slot": 3 } ], "events": [ { "at": 30, "slot": 3, "axis": 0, "value": 70 } ] })"));
+        const auto pads = VirtualJoystickBackend::fromScenarioFile(path);
+        pads->update();
+        QVERIFY(pads->isConnected(3));
+        QTRY_COMPARE_WITH_TIMEOUT((pads->update(), pads->axisPosition(3, 0)), 70.f, 2000);
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_VirtualJoystickBackend)
 #include "tst_virtualjoystickbackend.moc"

@@ -19,611 +19,565 @@ QJsonObject binding(const QString& name)
 class tst_InteractiveOverlay : public QObject
 {
     Q_OBJECT
-
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_overlay = new InteractiveOverlay;
+        m_overlay->resize(800, 400);
+        m_overlay->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_overlay));
+    }
 
-    void newPastilleDefaults_data();
-    void newPastilleDefaults();
-    void runningTitles();
-    void pastillesFollowThePicture();
-    void documentRoundTrip();
-    void legacyDocumentPlacedOnPicture();
-    void rejectedDocumentChangesNothing();
-    void hostileDocumentStillPaints();
-    void loadingKeepsScaleModeAndClearsState();
-    void selectionAfterRemoval_data();
-    void selectionAfterRemoval();
-    void removingListeningNodeStopsListening();
-    void learnRenamesPastille_data();
-    void learnRenamesPastille();
-    void learnNeedsAListeningSlot();
-    void splitSwitchCopiesBinding();
-    void editClickSelectsWithoutActivation();
-    void mappingClickActivates();
-    void dragUpdatesRectAndMarksDirty();
-    void duplicateSelected();
-    void bindActionToKey();
-    void gateNames();
-    void serviceReferencesUnlessLocked();
-    void materializeUsesPastilleIdentifier();
-    void overlayContextMenu();
-    void pastilleDeleteRequestRemovesNode();
-    void paintingColoursFollowState();
+    void cleanup()
+    {
+        delete m_overlay;
+        m_overlay = nullptr;
+    }
+
+    void newPastilleDefaults_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("publishMode");
+        QTest::addColumn<bool>("freeAspect");
+        QTest::addColumn<QStringList>("slotList");
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<bool>("isJoy");
+        QTest::newRow("single joystick") << int(InteractiveOverlay::SingleJoy) << QSize(122, 122) << "Joy 1"
+                                         << int(InteractiveOverlay::ActiveOnly) << true << QStringList{"main"}
+                                         << QStringList{"Joystick"} << true;
+        QTest::newRow("two-axis joystick") << int(InteractiveOverlay::DualJoyCross) << QSize(180, 180)
+                                           << "Double Joy 1" << int(InteractiveOverlay::ActiveOnly) << true
+                                           << QStringList{"x", "y"} << QStringList{"Axe X", "Axe Y"} << true;
+        QTest::newRow("button") << int(InteractiveOverlay::Button) << QSize(72, 72) << "Bouton 1"
+                                << int(InteractiveOverlay::OnChange) << false << QStringList{"main"}
+                                << QStringList{"Bouton"} << false;
+    }
+
+    void newPastilleDefaults()
+    {
+        QFETCH(int, kind);
+        QFETCH(QSize, size);
+        QFETCH(QString, title);
+        QFETCH(int, publishMode);
+        QFETCH(bool, freeAspect);
+        QFETCH(QStringList, slotList);
+        QFETCH(QStringList, labels);
+        QFETCH(bool, isJoy);
+        QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
+        QSignalSpy selected(m_overlay, &InteractiveOverlay::selectedNodeChanged);
+        const int index = m_overlay->addNode(QPointF(400, 200), InteractiveOverlay::ElementKind(kind));
+        QCOMPARE(index, 0);
+        TouchArea* area = m_overlay->pastille(0);
+        QVERIFY(area);
+        QCOMPARE(area->geometry(), QRect(QPoint(400 - size.width() / 2, 200 - size.height() / 2), size));
+        QCOMPARE(area->title(), title);
+        QCOMPARE(area->freeAspect(), freeAspect);
+        QCOMPARE(int(m_overlay->nodePublishMode(0)), publishMode);
+        QCOMPARE(m_overlay->nodeSlotNames(0), slotList);
+        QCOMPARE(m_overlay->nodeSlotLabels(0), labels);
+        for (const QString& slot : slotList) {
+            const Overlay::InputSource source = m_overlay->nodeSource(0, slot);
+            QCOMPARE(source.isJoy, isJoy);
+            QCOMPARE(source.deviceType, "gamepade");
+            QCOMPARE(source.packetId, 1);
+            QVERIFY(source.stringKey.isEmpty());
+            QCOMPARE(m_overlay->nodeBinding(0, slot), QJsonObject());
+        }
+        QCOMPARE(m_overlay->selectedIndex(), 0);
+        QCOMPARE(area->state(), TouchArea::Active);
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(dirty.size(), 1);
+        // No picture: the background is the whole overlay.
+        const QRectF rect = m_overlay->node(0).rect;
+        QCOMPARE(rect.x(), (400 - size.width() / 2) / 800.0);
+        QCOMPARE(rect.height(), size.height() / 400.0);
+
+        // Titles count on; an explicit title takes no number.
+        m_overlay->addNode(QPointF(200, 100), InteractiveOverlay::ElementKind(kind), "Gauche");
+        m_overlay->addNode(QPointF(300, 100), InteractiveOverlay::ElementKind(kind));
+        QCOMPARE(m_overlay->nodeTitle(1), "Gauche");
+        QCOMPARE(m_overlay->nodeTitle(2), QString(title).replace("1", "2"));
+    }
+
+    void pastillesFollowThePicture()
+    {
+        m_overlay->setBackgroundScaleMode(OverlayLines::Contain);
+        m_overlay->setBackgroundPixmap(drawControllerPicture(QSize(400, 400)));
+        QCOMPARE(m_overlay->backgroundRect(), QRect(200, 0, 400, 400));
+        m_overlay->addNode(QPointF(236, 36), InteractiveOverlay::Button);
+        QCOMPARE(m_overlay->node(0).rect, QRectF(0, 0, 0.18, 0.18));
+        m_overlay->resize(400, 800); // picture now at (0, 200, 400, 400)
+        QCOMPARE(m_overlay->pastille(0)->geometry(), QRect(0, 200, 72, 72));
+        m_overlay->setBackgroundScaleMode(OverlayLines::Stretch); // (0, 0, 400, 800)
+        QCOMPARE(m_overlay->pastille(0)->geometry(), QRect(0, 0, 72, 144));
+    }
+
+    void documentRoundTrip()
+    {
+        m_overlay->setBackgroundPixmap(drawControllerPicture());
+        const int joy = m_overlay->addNode(QPointF(200, 150), InteractiveOverlay::SingleJoy);
+        const int dual = m_overlay->addNode(QPointF(400, 220), InteractiveOverlay::DualJoyCross, "Croix");
+        const int button = m_overlay->addNode(QPointF(600, 120), InteractiveOverlay::Button);
+        m_overlay->setSource(joy, "main", true, " joy_3 ", 2, 5, "other");
+        m_overlay->setSource(dual, "y", false, "joy_1");
+        m_overlay->setSplit(dual, true);
+        m_overlay->setSource(button, "main", true, "but_4");
+        m_overlay->setPublishMode(button, InteractiveOverlay::Always);
+        const QJsonObject document = m_overlay->toJson();
+
+        InteractiveOverlay copy;
+        copy.resize(800, 400);
+        copy.setBackgroundPixmap(drawControllerPicture());
+        QVERIFY(copy.loadFromJson(document));
+        QCOMPARE(copy.nodeCount(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(copy.nodeId(i), m_overlay->nodeId(i));
+            QCOMPARE(copy.nodeTitle(i), m_overlay->nodeTitle(i));
+            QCOMPARE(copy.nodeKind(i), m_overlay->nodeKind(i));
+            QCOMPARE(copy.nodePublishMode(i), m_overlay->nodePublishMode(i));
+            QCOMPARE(copy.nodeSplit(i), m_overlay->nodeSplit(i));
+            QCOMPARE(copy.node(i).rect, m_overlay->node(i).rect);
+            QCOMPARE(copy.node(i).sources, m_overlay->node(i).sources);
+            QCOMPARE(copy.pastille(i)->geometry(), m_overlay->pastille(i)->geometry());
+            QCOMPARE(copy.pastille(i)->freeAspect(), m_overlay->pastille(i)->freeAspect());
+        }
+        QCOMPARE(copy.nodeSource(joy, "main").deviceType, "other");
+        QCOMPARE(copy.nodeSource(dual, "y").isJoy, true); // an axis key makes an axis source
+        QCOMPARE(copy.nodeSource(button, "main").isJoy, false);
+        QCOMPARE(copy.toJson(), document);
+    }
+
+    void legacyDocumentPlacedOnPicture()
+    {
+        m_overlay->setBackgroundScaleMode(OverlayLines::Contain);
+        m_overlay->setBackgroundPixmap(drawControllerPicture(QSize(400, 400)));
+        const QJsonObject legacy{
+            {"type", "InteractiveOverlay"},
+            {"overlaySize", QJsonObject{{"w", 800}, {"h", 400}}},
+            {"bgMode", "Contain"},
+            {"nodes", QJsonArray{QJsonObject{
+                          {"kind", "button"},
+                          {"geometry", QJsonObject{{"x", 0.25}, {"y", 0.0}, {"w", 0.1}, {"h", 0.2}}}}}}};
+        QVERIFY(m_overlay->loadFromJson(legacy));
+        QCOMPARE(m_overlay->node(0).rect, QRectF(0, 0, 0.2, 0.2));
+        QCOMPARE(m_overlay->pastille(0)->geometry(), QRect(200, 0, 80, 80));
+    }
+
+    void rejectedDocumentChangesNothing()
+    {
+        m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
+        QSignalSpy selected(m_overlay, &InteractiveOverlay::selectedNodeChanged);
+        QVERIFY(
+            !m_overlay->loadFromJson(QJsonObject{{"type", "Overlay"}, {"nodes", QJsonArray{QJsonObject()}}}));
+        QCOMPARE(m_overlay->nodeCount(), 1);
+        QCOMPARE(m_overlay->selectedIndex(), 0);
+        QCOMPARE(selected.size(), 0);
+
+        // A hostile but well-typed document loads and paints.
+        QVERIFY(
+            m_overlay->loadFromJson(QJsonDocument::fromJson(R"({"type": "InteractiveOverlay", "version": 4,
+            "overlaySize": {"w": -1, "h": 1e300},
+            "nodes": [{"kind": "dualJoyCross", "geometry": {"x": -1e300, "y": 1e300, "w": 1e300, "h": -2}},
+                      {"kind": "button", "geometry": {"x": 0.5, "y": 0.5, "w": 0, "h": 0}, "freeAspect": "no"},
+                      {"kind": "singleJoy", "title": "   ", "sources": {"main": {"stringKey": 42}}}, 7]})")
+                                        .object()));
+        QCOMPARE(m_overlay->nodeTitle(2), "Joy 4"); // counting on from the earlier node
+        QVERIFY(!m_overlay->grab().isNull());
+    }
+
+    void loadingKeepsScaleModeAndClearsState()
+    {
+        m_overlay->setBackgroundScaleMode(OverlayLines::Cover);
+        m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
+        QVERIFY(m_overlay->startListening(0, "main"));
+        QPointer<TouchArea> old = m_overlay->pastille(0);
+        const QJsonObject document{{"type", "InteractiveOverlay"},
+                                   {"version", 4},
+                                   {"bgMode", "Center"},
+                                   {"nodes", QJsonArray{QJsonObject{{"kind", "singleJoy"}}}}};
+        QVERIFY(m_overlay->loadFromJson(document));
+        QCOMPARE(m_overlay->backgroundScaleMode(), OverlayLines::Cover);
+        QCOMPARE(m_overlay->selectedIndex(), -1);
+        QCOMPARE(m_overlay->listeningIndex(), -1);
+        QCOMPARE(m_overlay->nodeTitle(0), "Joy 2");
+        QCOMPARE(m_overlay->toJson().value("bgMode").toString(), "Cover");
+        QVERIFY(old && !old->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!old);
+    }
+
+    void selectionAfterRemoval_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("removed");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("removing the selected last node selects the new last") << 3 << 2 << 2 << 1;
+        QTest::newRow("removing the selected middle node selects its successor") << 3 << 1 << 1 << 1;
+        QTest::newRow("removing the only node leaves no selection") << 1 << 0 << 0 << -1;
+        QTest::newRow("removing an earlier node shifts the selection") << 3 << 2 << 0 << 1;
+        QTest::newRow("removing a later node keeps the selection") << 3 << 0 << 2 << 0;
+        QTest::newRow("nothing selected stays so") << 2 << -1 << 0 << -1;
+    }
+
+    void selectionAfterRemoval()
+    {
+        QFETCH(int, count);
+        QFETCH(int, selected);
+        QFETCH(int, removed);
+        QFETCH(int, expected);
+        for (int i = 0; i < count; ++i)
+            m_overlay->addNode(QPointF(80 + 100 * i, 100), InteractiveOverlay::Button);
+        const QString survivor =
+            expected >= 0 ? m_overlay->nodeTitle(expected < removed ? expected : expected + 1) : QString();
+        m_overlay->selectNode(selected);
+        QSignalSpy spy(m_overlay, &InteractiveOverlay::selectedNodeChanged);
+        QVERIFY(m_overlay->removeNode(removed));
+        QCOMPARE(m_overlay->nodeCount(), count - 1);
+        QCOMPARE(m_overlay->selectedIndex(), expected);
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().first().toInt(), expected);
+        if (expected >= 0) {
+            QCOMPARE(m_overlay->nodeTitle(expected), survivor);
+            QCOMPARE(m_overlay->pastille(expected)->state(), TouchArea::Active);
+        }
+        QVERIFY(!m_overlay->removeNode(count));
+    }
+
+    void removingListeningNodeStopsListening()
+    {
+        m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
+        m_overlay->addNode(QPointF(300, 100), InteractiveOverlay::Button);
+        m_overlay->addNode(QPointF(500, 100), InteractiveOverlay::Button);
+        QVERIFY(m_overlay->startListening(2, "MAIN"));
+        QCOMPARE(m_overlay->listeningSlot(), "main");
+        m_overlay->removeNode(0);
+        QCOMPARE(m_overlay->listeningIndex(), 1);
+        QCOMPARE(m_overlay->pastille(1)->state(), TouchArea::Listening);
+        m_overlay->removeNode(1);
+        QCOMPARE(m_overlay->listeningIndex(), -1);
+        QVERIFY(m_overlay->listeningSlot().isEmpty());
+    }
+
+    void learnRenamesPastille_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("keys"); // one per slot, learnt in slot order
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("bound");
+        QTest::newRow("button learns button 7")
+            << int(InteractiveOverlay::Button) << QStringList{" but_7 "} << "but_7" << true;
+        QTest::newRow("two-axis stick learns axes 0 and 1")
+            << int(InteractiveOverlay::DualJoyCross) << QStringList{"joy_0", "joy_1"} << "Joy 0/1" << true;
+        QTest::newRow("two-axis stick with one button key joins the keys")
+            << int(InteractiveOverlay::DualJoyCross) << QStringList{"joy_0", "but_3"} << "joy_0 / but_3"
+            << true;
+        QTest::newRow("two-axis stick with only one axis learnt")
+            << int(InteractiveOverlay::DualJoyCross) << QStringList{"joy_5"} << "joy_5" << false;
+        QTest::newRow("a gate key on a button")
+            << int(InteractiveOverlay::Button) << QStringList{"gate_1"} << "gate_1" << true;
+    }
+
+    void learnRenamesPastille()
+    {
+        QFETCH(int, kind);
+        QFETCH(QStringList, keys);
+        QFETCH(QString, title);
+        QFETCH(bool, bound);
+        m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::ElementKind(kind));
+        const QStringList slotList = m_overlay->nodeSlotNames(0);
+        QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
+        for (int i = 0; i < keys.size(); ++i) {
+            QVERIFY(m_overlay->startListening(0, slotList.at(i)));
+            QCOMPARE(m_overlay->pastille(0)->state(), TouchArea::Listening);
+            QCOMPARE(m_overlay->pastille(0)->listeningText(), slotList.at(i));
+            QVERIFY(m_overlay->assignLearntKey(keys.at(i)));
+            QCOMPARE(m_overlay->listeningIndex(), -1);
+        }
+        QCOMPARE(m_overlay->nodeTitle(0), title);
+        QCOMPARE(m_overlay->nodeSource(0, slotList.first()).stringKey, keys.first().trimmed());
+        QCOMPARE(m_overlay->pastille(0)->isBound(), bound);
+        QCOMPARE(m_overlay->pastille(0)->state(), TouchArea::Active);
+        QVERIFY(dirty.size() >= 2 * keys.size());
+        if (kind == InteractiveOverlay::Button && keys.first().contains("but"))
+            QCOMPARE(m_overlay->nodeSource(0, "main").isJoy, false);
+    }
+
+    void learnNeedsAListeningSlot()
+    {
+        m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::SingleJoy);
+        QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
+        QVERIFY(!m_overlay->assignLearntKey("joy_1"));
+        QVERIFY(!m_overlay->startListening(0, "x"));
+        QVERIFY(!m_overlay->startListening(4, "main"));
+        QCOMPARE(dirty.size(), 0);
+        QCOMPARE(m_overlay->nodeTitle(0), "Joy 1");
+    }
+
+    void splitSwitchCopiesBinding()
+    {
+        const int dual = m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::DualJoyCross);
+        QVERIFY(m_overlay->setSplit(dual, true));
+        m_overlay->setBinding(dual, "y", binding("tilt"));
+        QCOMPARE(m_overlay->node(dual).bindings.at(0), QJsonObject());
+        QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
+        QVERIFY(m_overlay->setSplit(dual, false));
+        QCOMPARE(m_overlay->node(dual).bindings, (QVector<QJsonObject>{binding("tilt"), binding("tilt")}));
+        QCOMPARE(dirty.size(), 1);
+        QVERIFY(!m_overlay->setSplit(dual, false)); // unchanged flag
+        // Combined: one binding goes to both axes.
+        m_overlay->setBinding(dual, "x", binding("look"));
+        QVERIFY(m_overlay->setSplit(dual, true));
+        QCOMPARE(m_overlay->node(dual).bindings, (QVector<QJsonObject>{binding("look"), binding("look")}));
+        const int button = m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
+        QVERIFY(!m_overlay->setSplit(button, true));
+    }
+
+    void clickSelectsInEditModeAndActivatesInMapping()
+    {
+        m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button, "Feu");
+        m_overlay->addNode(QPointF(400, 200), InteractiveOverlay::Button);
+        m_overlay->selectNode(1);
+        QSignalSpy activatedInEdit(m_overlay, &InteractiveOverlay::pastilleActivated);
+        QTest::mouseClick(m_overlay->pastille(0), Qt::LeftButton, {}, QPoint(36, 36));
+        QCOMPARE(m_overlay->selectedIndex(), 0);
+        QCOMPARE(activatedInEdit.size(), 0);
+        QCOMPARE(m_overlay->pastille(1)->state(), TouchArea::Normal);
+
+        m_overlay->setMode(InteractiveOverlay::Mapping);
+        QVERIFY(!m_overlay->pastille(0)->isEditable());
+        QSignalSpy activated(m_overlay, &InteractiveOverlay::pastilleActivated);
+        const QPoint before = m_overlay->pastille(0)->pos();
+        QTest::mousePress(m_overlay->pastille(0), Qt::LeftButton, {}, QPoint(36, 36));
+        QTest::mouseMove(m_overlay->pastille(0), QPoint(136, 136));
+        QTest::mouseRelease(m_overlay->pastille(0), Qt::LeftButton, {}, QPoint(136, 136));
+        QCOMPARE(activated.size(), 1);
+        QCOMPARE(activated.first().at(0).toUuid(), m_overlay->pastille(0)->id());
+        QCOMPARE(activated.first().at(1).toString(), "Feu");
+        QCOMPARE(m_overlay->pastille(0)->pos(), before); // not movable outside Edit
+    }
+
+    void dragUpdatesRectAndMarksDirty()
+    {
+        m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
+        QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
+        TouchArea* area = m_overlay->pastille(0);
+        QTest::mousePress(area, Qt::LeftButton, {}, QPoint(30, 30));
+        QTest::mouseMove(area, QPoint(30, 30) + QPoint(2000, 56));
+        QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(30, 30));
+        QCOMPARE(area->geometry(), QRect(800 - 72, 120, 72, 72));
+        QCOMPARE(m_overlay->node(0).rect, QRectF(728 / 800.0, 120 / 400.0, 72 / 800.0, 72 / 400.0));
+        QCOMPARE(dirty.size(), 1);
+    }
+
+    void duplicateSelected()
+    {
+        QCOMPARE(m_overlay->duplicateSelected(), -1);
+        const int dual = m_overlay->addNode(QPointF(200, 200), InteractiveOverlay::DualJoyCross, "Stick");
+        m_overlay->setSource(dual, "x", true, "joy_0");
+        m_overlay->setSplit(dual, true);
+        m_overlay->setBinding(dual, "x", binding("pan"));
+        m_overlay->pastille(dual)->setFreeAspect(false);
+        QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
+        const int copy = m_overlay->duplicateSelected();
+        QCOMPARE(copy, 1);
+        QCOMPARE(m_overlay->selectedIndex(), copy);
+        QCOMPARE(m_overlay->nodeTitle(copy), "Stick copie");
+        QCOMPARE(m_overlay->pastille(copy)->geometry(),
+                 m_overlay->pastille(dual)->geometry().translated(28, 28));
+        QCOMPARE(m_overlay->nodeKind(copy), InteractiveOverlay::DualJoyCross);
+        QVERIFY(m_overlay->nodeSplit(copy));
+        QCOMPARE(m_overlay->node(copy).sources, m_overlay->node(dual).sources);
+        QCOMPARE(m_overlay->node(copy).bindings, m_overlay->node(dual).bindings);
+        QCOMPARE(m_overlay->pastille(copy)->freeAspect(), false);
+        QVERIFY(m_overlay->nodeId(copy) != m_overlay->nodeId(dual));
+        QCOMPARE(m_overlay->node(copy).rect.x(), m_overlay->node(dual).rect.x() + 28 / 800.0);
+        QVERIFY(dirty.size() >= 1);
+    }
+
+    void bindActionToKey()
+    {
+        const int button = m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
+        const int dual = m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::DualJoyCross);
+        const int titled = m_overlay->addNode(QPointF(600, 100), InteractiveOverlay::SingleJoy, "but_2");
+        m_overlay->setSource(button, "main", false, "but_2");
+        m_overlay->setSource(dual, "y", true, "JOY_1");
+        QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
+        QVERIFY(!m_overlay->bindActionToKey(" ", "fire"));
+        QVERIFY(!m_overlay->bindActionToKey("but_2", " "));
+        QVERIFY(!m_overlay->bindActionToKey("but_9", "fire"));
+        QCOMPARE(dirty.size(), 0);
+
+        QVERIFY(m_overlay->bindActionToKey(" BUT_2 ", " fire "));
+        QCOMPARE(m_overlay->nodeBinding(button, "main"), binding("fire"));
+        // A pastille without a slot on that key but titled like it is bound on its first slot.
+        QCOMPARE(m_overlay->nodeBinding(titled, "main"), binding("fire"));
+        QVERIFY(m_overlay->bindActionToKey("joy_1", "look"));
+        QCOMPARE(m_overlay->node(dual).bindings, (QVector<QJsonObject>{binding("look"), binding("look")}));
+        m_overlay->setSource(button, "main", false, "but_3");
+        QVERIFY(m_overlay->bindActionToKey("but_2", "jump")); // now only the title matches
+        QCOMPARE(m_overlay->nodeBinding(titled, "main"), binding("jump"));
+        QCOMPARE(m_overlay->nodeBinding(button, "main"), binding("fire"));
+        QCOMPARE(dirty.size(), 4);
+    }
+
+    void gateNames()
+    {
+        const int dual = m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::DualJoyCross);
+        QVERIFY(m_overlay->setGateNames(dual, {" north ", "", "south", "north"}));
+        QCOMPARE(m_overlay->nodeGateNames(dual), (QStringList{"north", "south"}));
+        QVERIFY(m_overlay->setGateBinding(dual, "SOUTH", binding("dash")));
+        QVERIFY(m_overlay->setGateNames(dual, {"east", "south"}));
+        QCOMPARE(m_overlay->nodeGateBinding(dual, "south"), binding("dash"));
+        QCOMPARE(m_overlay->nodeGateBinding(dual, "east"), QJsonObject());
+        const int button = m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
+        QVERIFY(!m_overlay->setGateNames(button, {"x"}));
+    }
+
+    void serviceReferencesUnlessLocked()
+    {
+        m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
+        m_overlay->setSource(0, "main", false, "but_1");
+        const QJsonObject mapping{
+            {"ref", QJsonArray{"Camera"}},
+            {"bridges",
+             QJsonArray{QJsonObject{{"src", QJsonObject{{"stringKey", "but_1"}}}, {"action", "snap"}}}}};
+        m_overlay->setServicesLocked(true);
+        QSignalSpy services(m_overlay, &InteractiveOverlay::externalServicesChanged);
+        QVERIFY(m_overlay->applyMapping(mapping));
+        QCOMPARE(services.size(), 0);
+        QCOMPARE(m_overlay->nodeBinding(0, "main"), binding("snap"));
+
+        m_overlay->setServicesLocked(false);
+        QVERIFY(m_overlay->applyMapping(mapping));
+        QCOMPARE(services.size(), 1);
+        QCOMPARE(m_overlay->externalServices(), QJsonArray{"Camera"});
+        QCOMPARE(m_overlay->actionCatalog(), QJsonArray{"Camera"});
+        QVERIFY(m_overlay->applyMapping(mapping));
+        QCOMPARE(services.size(), 1);
+        QVERIFY(!m_overlay->applyMapping(QJsonObject()));
+    }
+
+    void materializeUsesPastilleIdentifier()
+    {
+        const int dual = m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::DualJoyCross);
+        m_overlay->setSource(dual, "x", true, "joy_0");
+        m_overlay->setSource(dual, "y", true, "joy_1");
+        m_overlay->setBinding(dual, "x", binding("look"));
+        const QJsonArray bridges = m_overlay->materializeMapping().value("bridges").toArray();
+        QCOMPARE(bridges.size(), 2);
+        QCOMPARE(bridges.at(0).toObject().value("publishGroupKey").toString(), m_overlay->nodeId(dual));
+        QVERIFY(!m_overlay->nodeId(dual).startsWith('{'));
+
+        // What was written applies back onto a fresh overlay with the same document.
+        InteractiveOverlay other;
+        other.resize(800, 400);
+        QVERIFY(other.loadFromJson(m_overlay->toJson()));
+        QVERIFY(other.applyMapping(m_overlay->materializeMapping()));
+        QCOMPARE(other.node(0).bindings, m_overlay->node(dual).bindings);
+    }
+
+    void overlayContextMenu()
+    {
+        m_overlay->setTitlePrompt([](QWidget*, const QString&, QString* answer) {
+            *answer = " Gâchette ";
+            return true;
+        });
+        std::unique_ptr<QMenu> empty(m_overlay->createContextMenu(QPoint(700, 300)));
+        QStringList texts;
+        for (QAction* action : empty->actions())
+            texts << action->text();
+        QCOMPARE(texts, (QStringList{"Ajouter un joy", "Ajouter un double joy X/Y", "Ajouter un bouton"}));
+        empty->actions().at(2)->trigger();
+        QCOMPARE(m_overlay->nodeCount(), 1);
+        QCOMPARE(m_overlay->nodeKind(0), InteractiveOverlay::Button);
+        QCOMPARE(m_overlay->pastille(0)->geometry().center(), QPoint(700, 300) - QPoint(1, 1));
+
+        m_overlay->selectNode(-1);
+        std::unique_ptr<QMenu> onPastille(m_overlay->createContextMenu(QPoint(700, 300)));
+        QCOMPARE(m_overlay->selectedIndex(), 0);
+        const QList<QAction*> actions = onPastille->actions();
+        QCOMPARE(actions.size(), 7);
+        QVERIFY(actions.at(3)->isSeparator());
+        QCOMPARE(actions.at(4)->text(), "Renommer...");
+        QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
+        actions.at(4)->trigger();
+        QCOMPARE(m_overlay->nodeTitle(0), "Gâchette");
+        QCOMPARE(dirty.size(), 1);
+        actions.at(5)->trigger();
+        QCOMPARE(m_overlay->nodeCount(), 2);
+        QCOMPARE(m_overlay->nodeTitle(1), "Gâchette copie");
+        m_overlay->selectNode(0);
+        actions.at(6)->trigger();
+        QCOMPARE(m_overlay->nodeCount(), 1);
+        QCOMPARE(m_overlay->nodeTitle(0), "Gâchette copie");
+    }
+
+    void pastilleDeleteRequestRemovesNode()
+    {
+        m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
+        m_overlay->addNode(QPointF(300, 100), InteractiveOverlay::Button);
+        QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
+        std::unique_ptr<QMenu> menu(m_overlay->pastille(0)->createContextMenu());
+        menu->actions().at(2)->trigger(); // "Supprimer"
+        QCOMPARE(m_overlay->nodeCount(), 1);
+        QCOMPARE(m_overlay->nodeTitle(0), "Bouton 2");
+        QCOMPARE(dirty.size(), 1);
+        menu.reset();
+        std::unique_ptr<QMenu> second(m_overlay->pastille(0)->createContextMenu());
+        second->actions().at(1)->trigger(); // "Dupliquer"
+        QCOMPARE(m_overlay->nodeCount(), 2);
+    }
+
+    void paintingColoursFollowState()
+    {
+        QPalette palette = m_overlay->palette();
+        palette.setColor(QPalette::Window, Qt::black);
+        m_overlay->setPalette(palette);
+        m_overlay->setAutoFillBackground(true);
+        for (int i = 0; i < 4; ++i)
+            m_overlay->addNode(QPointF(100 + 180 * i, 150), InteractiveOverlay::SingleJoy);
+        const int dual = m_overlay->addNode(QPointF(400, 300), InteractiveOverlay::DualJoyCross);
+        m_overlay->setSource(0, "main", true, "joy_0"); // bound
+        m_overlay->setSource(2, "main", true, "joy_2"); // bound and selected
+        QVERIFY(m_overlay->startListening(3, "main"));
+        m_overlay->selectNode(2);
+        QCOMPARE(m_overlay->pastille(1)->state(), TouchArea::Normal);
+        QCOMPARE(m_overlay->pastille(2)->state(), TouchArea::Active);
+        QCOMPARE(m_overlay->pastille(3)->state(), TouchArea::Listening);
+
+        const QImage image = m_overlay->grab().toImage();
+        // Inside the body, between the rim and the knob, clear of the title.
+        auto bodyColour = [&](int index) {
+            const QRect area = m_overlay->pastille(index)->geometry();
+            return image.pixelColor(area.center().x(), area.top() + 14);
+        };
+        const QColor bound = bodyColour(0);
+        const QColor unbound = bodyColour(1);
+        const QColor selected = bodyColour(2);
+        const QColor listening = bodyColour(3);
+        // Blue when bound, orange when not, lighter blue when selected, green while listening.
+        QVERIFY2(bound.blue() > bound.red() + 70 && bound.red() < 105, qPrintable(bound.name()));
+        QVERIFY2(unbound.red() > unbound.blue() + 70 && unbound.red() > unbound.green(),
+                 qPrintable(unbound.name()));
+        QVERIFY2(selected.blue() > selected.red() + 30 && selected.red() > bound.red() + 20,
+                 qPrintable(selected.name()));
+        QVERIFY2(listening.green() > listening.red() + 50 && listening.green() > listening.blue() + 30,
+                 qPrintable(listening.name()));
+
+        // The two-axis stick is a cross: its bar ends are painted, its corners are not.
+        const QRect cross = m_overlay->pastille(dual)->geometry();
+        const QColor barEnd = image.pixelColor(cross.center().x(), cross.top() + 8);
+        const QColor corner = image.pixelColor(cross.left() + 10, cross.top() + 10);
+        QVERIFY2(barEnd.red() > 150, qPrintable(barEnd.name()));
+        QCOMPARE(corner, QColor(Qt::black));
+    }
 
 private:
     InteractiveOverlay* m_overlay = nullptr;
 };
-
-void tst_InteractiveOverlay::init()
-{
-    m_overlay = new InteractiveOverlay;
-    m_overlay->resize(800, 400);
-    m_overlay->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_overlay));
-}
-
-void tst_InteractiveOverlay::cleanup()
-{
-    delete m_overlay;
-    m_overlay = nullptr;
-}
-
-void tst_InteractiveOverlay::newPastilleDefaults_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<int>("publishMode");
-    QTest::addColumn<bool>("freeAspect");
-    QTest::addColumn<QStringList>("slotList");
-    QTest::addColumn<QStringList>("labels");
-    QTest::addColumn<bool>("isJoy");
-    QTest::newRow("single joystick") << int(InteractiveOverlay::SingleJoy) << QSize(122, 122) << "Joy 1"
-                                     << int(InteractiveOverlay::ActiveOnly) << true << QStringList{"main"}
-                                     << QStringList{"Joystick"} << true;
-    QTest::newRow("two-axis joystick") << int(InteractiveOverlay::DualJoyCross) << QSize(180, 180)
-                                       << "Double Joy 1" << int(InteractiveOverlay::ActiveOnly) << true
-                                       << QStringList{"x", "y"} << QStringList{"Axe X", "Axe Y"} << true;
-    QTest::newRow("button") << int(InteractiveOverlay::Button) << QSize(72, 72) << "Bouton 1"
-                            << int(InteractiveOverlay::OnChange) << false << QStringList{"main"}
-                            << QStringList{"Bouton"} << false;
-}
-
-void tst_InteractiveOverlay::newPastilleDefaults()
-{
-    QFETCH(int, kind);
-    QFETCH(QSize, size);
-    QFETCH(QString, title);
-    QFETCH(int, publishMode);
-    QFETCH(bool, freeAspect);
-    QFETCH(QStringList, slotList);
-    QFETCH(QStringList, labels);
-    QFETCH(bool, isJoy);
-    QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-    QSignalSpy selected(m_overlay, &InteractiveOverlay::selectedNodeChanged);
-    const int index = m_overlay->addNode(QPointF(400, 200), InteractiveOverlay::ElementKind(kind));
-    QCOMPARE(index, 0);
-    TouchArea* area = m_overlay->pastille(0);
-    QVERIFY(area);
-    QCOMPARE(area->geometry(), QRect(QPoint(400 - size.width() / 2, 200 - size.height() / 2), size));
-    QCOMPARE(area->title(), title);
-    QCOMPARE(area->freeAspect(), freeAspect);
-    QCOMPARE(int(m_overlay->nodePublishMode(0)), publishMode);
-    QCOMPARE(m_overlay->nodeSlotNames(0), slotList);
-    QCOMPARE(m_overlay->nodeSlotLabels(0), labels);
-    for (const QString& slot : slotList) {
-        const Overlay::InputSource source = m_overlay->nodeSource(0, slot);
-        QCOMPARE(source.isJoy, isJoy);
-        QCOMPARE(source.deviceType, QString("gamepade"));
-        QCOMPARE(source.packetId, 1);
-        QVERIFY(source.stringKey.isEmpty());
-        QCOMPARE(m_overlay->nodeBinding(0, slot), QJsonObject());
-    }
-    QCOMPARE(m_overlay->selectedIndex(), 0);
-    QCOMPARE(area->state(), TouchArea::Active);
-    QCOMPARE(selected.size(), 1);
-    QCOMPARE(dirty.size(), 1);
-    // No picture: the background is the whole overlay.
-    const QRectF rect = m_overlay->node(0).rect;
-    QCOMPARE(rect.x(), (400 - size.width() / 2) / 800.0);
-    QCOMPARE(rect.height(), size.height() / 400.0);
-}
-
-void tst_InteractiveOverlay::runningTitles()
-{
-    m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    m_overlay->addNode(QPointF(200, 100), InteractiveOverlay::SingleJoy, "Gauche");
-    m_overlay->addNode(QPointF(300, 100), InteractiveOverlay::SingleJoy);
-    QCOMPARE(m_overlay->nodeTitle(0), QString("Bouton 1"));
-    QCOMPARE(m_overlay->nodeTitle(1), QString("Gauche"));
-    QCOMPARE(m_overlay->nodeTitle(2), QString("Joy 2"));
-}
-
-void tst_InteractiveOverlay::pastillesFollowThePicture()
-{
-    m_overlay->setBackgroundScaleMode(OverlayLines::Contain);
-    m_overlay->setBackgroundPixmap(drawControllerPicture(QSize(400, 400)));
-    QCOMPARE(m_overlay->backgroundRect(), QRect(200, 0, 400, 400));
-    m_overlay->addNode(QPointF(236, 36), InteractiveOverlay::Button);
-    QCOMPARE(m_overlay->node(0).rect, QRectF(0, 0, 0.18, 0.18));
-    m_overlay->resize(400, 800); // picture now at (0, 200, 400, 400)
-    QCOMPARE(m_overlay->pastille(0)->geometry(), QRect(0, 200, 72, 72));
-    m_overlay->setBackgroundScaleMode(OverlayLines::Stretch); // (0, 0, 400, 800)
-    QCOMPARE(m_overlay->pastille(0)->geometry(), QRect(0, 0, 72, 144));
-}
-
-void tst_InteractiveOverlay::documentRoundTrip()
-{
-    m_overlay->setBackgroundPixmap(drawControllerPicture());
-    const int joy = m_overlay->addNode(QPointF(200, 150), InteractiveOverlay::SingleJoy);
-    const int dual = m_overlay->addNode(QPointF(400, 220), InteractiveOverlay::DualJoyCross, "Croix");
-    const int button = m_overlay->addNode(QPointF(600, 120), InteractiveOverlay::Button);
-    m_overlay->setSource(joy, "main", true, " joy_3 ", 2, 5, "other");
-    m_overlay->setSource(dual, "y", false, "joy_1");
-    m_overlay->setSplit(dual, true);
-    m_overlay->setSource(button, "main", true, "but_4");
-    m_overlay->setPublishMode(button, InteractiveOverlay::Always);
-    const QJsonObject document = m_overlay->toJson();
-
-    InteractiveOverlay copy;
-    copy.resize(800, 400);
-    copy.setBackgroundPixmap(drawControllerPicture());
-    QVERIFY(copy.loadFromJson(document));
-    QCOMPARE(copy.nodeCount(), 3);
-    for (int i = 0; i < 3; ++i) {
-        QCOMPARE(copy.nodeId(i), m_overlay->nodeId(i));
-        QCOMPARE(copy.nodeTitle(i), m_overlay->nodeTitle(i));
-        QCOMPARE(copy.nodeKind(i), m_overlay->nodeKind(i));
-        QCOMPARE(copy.nodePublishMode(i), m_overlay->nodePublishMode(i));
-        QCOMPARE(copy.nodeSplit(i), m_overlay->nodeSplit(i));
-        QCOMPARE(copy.node(i).rect, m_overlay->node(i).rect);
-        QCOMPARE(copy.node(i).sources, m_overlay->node(i).sources);
-        QCOMPARE(copy.pastille(i)->geometry(), m_overlay->pastille(i)->geometry());
-        QCOMPARE(copy.pastille(i)->freeAspect(), m_overlay->pastille(i)->freeAspect());
-    }
-    QCOMPARE(copy.nodeSource(joy, "main").deviceType, QString("other"));
-    QCOMPARE(copy.nodeSource(dual, "y").isJoy, true); // an axis key makes an axis source
-    QCOMPARE(copy.nodeSource(button, "main").isJoy, false);
-    QCOMPARE(copy.toJson(), document);
-}
-
-void tst_InteractiveOverlay::legacyDocumentPlacedOnPicture()
-{
-    m_overlay->setBackgroundScaleMode(OverlayLines::Contain);
-    m_overlay->setBackgroundPixmap(drawControllerPicture(QSize(400, 400)));
-    const QJsonObject legacy{
-        {"type", "InteractiveOverlay"},
-        {"overlaySize", QJsonObject{{"w", 800}, {"h", 400}}},
-        {"bgMode", "Contain"},
-        {"nodes", QJsonArray{QJsonObject{
-                      {"kind", "button"},
-                      {"geometry", QJsonObject{{"x", 0.25}, {"y", 0.0}, {"w", 0.1}, {"h", 0.2}}}}}}};
-    QVERIFY(m_overlay->loadFromJson(legacy));
-    QCOMPARE(m_overlay->node(0).rect, QRectF(0, 0, 0.2, 0.2));
-    QCOMPARE(m_overlay->pastille(0)->geometry(), QRect(200, 0, 80, 80));
-}
-
-void tst_InteractiveOverlay::rejectedDocumentChangesNothing()
-{
-    m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    QSignalSpy selected(m_overlay, &InteractiveOverlay::selectedNodeChanged);
-    QVERIFY(!m_overlay->loadFromJson(QJsonObject{{"type", "Overlay"}, {"nodes", QJsonArray{QJsonObject()}}}));
-    QCOMPARE(m_overlay->nodeCount(), 1);
-    QCOMPARE(m_overlay->selectedIndex(), 0);
-    QCOMPARE(selected.size(), 0);
-}
-
-void tst_InteractiveOverlay::hostileDocumentStillPaints()
-{
-    const QJsonObject document = QJsonDocument::fromJson(R"({"type": "InteractiveOverlay", "version": 4,
-        "overlaySize": {"w": -1, "h": 1e300},
-        "nodes": [{"kind": "dualJoyCross", "geometry": {"x": -1e300, "y": 1e300, "w": 1e300, "h": -2}},
-                  {"kind": "button", "geometry": {"x": 0.5, "y": 0.5, "w": 0, "h": 0}, "freeAspect": "no"},
-                  {"kind": "singleJoy", "title": "   ", "sources": {"main": {"stringKey": 42}}}, 7]})")
-                                     .object();
-    QVERIFY(m_overlay->loadFromJson(document));
-    QCOMPARE(m_overlay->nodeCount(), 3);
-    QCOMPARE(m_overlay->nodeTitle(2), QString("Joy 3"));
-    QVERIFY(!m_overlay->grab().isNull());
-    // Writing it back gives a document that reads again.
-    InteractiveOverlay copy;
-    copy.resize(800, 400);
-    QVERIFY(copy.loadFromJson(m_overlay->toJson()));
-    QCOMPARE(copy.nodeCount(), 3);
-}
-
-void tst_InteractiveOverlay::loadingKeepsScaleModeAndClearsState()
-{
-    m_overlay->setBackgroundScaleMode(OverlayLines::Cover);
-    m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    QVERIFY(m_overlay->startListening(0, "main"));
-    QPointer<TouchArea> old = m_overlay->pastille(0);
-    const QJsonObject document{{"type", "InteractiveOverlay"},
-                               {"version", 4},
-                               {"bgMode", "Center"},
-                               {"nodes", QJsonArray{QJsonObject{{"kind", "singleJoy"}}}}};
-    QVERIFY(m_overlay->loadFromJson(document));
-    QCOMPARE(m_overlay->backgroundScaleMode(), OverlayLines::Cover);
-    QCOMPARE(m_overlay->selectedIndex(), -1);
-    QCOMPARE(m_overlay->listeningIndex(), -1);
-    QCOMPARE(m_overlay->nodeTitle(0), QString("Joy 2"));
-    QCOMPARE(m_overlay->toJson().value("bgMode").toString(), QString("Cover"));
-    QVERIFY(old && !old->isVisible());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!old);
-}
-
-void tst_InteractiveOverlay::selectionAfterRemoval_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("selected");
-    QTest::addColumn<int>("removed");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("removing the selected last node selects the new last") << 3 << 2 << 2 << 1;
-    QTest::newRow("removing the selected middle node selects its successor") << 3 << 1 << 1 << 1;
-    QTest::newRow("removing the only node leaves no selection") << 1 << 0 << 0 << -1;
-    QTest::newRow("removing an earlier node shifts the selection") << 3 << 2 << 0 << 1;
-    QTest::newRow("removing a later node keeps the selection") << 3 << 0 << 2 << 0;
-    QTest::newRow("nothing selected stays so") << 2 << -1 << 0 << -1;
-}
-
-void tst_InteractiveOverlay::selectionAfterRemoval()
-{
-    QFETCH(int, count);
-    QFETCH(int, selected);
-    QFETCH(int, removed);
-    QFETCH(int, expected);
-    for (int i = 0; i < count; ++i)
-        m_overlay->addNode(QPointF(80 + 100 * i, 100), InteractiveOverlay::Button);
-    const QString survivor =
-        expected >= 0 ? m_overlay->nodeTitle(expected < removed ? expected : expected + 1) : QString();
-    m_overlay->selectNode(selected);
-    QSignalSpy spy(m_overlay, &InteractiveOverlay::selectedNodeChanged);
-    QVERIFY(m_overlay->removeNode(removed));
-    QCOMPARE(m_overlay->nodeCount(), count - 1);
-    QCOMPARE(m_overlay->selectedIndex(), expected);
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.first().first().toInt(), expected);
-    if (expected >= 0) {
-        QCOMPARE(m_overlay->nodeTitle(expected), survivor);
-        QCOMPARE(m_overlay->pastille(expected)->state(), TouchArea::Active);
-    }
-    QVERIFY(!m_overlay->removeNode(count));
-}
-
-void tst_InteractiveOverlay::removingListeningNodeStopsListening()
-{
-    m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    m_overlay->addNode(QPointF(300, 100), InteractiveOverlay::Button);
-    m_overlay->addNode(QPointF(500, 100), InteractiveOverlay::Button);
-    QVERIFY(m_overlay->startListening(2, "MAIN"));
-    QCOMPARE(m_overlay->listeningSlot(), QString("main"));
-    m_overlay->removeNode(0);
-    QCOMPARE(m_overlay->listeningIndex(), 1);
-    QCOMPARE(m_overlay->pastille(1)->state(), TouchArea::Listening);
-    m_overlay->removeNode(1);
-    QCOMPARE(m_overlay->listeningIndex(), -1);
-    QVERIFY(m_overlay->listeningSlot().isEmpty());
-}
-
-void tst_InteractiveOverlay::learnRenamesPastille_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QStringList>("keys"); // one per slot, learnt in slot order
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<bool>("bound");
-    QTest::newRow("button learns button 7")
-        << int(InteractiveOverlay::Button) << QStringList{" but_7 "} << "but_7" << true;
-    QTest::newRow("two-axis stick learns axes 0 and 1")
-        << int(InteractiveOverlay::DualJoyCross) << QStringList{"joy_0", "joy_1"} << "Joy 0/1" << true;
-    QTest::newRow("two-axis stick with one button key joins the keys")
-        << int(InteractiveOverlay::DualJoyCross) << QStringList{"joy_0", "but_3"} << "joy_0 / but_3" << true;
-    QTest::newRow("two-axis stick with only one axis learnt")
-        << int(InteractiveOverlay::DualJoyCross) << QStringList{"joy_5"} << "joy_5" << false;
-    QTest::newRow("a gate key on a button")
-        << int(InteractiveOverlay::Button) << QStringList{"gate_1"} << "gate_1" << true;
-}
-
-void tst_InteractiveOverlay::learnRenamesPastille()
-{
-    QFETCH(int, kind);
-    QFETCH(QStringList, keys);
-    QFETCH(QString, title);
-    QFETCH(bool, bound);
-    m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::ElementKind(kind));
-    const QStringList slotList = m_overlay->nodeSlotNames(0);
-    QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-    for (int i = 0; i < keys.size(); ++i) {
-        QVERIFY(m_overlay->startListening(0, slotList.at(i)));
-        QCOMPARE(m_overlay->pastille(0)->state(), TouchArea::Listening);
-        QCOMPARE(m_overlay->pastille(0)->listeningText(), slotList.at(i));
-        QVERIFY(m_overlay->assignLearntKey(keys.at(i)));
-        QCOMPARE(m_overlay->listeningIndex(), -1);
-    }
-    QCOMPARE(m_overlay->nodeTitle(0), title);
-    QCOMPARE(m_overlay->nodeSource(0, slotList.first()).stringKey, keys.first().trimmed());
-    QCOMPARE(m_overlay->pastille(0)->isBound(), bound);
-    QCOMPARE(m_overlay->pastille(0)->state(), TouchArea::Active);
-    QVERIFY(dirty.size() >= 2 * keys.size());
-    if (kind == InteractiveOverlay::Button && keys.first().contains("but"))
-        QCOMPARE(m_overlay->nodeSource(0, "main").isJoy, false);
-}
-
-void tst_InteractiveOverlay::learnNeedsAListeningSlot()
-{
-    m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::SingleJoy);
-    QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-    QVERIFY(!m_overlay->assignLearntKey("joy_1"));
-    QVERIFY(!m_overlay->startListening(0, "x"));
-    QVERIFY(!m_overlay->startListening(4, "main"));
-    QCOMPARE(dirty.size(), 0);
-    QCOMPARE(m_overlay->nodeTitle(0), QString("Joy 1"));
-}
-
-void tst_InteractiveOverlay::splitSwitchCopiesBinding()
-{
-    const int dual = m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::DualJoyCross);
-    QVERIFY(m_overlay->setSplit(dual, true));
-    m_overlay->setBinding(dual, "y", binding("tilt"));
-    QCOMPARE(m_overlay->node(dual).bindings.at(0), QJsonObject());
-    QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-    QVERIFY(m_overlay->setSplit(dual, false));
-    QCOMPARE(m_overlay->node(dual).bindings, (QVector<QJsonObject>{binding("tilt"), binding("tilt")}));
-    QCOMPARE(dirty.size(), 1);
-    QVERIFY(!m_overlay->setSplit(dual, false)); // unchanged flag
-    // Combined: one binding goes to both axes.
-    m_overlay->setBinding(dual, "x", binding("look"));
-    QVERIFY(m_overlay->setSplit(dual, true));
-    QCOMPARE(m_overlay->node(dual).bindings, (QVector<QJsonObject>{binding("look"), binding("look")}));
-    const int button = m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    QVERIFY(!m_overlay->setSplit(button, true));
-}
-
-void tst_InteractiveOverlay::editClickSelectsWithoutActivation()
-{
-    m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    m_overlay->addNode(QPointF(400, 200), InteractiveOverlay::Button);
-    QSignalSpy activated(m_overlay, &InteractiveOverlay::pastilleActivated);
-    QSignalSpy selected(m_overlay, &InteractiveOverlay::selectedNodeChanged);
-    QTest::mouseClick(m_overlay->pastille(0), Qt::LeftButton, {}, QPoint(36, 36));
-    QCOMPARE(m_overlay->selectedIndex(), 0);
-    QCOMPARE(selected.size(), 1);
-    QCOMPARE(activated.size(), 0);
-    QCOMPARE(m_overlay->pastille(0)->state(), TouchArea::Active);
-    QCOMPARE(m_overlay->pastille(1)->state(), TouchArea::Normal);
-}
-
-void tst_InteractiveOverlay::mappingClickActivates()
-{
-    m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button, "Feu");
-    m_overlay->setMode(InteractiveOverlay::Mapping);
-    QVERIFY(!m_overlay->pastille(0)->isEditable());
-    QSignalSpy activated(m_overlay, &InteractiveOverlay::pastilleActivated);
-    const QPoint before = m_overlay->pastille(0)->pos();
-    QTest::mousePress(m_overlay->pastille(0), Qt::LeftButton, {}, QPoint(36, 36));
-    QTest::mouseMove(m_overlay->pastille(0), QPoint(136, 136));
-    QTest::mouseRelease(m_overlay->pastille(0), Qt::LeftButton, {}, QPoint(136, 136));
-    QCOMPARE(activated.size(), 1);
-    QCOMPARE(activated.first().at(0).toUuid(), m_overlay->pastille(0)->id());
-    QCOMPARE(activated.first().at(1).toString(), QString("Feu"));
-    QCOMPARE(m_overlay->pastille(0)->pos(), before); // not movable outside Edit
-}
-
-void tst_InteractiveOverlay::dragUpdatesRectAndMarksDirty()
-{
-    m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-    TouchArea* area = m_overlay->pastille(0);
-    QTest::mousePress(area, Qt::LeftButton, {}, QPoint(30, 30));
-    QTest::mouseMove(area, QPoint(30, 30) + QPoint(2000, 56));
-    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(30, 30));
-    QCOMPARE(area->geometry(), QRect(800 - 72, 120, 72, 72));
-    QCOMPARE(m_overlay->node(0).rect, QRectF(728 / 800.0, 120 / 400.0, 72 / 800.0, 72 / 400.0));
-    QCOMPARE(dirty.size(), 1);
-}
-
-void tst_InteractiveOverlay::duplicateSelected()
-{
-    QCOMPARE(m_overlay->duplicateSelected(), -1);
-    const int dual = m_overlay->addNode(QPointF(200, 200), InteractiveOverlay::DualJoyCross, "Stick");
-    m_overlay->setSource(dual, "x", true, "joy_0");
-    m_overlay->setSplit(dual, true);
-    m_overlay->setBinding(dual, "x", binding("pan"));
-    m_overlay->pastille(dual)->setFreeAspect(false);
-    QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-    const int copy = m_overlay->duplicateSelected();
-    QCOMPARE(copy, 1);
-    QCOMPARE(m_overlay->selectedIndex(), copy);
-    QCOMPARE(m_overlay->nodeTitle(copy), QString("Stick copie"));
-    QCOMPARE(m_overlay->pastille(copy)->geometry(), m_overlay->pastille(dual)->geometry().translated(28, 28));
-    QCOMPARE(m_overlay->nodeKind(copy), InteractiveOverlay::DualJoyCross);
-    QVERIFY(m_overlay->nodeSplit(copy));
-    QCOMPARE(m_overlay->node(copy).sources, m_overlay->node(dual).sources);
-    QCOMPARE(m_overlay->node(copy).bindings, m_overlay->node(dual).bindings);
-    QCOMPARE(m_overlay->pastille(copy)->freeAspect(), false);
-    QVERIFY(m_overlay->nodeId(copy) != m_overlay->nodeId(dual));
-    QCOMPARE(m_overlay->node(copy).rect.x(), m_overlay->node(dual).rect.x() + 28 / 800.0);
-    QVERIFY(dirty.size() >= 1);
-}
-
-void tst_InteractiveOverlay::bindActionToKey()
-{
-    const int button = m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    const int dual = m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::DualJoyCross);
-    const int titled = m_overlay->addNode(QPointF(600, 100), InteractiveOverlay::SingleJoy, "but_2");
-    m_overlay->setSource(button, "main", false, "but_2");
-    m_overlay->setSource(dual, "y", true, "JOY_1");
-    QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-    QVERIFY(!m_overlay->bindActionToKey(" ", "fire"));
-    QVERIFY(!m_overlay->bindActionToKey("but_2", " "));
-    QVERIFY(!m_overlay->bindActionToKey("but_9", "fire"));
-    QCOMPARE(dirty.size(), 0);
-
-    QVERIFY(m_overlay->bindActionToKey(" BUT_2 ", " fire "));
-    QCOMPARE(m_overlay->nodeBinding(button, "main"), binding("fire"));
-    // A pastille without a slot on that key but titled like it is bound on its first slot.
-    QCOMPARE(m_overlay->nodeBinding(titled, "main"), binding("fire"));
-    QVERIFY(m_overlay->bindActionToKey("joy_1", "look"));
-    QCOMPARE(m_overlay->node(dual).bindings, (QVector<QJsonObject>{binding("look"), binding("look")}));
-    m_overlay->setSource(button, "main", false, "but_3");
-    QVERIFY(m_overlay->bindActionToKey("but_2", "jump")); // now only the title matches
-    QCOMPARE(m_overlay->nodeBinding(titled, "main"), binding("jump"));
-    QCOMPARE(m_overlay->nodeBinding(button, "main"), binding("fire"));
-    QCOMPARE(dirty.size(), 4);
-}
-
-void tst_InteractiveOverlay::gateNames()
-{
-    const int dual = m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::DualJoyCross);
-    QVERIFY(m_overlay->setGateNames(dual, {" north ", "", "south", "north"}));
-    QCOMPARE(m_overlay->nodeGateNames(dual), (QStringList{"north", "south"}));
-    QVERIFY(m_overlay->setGateBinding(dual, "SOUTH", binding("dash")));
-    QVERIFY(m_overlay->setGateNames(dual, {"east", "south"}));
-    QCOMPARE(m_overlay->nodeGateBinding(dual, "south"), binding("dash"));
-    QCOMPARE(m_overlay->nodeGateBinding(dual, "east"), QJsonObject());
-    const int button = m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    QVERIFY(!m_overlay->setGateNames(button, {"x"}));
-}
-
-void tst_InteractiveOverlay::serviceReferencesUnlessLocked()
-{
-    m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    m_overlay->setSource(0, "main", false, "but_1");
-    const QJsonObject mapping{{"ref", QJsonArray{"Camera"}},
-                              {"bridges", QJsonArray{QJsonObject{{"src", QJsonObject{{"stringKey", "but_1"}}},
-                                                                 {"action", "snap"}}}}};
-    m_overlay->setServicesLocked(true);
-    QSignalSpy services(m_overlay, &InteractiveOverlay::externalServicesChanged);
-    QVERIFY(m_overlay->applyMapping(mapping));
-    QCOMPARE(services.size(), 0);
-    QCOMPARE(m_overlay->nodeBinding(0, "main"), binding("snap"));
-
-    m_overlay->setServicesLocked(false);
-    QVERIFY(m_overlay->applyMapping(mapping));
-    QCOMPARE(services.size(), 1);
-    QCOMPARE(m_overlay->externalServices(), QJsonArray{"Camera"});
-    QCOMPARE(m_overlay->actionCatalog(), QJsonArray{"Camera"});
-    QVERIFY(m_overlay->applyMapping(mapping));
-    QCOMPARE(services.size(), 1);
-    QVERIFY(!m_overlay->applyMapping(QJsonObject()));
-}
-
-void tst_InteractiveOverlay::materializeUsesPastilleIdentifier()
-{
-    const int dual = m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::DualJoyCross);
-    m_overlay->setSource(dual, "x", true, "joy_0");
-    m_overlay->setSource(dual, "y", true, "joy_1");
-    m_overlay->setBinding(dual, "x", binding("look"));
-    const QJsonArray bridges = m_overlay->materializeMapping().value("bridges").toArray();
-    QCOMPARE(bridges.size(), 2);
-    QCOMPARE(bridges.at(0).toObject().value("publishGroupKey").toString(), m_overlay->nodeId(dual));
-    QVERIFY(!m_overlay->nodeId(dual).startsWith('{'));
-
-    // What was written applies back onto a fresh overlay with the same document.
-    InteractiveOverlay other;
-    other.resize(800, 400);
-    QVERIFY(other.loadFromJson(m_overlay->toJson()));
-    QVERIFY(other.applyMapping(m_overlay->materializeMapping()));
-    QCOMPARE(other.node(0).bindings, m_overlay->node(dual).bindings);
-}
-
-void tst_InteractiveOverlay::overlayContextMenu()
-{
-    m_overlay->setTitlePrompt([](QWidget*, const QString&, QString* answer) {
-        *answer = " Gâchette ";
-        return true;
-    });
-    std::unique_ptr<QMenu> empty(m_overlay->createContextMenu(QPoint(700, 300)));
-    QStringList texts;
-    for (QAction* action : empty->actions())
-        texts << action->text();
-    QCOMPARE(texts, (QStringList{"Ajouter un joy", "Ajouter un double joy X/Y", "Ajouter un bouton"}));
-    empty->actions().at(2)->trigger();
-    QCOMPARE(m_overlay->nodeCount(), 1);
-    QCOMPARE(m_overlay->nodeKind(0), InteractiveOverlay::Button);
-    QCOMPARE(m_overlay->pastille(0)->geometry().center(), QPoint(700, 300) - QPoint(1, 1));
-
-    m_overlay->selectNode(-1);
-    std::unique_ptr<QMenu> onPastille(m_overlay->createContextMenu(QPoint(700, 300)));
-    QCOMPARE(m_overlay->selectedIndex(), 0);
-    const QList<QAction*> actions = onPastille->actions();
-    QCOMPARE(actions.size(), 7);
-    QVERIFY(actions.at(3)->isSeparator());
-    QCOMPARE(actions.at(4)->text(), QString("Renommer..."));
-    QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-    actions.at(4)->trigger();
-    QCOMPARE(m_overlay->nodeTitle(0), QString("Gâchette"));
-    QCOMPARE(dirty.size(), 1);
-    actions.at(5)->trigger();
-    QCOMPARE(m_overlay->nodeCount(), 2);
-    QCOMPARE(m_overlay->nodeTitle(1), QString("Gâchette copie"));
-    m_overlay->selectNode(0);
-    actions.at(6)->trigger();
-    QCOMPARE(m_overlay->nodeCount(), 1);
-    QCOMPARE(m_overlay->nodeTitle(0), QString("Gâchette copie"));
-}
-
-void tst_InteractiveOverlay::pastilleDeleteRequestRemovesNode()
-{
-    m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
-    m_overlay->addNode(QPointF(300, 100), InteractiveOverlay::Button);
-    QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-    std::unique_ptr<QMenu> menu(m_overlay->pastille(0)->createContextMenu());
-    menu->actions().at(2)->trigger(); // "Supprimer"
-    QCOMPARE(m_overlay->nodeCount(), 1);
-    QCOMPARE(m_overlay->nodeTitle(0), QString("Bouton 2"));
-    QCOMPARE(dirty.size(), 1);
-    menu.reset();
-    std::unique_ptr<QMenu> second(m_overlay->pastille(0)->createContextMenu());
-    second->actions().at(1)->trigger(); // "Dupliquer"
-    QCOMPARE(m_overlay->nodeCount(), 2);
-}
-
-void tst_InteractiveOverlay::paintingColoursFollowState()
-{
-    QPalette palette = m_overlay->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    m_overlay->setPalette(palette);
-    m_overlay->setAutoFillBackground(true);
-    for (int i = 0; i < 4; ++i)
-        m_overlay->addNode(QPointF(100 + 180 * i, 150), InteractiveOverlay::SingleJoy);
-    const int dual = m_overlay->addNode(QPointF(400, 300), InteractiveOverlay::DualJoyCross);
-    m_overlay->setSource(0, "main", true, "joy_0"); // bound
-    m_overlay->setSource(2, "main", true, "joy_2"); // bound and selected
-    QVERIFY(m_overlay->startListening(3, "main"));
-    m_overlay->selectNode(2);
-    QCOMPARE(m_overlay->pastille(1)->state(), TouchArea::Normal);
-    QCOMPARE(m_overlay->pastille(2)->state(), TouchArea::Active);
-    QCOMPARE(m_overlay->pastille(3)->state(), TouchArea::Listening);
-
-    const QImage image = m_overlay->grab().toImage();
-    // Inside the body, between the rim and the knob, clear of the title.
-    auto bodyColour = [&](int index) {
-        const QRect area = m_overlay->pastille(index)->geometry();
-        return image.pixelColor(area.center().x(), area.top() + 14);
-    };
-    const QColor bound = bodyColour(0);
-    const QColor unbound = bodyColour(1);
-    const QColor selected = bodyColour(2);
-    const QColor listening = bodyColour(3);
-    // Blue when bound, orange when not, lighter blue when selected, green while listening.
-    QVERIFY2(bound.blue() > bound.red() + 70 && bound.red() < 105, qPrintable(bound.name()));
-    QVERIFY2(unbound.red() > unbound.blue() + 70 && unbound.red() > unbound.green(),
-             qPrintable(unbound.name()));
-    QVERIFY2(selected.blue() > selected.red() + 30 && selected.red() > bound.red() + 20,
-             qPrintable(selected.name()));
-    QVERIFY2(listening.green() > listening.red() + 50 && listening.green() > listening.blue() + 30,
-             qPrintable(listening.name()));
-
-    // The two-axis stick is a cross: its bar ends are painted, its corners are not.
-    const QRect cross = m_overlay->pastille(dual)->geometry();
-    const QColor barEnd = image.pixelColor(cross.center().x(), cross.top() + 8);
-    const QColor corner = image.pixelColor(cross.left() + 10, cross.top() + 10);
-    QVERIFY2(barEnd.red() > 150, qPrintable(barEnd.name()));
-    QCOMPARE(corner, QColor(Qt::black));
-}
 
 QTEST_MAIN(tst_InteractiveOverlay)
 #include "tst_interactiveoverlay.moc"

@@ -6,69 +6,72 @@
 class tst_OverlayLines : public QObject
 {
     Q_OBJECT
-
 private slots:
-    void propertiesNotify();
-    void pictureFillsBackgroundRect_data();
-    void pictureFillsBackgroundRect();
-};
-
-void tst_OverlayLines::propertiesNotify()
-{
-    OverlayLines lines;
-    QSignalSpy picture(&lines, &OverlayLines::backgroundPixmapChanged);
-    QSignalSpy mode(&lines, &OverlayLines::backgroundScaleModeChanged);
-    QCOMPARE(lines.backgroundScaleMode(), OverlayLines::Contain);
-    lines.setBackgroundScaleMode(OverlayLines::Contain);
-    lines.setBackgroundScaleMode(OverlayLines::Cover);
-    QPixmap pixmap(10, 10);
-    pixmap.fill(Qt::red);
-    lines.setBackgroundPixmap(pixmap);
-    QCOMPARE(mode.size(), 1);
-    QCOMPARE(picture.size(), 1);
-    QVERIFY(lines.setProperty("backgroundScaleMode", int(OverlayLines::Center)));
-    QCOMPARE(lines.backgroundScaleMode(), OverlayLines::Center);
-}
-
-void tst_OverlayLines::pictureFillsBackgroundRect_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QSize>("picture");
-    QTest::addColumn<QRect>("painted");
-    QTest::newRow("stretch fills the widget")
-        << int(OverlayLines::Stretch) << QSize(400, 400) << QRect(0, 0, 800, 400);
-    QTest::newRow("contain keeps the picture square")
-        << int(OverlayLines::Contain) << QSize(400, 400) << QRect(200, 0, 400, 400);
-    QTest::newRow("cover overflows the widget")
-        << int(OverlayLines::Cover) << QSize(100, 100) << QRect(0, 0, 800, 400);
-    QTest::newRow("center keeps natural size")
-        << int(OverlayLines::Center) << QSize(100, 60) << QRect(350, 170, 100, 60);
-}
-
-void tst_OverlayLines::pictureFillsBackgroundRect()
-{
-    QFETCH(int, mode);
-    QFETCH(QSize, picture);
-    QFETCH(QRect, painted);
-    OverlayLines lines;
-    lines.resize(800, 400);
-    QPalette palette = lines.palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    lines.setPalette(palette);
-    QPixmap pixmap(picture);
-    pixmap.fill(Qt::red);
-    lines.setBackgroundScaleMode(OverlayLines::BackgroundScaleMode(mode));
-    lines.setBackgroundPixmap(pixmap);
-    const QImage image = lines.grab().toImage();
-    for (const QPoint& point :
-         {QPoint(2, 2), QPoint(400, 200), QPoint(797, 397), QPoint(250, 200), QPoint(360, 180)}) {
-        const QColor expected =
-            painted.adjusted(2, 2, -2, -2).contains(point) ? QColor(Qt::red) : QColor(Qt::black);
-        if (painted.adjusted(-2, -2, 2, 2).contains(point) && !painted.adjusted(2, 2, -2, -2).contains(point))
-            continue; // smoothed edge
-        QCOMPARE(image.pixelColor(point), expected);
+    void propertiesNotify()
+    {
+        OverlayLines lines;
+        QSignalSpy picture(&lines, &OverlayLines::backgroundPixmapChanged);
+        QSignalSpy mode(&lines, &OverlayLines::backgroundScaleModeChanged);
+        QCOMPARE(lines.backgroundScaleMode(), OverlayLines::Contain);
+        lines.setBackgroundScaleMode(OverlayLines::Contain);
+        lines.setBackgroundScaleMode(OverlayLines::Cover);
+        QPixmap pixmap(10, 10);
+        pixmap.fill(Qt::red);
+        lines.setBackgroundPixmap(pixmap);
+        QCOMPARE(mode.size(), 1);
+        QCOMPARE(picture.size(), 1);
+        QVERIFY(lines.setProperty("backgroundScaleMode", int(OverlayLines::Center)));
+        QCOMPARE(lines.backgroundScaleMode(), OverlayLines::Center);
     }
-}
+
+    void pictureFillsBackgroundRect_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QRect>("painted");
+        QTest::addColumn<qreal>("ratio"); // the picture's device pixel ratio
+        QTest::newRow("stretch fills the widget")
+            << int(OverlayLines::Stretch) << QSize(400, 400) << QRect(0, 0, 800, 400) << 1.0;
+        QTest::newRow("contain keeps the picture square")
+            << int(OverlayLines::Contain) << QSize(400, 400) << QRect(200, 0, 400, 400) << 1.0;
+        QTest::newRow("cover overflows the widget")
+            << int(OverlayLines::Cover) << QSize(100, 100) << QRect(0, 0, 800, 400) << 1.0;
+        QTest::newRow("center keeps natural size")
+            << int(OverlayLines::Center) << QSize(100, 60) << QRect(350, 170, 100, 60) << 1.0;
+        QTest::newRow("a picture at ratio 2 is laid out at half its pixels")
+            << int(OverlayLines::Center) << QSize(200, 120) << QRect(350, 170, 100, 60) << 2.0;
+    }
+
+    void pictureFillsBackgroundRect()
+    {
+        QFETCH(int, mode);
+        QFETCH(QSize, picture);
+        QFETCH(QRect, painted);
+        QFETCH(qreal, ratio);
+        OverlayLines lines;
+        lines.resize(800, 400);
+        QPalette palette = lines.palette();
+        palette.setColor(QPalette::Window, Qt::black);
+        lines.setPalette(palette);
+        QPixmap pixmap(picture);
+        pixmap.fill(Qt::red);
+        pixmap.setDevicePixelRatio(ratio);
+        lines.setBackgroundScaleMode(OverlayLines::BackgroundScaleMode(mode));
+        lines.setBackgroundPixmap(pixmap);
+        QCOMPARE(lines.backgroundRect().intersected(lines.rect()),
+                 painted); // the pastilles lie where it is drawn
+        const QImage image = lines.grab().toImage();
+        for (const QPoint& point :
+             {QPoint(2, 2), QPoint(400, 200), QPoint(797, 397), QPoint(250, 200), QPoint(360, 180)}) {
+            const QColor expected =
+                painted.adjusted(2, 2, -2, -2).contains(point) ? QColor(Qt::red) : QColor(Qt::black);
+            if (painted.adjusted(-2, -2, 2, 2).contains(point) &&
+                !painted.adjusted(2, 2, -2, -2).contains(point))
+                continue; // smoothed edge
+            QCOMPARE(image.pixelColor(point), expected);
+        }
+    }
+};
 
 QTEST_MAIN(tst_OverlayLines)
 #include "tst_overlaylines.moc"

@@ -9,254 +9,235 @@
 class tst_TouchArea : public QObject
 {
     Q_OBJECT
-
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_parent = new QWidget;
+        m_parent->resize(600, 400);
+        m_parent->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_parent));
+    }
 
-    void titleIsTrimmedAndEditedOnce_data();
-    void titleIsTrimmedAndEditedOnce();
-    void stateChangesReportNewAndOld();
-    void kindEnlargesToItsMinimum();
-    void freeAspectNotifiesOnChange();
-    void pressOrderWhenNotEditable();
-    void editablePressDoesNotActivate();
-    void rightButtonIsIgnored();
-    void resizeRules_data();
-    void resizeRules();
-    void dragIsClampedInsideParent_data();
-    void dragIsClampedInsideParent();
-    void contextMenuActions();
+    void cleanup()
+    {
+        delete m_parent;
+        m_parent = nullptr;
+    }
+
+    void titleIsTrimmedAndEditedOnce_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("edits");
+        QTest::newRow("blanks are trimmed") << "  Start "
+                                            << "Start" << 1;
+        QTest::newRow("empty title is ignored") << "   "
+                                                << "Element" << 0;
+        QTest::newRow("unchanged title is ignored") << "Element"
+                                                    << "Element" << 0;
+    }
+
+    void titleIsTrimmedAndEditedOnce()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, expected);
+        QFETCH(int, edits);
+        TouchArea area;
+        QSignalSpy spy(&area, &TouchArea::titleEdited);
+        area.setTitle(title);
+        QCOMPARE(area.title(), expected);
+        QCOMPARE(spy.size(), edits);
+    }
+
+    void stateChangesReportNewAndOld()
+    {
+        TouchArea area;
+        QSignalSpy spy(&area, &TouchArea::stateChanged);
+        area.startListening("x");
+        QCOMPARE(area.state(), TouchArea::Listening);
+        QCOMPARE(area.listeningText(), "x");
+        area.setActive(false); // listening ends and its text goes
+        QCOMPARE(area.listeningText(), QString());
+        area.setActive(true);
+        area.setActive(true);
+        area.stopListening(); // not listening: stays active
+        QCOMPARE(spy.size(), 3);
+        QCOMPARE(spy.at(0).at(0).value<TouchArea::State>(), TouchArea::Listening);
+        QCOMPARE(spy.at(0).at(1).value<TouchArea::State>(), TouchArea::Normal);
+        QCOMPARE(spy.at(1).at(0).value<TouchArea::State>(), TouchArea::Normal);
+        QCOMPARE(spy.at(2).at(0).value<TouchArea::State>(), TouchArea::Active);
+        QCOMPARE(area.state(), TouchArea::Active);
+    }
+
+    void kindEnlargesToItsMinimum()
+    {
+        TouchArea* area = makeArea(TouchArea::Button, QSize(50, 60), QPoint(0, 0), false);
+        QSignalSpy spy(area, &TouchArea::elementKindChanged);
+        area->setElementKind(TouchArea::DualJoyCross);
+        QCOMPARE(area->size(), QSize(90, 90));
+        area->setElementKind(TouchArea::DualJoyCross);
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().first().value<TouchArea::ElementKind>(), TouchArea::DualJoyCross);
+        area->setElementKind(TouchArea::Button); // larger than the minimum: unchanged
+        QCOMPARE(area->size(), QSize(90, 90));
+    }
+
+    void freeAspectNotifiesOnChange()
+    {
+        TouchArea area;
+        QSignalSpy spy(&area, &TouchArea::freeAspectChanged);
+        area.setFreeAspect(false);
+        area.setFreeAspect(true);
+        area.setFreeAspect(true);
+        QCOMPARE(spy.size(), 1);
+    }
+
+    void pressOrderWhenNotEditable()
+    {
+        TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(10, 10), false);
+        area->setTitle("A");
+        area->setEditable(false);
+        QStringList order;
+        connect(area, &TouchArea::clicked, this, [&order] { order << "clicked"; });
+        connect(area, &TouchArea::activated, this, [&order, area](const QUuid& id, const QString& title) {
+            QCOMPARE(id, area->id());
+            order << "activated " + title;
+        });
+        QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(36, 36));
+        QCOMPARE(order, (QStringList{"clicked", "activated A"}));
+        QCOMPARE(area->pos(), QPoint(10, 10));
+    }
+
+    void editablePressDoesNotActivate()
+    {
+        TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(10, 10), false);
+        QSignalSpy clicked(area, &TouchArea::clicked);
+        QSignalSpy activated(area, &TouchArea::activated);
+        QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(36, 36));
+        QCOMPARE(clicked.size(), 1);
+        QCOMPARE(activated.size(), 0);
+    }
+
+    void rightButtonIsIgnored()
+    {
+        TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(10, 10), false);
+        QSignalSpy clicked(area, &TouchArea::clicked);
+        QTest::mousePress(area, Qt::RightButton, {}, QPoint(36, 36));
+        QTest::mouseRelease(area, Qt::RightButton, {}, QPoint(36, 36));
+        QCOMPARE(clicked.size(), 0);
+    }
+
+    void resizeRules_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("freeAspect");
+        QTest::addColumn<QSize>("start");
+        QTest::addColumn<QPoint>("drag");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("button without free aspect becomes a square")
+            << int(TouchArea::Button) << false << QSize(72, 72) << QPoint(30, 5) << QSize(102, 102);
+        QTest::newRow("button never goes below 44")
+            << int(TouchArea::Button) << false << QSize(72, 72) << QPoint(-60, -50) << QSize(44, 44);
+        QTest::newRow("dual cross keeps its aspect ratio")
+            << int(TouchArea::DualJoyCross) << true << QSize(180, 120) << QPoint(30, 0) << QSize(315, 210);
+        QTest::newRow("dual cross never narrower than 90")
+            << int(TouchArea::DualJoyCross) << true << QSize(120, 180) << QPoint(-100, -100)
+            << QSize(90, 135);
+        QTest::newRow("free aspect joystick takes the dragged size")
+            << int(TouchArea::SingleJoy) << true << QSize(122, 122) << QPoint(40, -30) << QSize(162, 92);
+        QTest::newRow("free aspect joystick keeps its minimum")
+            << int(TouchArea::SingleJoy) << true << QSize(122, 122) << QPoint(-100, 0) << QSize(56, 122);
+        QTest::newRow("joystick without free aspect is square")
+            << int(TouchArea::SingleJoy) << false << QSize(122, 122) << QPoint(40, -30) << QSize(162, 162);
+    }
+
+    void resizeRules()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, freeAspect);
+        QFETCH(QSize, start);
+        QFETCH(QPoint, drag);
+        QFETCH(QSize, expected);
+        TouchArea* area = makeArea(TouchArea::ElementKind(kind), start, QPoint(20, 20), freeAspect);
+        QSignalSpy resized(area, &TouchArea::resized);
+        QSignalSpy moved(area, &TouchArea::moved);
+        const QPoint grip = area->resizeHandleRect().center();
+        QTest::mousePress(area, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(area, grip + drag);
+        QTest::mouseRelease(area, Qt::LeftButton, {}, grip + drag);
+        QCOMPARE(area->size(), expected);
+        QCOMPARE(area->pos(), QPoint(20, 20));
+        QCOMPARE(resized.size(), 1);
+        QCOMPARE(moved.size(), 0);
+    }
+
+    void dragIsClampedInsideParent_data()
+    {
+        QTest::addColumn<QPoint>("drag");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("inside moves freely") << QPoint(50, 30) << QPoint(150, 130);
+        QTest::newRow("past the right edge is flush right") << QPoint(900, 0) << QPoint(600 - 72, 100);
+        QTest::newRow("past the bottom edge is flush bottom") << QPoint(0, 900) << QPoint(100, 400 - 72);
+        QTest::newRow("past the top left corner is flush top left") << QPoint(-500, -500) << QPoint(0, 0);
+    }
+
+    void dragIsClampedInsideParent()
+    {
+        QFETCH(QPoint, drag);
+        QFETCH(QPoint, expected);
+        TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(100, 100), false);
+        QSignalSpy moved(area, &TouchArea::moved);
+        QTest::mousePress(area, Qt::LeftButton, {}, QPoint(30, 30));
+        QTest::mouseMove(area, QPoint(30, 30) + drag);
+        QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(30, 30));
+        QCOMPARE(area->pos(), expected);
+        QCOMPARE(area->size(), QSize(72, 72));
+        QCOMPARE(moved.size(), 1);
+    }
+
+    void contextMenuActions()
+    {
+        TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(0, 0), false);
+        QString askedWith;
+        area->setTitlePrompt([&askedWith](QWidget*, const QString& current, QString* answer) {
+            askedWith = current;
+            *answer = "  Tir ";
+            return true;
+        });
+        QSignalSpy duplicate(area, &TouchArea::requestDuplicate);
+        QSignalSpy remove(area, &TouchArea::requestDelete);
+        QSignalSpy edited(area, &TouchArea::titleEdited);
+        std::unique_ptr<QMenu> menu(area->createContextMenu());
+        const QList<QAction*> actions = menu->actions();
+        QCOMPARE(actions.size(), 3);
+        QCOMPARE(actions.at(0)->text(), "Renommer...");
+        QCOMPARE(actions.at(1)->text(), "Dupliquer");
+        QCOMPARE(actions.at(2)->text(), "Supprimer");
+        actions.at(0)->trigger();
+        QCOMPARE(askedWith, "Element");
+        QCOMPARE(area->title(), "Tir");
+        QCOMPARE(edited.size(), 1);
+        actions.at(1)->trigger();
+        actions.at(2)->trigger();
+        QCOMPARE(duplicate.size(), 1);
+        QCOMPARE(duplicate.first().first().value<TouchArea*>(), area);
+        QCOMPARE(remove.size(), 1);
+    }
 
 private:
-    TouchArea* makeArea(TouchArea::ElementKind kind, const QSize& size, const QPoint& pos, bool freeAspect);
+    TouchArea* makeArea(TouchArea::ElementKind kind, const QSize& size, const QPoint& pos, bool freeAspect)
+    {
+        auto* area = new TouchArea(m_parent);
+        area->setElementKind(kind);
+        area->setFixedSize(size);
+        area->move(pos);
+        area->setFreeAspect(freeAspect);
+        area->show();
+        return area;
+    }
+
     QWidget* m_parent = nullptr;
 };
-
-void tst_TouchArea::init()
-{
-    m_parent = new QWidget;
-    m_parent->resize(600, 400);
-    m_parent->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_parent));
-}
-
-void tst_TouchArea::cleanup()
-{
-    delete m_parent;
-    m_parent = nullptr;
-}
-
-TouchArea* tst_TouchArea::makeArea(TouchArea::ElementKind kind, const QSize& size, const QPoint& pos,
-                                   bool freeAspect)
-{
-    auto* area = new TouchArea(m_parent);
-    area->setElementKind(kind);
-    area->setFixedSize(size);
-    area->move(pos);
-    area->setFreeAspect(freeAspect);
-    area->show();
-    return area;
-}
-
-void tst_TouchArea::titleIsTrimmedAndEditedOnce_data()
-{
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("edits");
-    QTest::newRow("blanks are trimmed") << "  Start "
-                                        << "Start" << 1;
-    QTest::newRow("empty title is ignored") << "   "
-                                            << "Element" << 0;
-    QTest::newRow("unchanged title is ignored") << "Element"
-                                                << "Element" << 0;
-}
-
-void tst_TouchArea::titleIsTrimmedAndEditedOnce()
-{
-    QFETCH(QString, title);
-    QFETCH(QString, expected);
-    QFETCH(int, edits);
-    TouchArea area;
-    QSignalSpy spy(&area, &TouchArea::titleEdited);
-    area.setTitle(title);
-    QCOMPARE(area.title(), expected);
-    QCOMPARE(spy.size(), edits);
-}
-
-void tst_TouchArea::stateChangesReportNewAndOld()
-{
-    TouchArea area;
-    QSignalSpy spy(&area, &TouchArea::stateChanged);
-    area.startListening("x");
-    QCOMPARE(area.state(), TouchArea::Listening);
-    QCOMPARE(area.listeningText(), QString("x"));
-    area.setActive(false); // listening ends and its text goes
-    QCOMPARE(area.listeningText(), QString());
-    area.setActive(true);
-    area.setActive(true);
-    area.stopListening(); // not listening: stays active
-    QCOMPARE(spy.size(), 3);
-    QCOMPARE(spy.at(0).at(0).value<TouchArea::State>(), TouchArea::Listening);
-    QCOMPARE(spy.at(0).at(1).value<TouchArea::State>(), TouchArea::Normal);
-    QCOMPARE(spy.at(1).at(0).value<TouchArea::State>(), TouchArea::Normal);
-    QCOMPARE(spy.at(2).at(0).value<TouchArea::State>(), TouchArea::Active);
-    QCOMPARE(area.state(), TouchArea::Active);
-}
-
-void tst_TouchArea::kindEnlargesToItsMinimum()
-{
-    TouchArea* area = makeArea(TouchArea::Button, QSize(50, 60), QPoint(0, 0), false);
-    QSignalSpy spy(area, &TouchArea::elementKindChanged);
-    area->setElementKind(TouchArea::DualJoyCross);
-    QCOMPARE(area->size(), QSize(90, 90));
-    area->setElementKind(TouchArea::DualJoyCross);
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.first().first().value<TouchArea::ElementKind>(), TouchArea::DualJoyCross);
-    area->setElementKind(TouchArea::Button); // larger than the minimum: unchanged
-    QCOMPARE(area->size(), QSize(90, 90));
-}
-
-void tst_TouchArea::freeAspectNotifiesOnChange()
-{
-    TouchArea area;
-    QSignalSpy spy(&area, &TouchArea::freeAspectChanged);
-    area.setFreeAspect(false);
-    area.setFreeAspect(true);
-    area.setFreeAspect(true);
-    QCOMPARE(spy.size(), 1);
-}
-
-void tst_TouchArea::pressOrderWhenNotEditable()
-{
-    TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(10, 10), false);
-    area->setTitle("A");
-    area->setEditable(false);
-    QStringList order;
-    connect(area, &TouchArea::clicked, this, [&order] { order << "clicked"; });
-    connect(area, &TouchArea::activated, this, [&order, area](const QUuid& id, const QString& title) {
-        QCOMPARE(id, area->id());
-        order << "activated " + title;
-    });
-    QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(36, 36));
-    QCOMPARE(order, (QStringList{"clicked", "activated A"}));
-    QCOMPARE(area->pos(), QPoint(10, 10));
-}
-
-void tst_TouchArea::editablePressDoesNotActivate()
-{
-    TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(10, 10), false);
-    QSignalSpy clicked(area, &TouchArea::clicked);
-    QSignalSpy activated(area, &TouchArea::activated);
-    QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(36, 36));
-    QCOMPARE(clicked.size(), 1);
-    QCOMPARE(activated.size(), 0);
-}
-
-void tst_TouchArea::rightButtonIsIgnored()
-{
-    TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(10, 10), false);
-    QSignalSpy clicked(area, &TouchArea::clicked);
-    QTest::mousePress(area, Qt::RightButton, {}, QPoint(36, 36));
-    QTest::mouseRelease(area, Qt::RightButton, {}, QPoint(36, 36));
-    QCOMPARE(clicked.size(), 0);
-}
-
-void tst_TouchArea::resizeRules_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("freeAspect");
-    QTest::addColumn<QSize>("start");
-    QTest::addColumn<QPoint>("drag");
-    QTest::addColumn<QSize>("expected");
-    QTest::newRow("button without free aspect becomes a square")
-        << int(TouchArea::Button) << false << QSize(72, 72) << QPoint(30, 5) << QSize(102, 102);
-    QTest::newRow("button never goes below 44")
-        << int(TouchArea::Button) << false << QSize(72, 72) << QPoint(-60, -50) << QSize(44, 44);
-    QTest::newRow("dual cross keeps its aspect ratio")
-        << int(TouchArea::DualJoyCross) << true << QSize(180, 120) << QPoint(30, 0) << QSize(315, 210);
-    QTest::newRow("dual cross never narrower than 90")
-        << int(TouchArea::DualJoyCross) << true << QSize(120, 180) << QPoint(-100, -100) << QSize(90, 135);
-    QTest::newRow("free aspect joystick takes the dragged size")
-        << int(TouchArea::SingleJoy) << true << QSize(122, 122) << QPoint(40, -30) << QSize(162, 92);
-    QTest::newRow("free aspect joystick keeps its minimum")
-        << int(TouchArea::SingleJoy) << true << QSize(122, 122) << QPoint(-100, 0) << QSize(56, 122);
-    QTest::newRow("joystick without free aspect is square")
-        << int(TouchArea::SingleJoy) << false << QSize(122, 122) << QPoint(40, -30) << QSize(162, 162);
-}
-
-void tst_TouchArea::resizeRules()
-{
-    QFETCH(int, kind);
-    QFETCH(bool, freeAspect);
-    QFETCH(QSize, start);
-    QFETCH(QPoint, drag);
-    QFETCH(QSize, expected);
-    TouchArea* area = makeArea(TouchArea::ElementKind(kind), start, QPoint(20, 20), freeAspect);
-    QSignalSpy resized(area, &TouchArea::resized);
-    QSignalSpy moved(area, &TouchArea::moved);
-    const QPoint grip = area->resizeHandleRect().center();
-    QTest::mousePress(area, Qt::LeftButton, {}, grip);
-    QTest::mouseMove(area, grip + drag);
-    QTest::mouseRelease(area, Qt::LeftButton, {}, grip + drag);
-    QCOMPARE(area->size(), expected);
-    QCOMPARE(area->pos(), QPoint(20, 20));
-    QCOMPARE(resized.size(), 1);
-    QCOMPARE(moved.size(), 0);
-}
-
-void tst_TouchArea::dragIsClampedInsideParent_data()
-{
-    QTest::addColumn<QPoint>("drag");
-    QTest::addColumn<QPoint>("expected");
-    QTest::newRow("inside moves freely") << QPoint(50, 30) << QPoint(150, 130);
-    QTest::newRow("past the right edge is flush right") << QPoint(900, 0) << QPoint(600 - 72, 100);
-    QTest::newRow("past the bottom edge is flush bottom") << QPoint(0, 900) << QPoint(100, 400 - 72);
-    QTest::newRow("past the top left corner is flush top left") << QPoint(-500, -500) << QPoint(0, 0);
-}
-
-void tst_TouchArea::dragIsClampedInsideParent()
-{
-    QFETCH(QPoint, drag);
-    QFETCH(QPoint, expected);
-    TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(100, 100), false);
-    QSignalSpy moved(area, &TouchArea::moved);
-    QTest::mousePress(area, Qt::LeftButton, {}, QPoint(30, 30));
-    QTest::mouseMove(area, QPoint(30, 30) + drag);
-    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(30, 30));
-    QCOMPARE(area->pos(), expected);
-    QCOMPARE(area->size(), QSize(72, 72));
-    QCOMPARE(moved.size(), 1);
-}
-
-void tst_TouchArea::contextMenuActions()
-{
-    TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(0, 0), false);
-    QString askedWith;
-    area->setTitlePrompt([&askedWith](QWidget*, const QString& current, QString* answer) {
-        askedWith = current;
-        *answer = "  Tir ";
-        return true;
-    });
-    QSignalSpy duplicate(area, &TouchArea::requestDuplicate);
-    QSignalSpy remove(area, &TouchArea::requestDelete);
-    QSignalSpy edited(area, &TouchArea::titleEdited);
-    std::unique_ptr<QMenu> menu(area->createContextMenu());
-    const QList<QAction*> actions = menu->actions();
-    QCOMPARE(actions.size(), 3);
-    QCOMPARE(actions.at(0)->text(), QString("Renommer..."));
-    QCOMPARE(actions.at(1)->text(), QString("Dupliquer"));
-    QCOMPARE(actions.at(2)->text(), QString("Supprimer"));
-    actions.at(0)->trigger();
-    QCOMPARE(askedWith, QString("Element"));
-    QCOMPARE(area->title(), QString("Tir"));
-    QCOMPARE(edited.size(), 1);
-    actions.at(1)->trigger();
-    actions.at(2)->trigger();
-    QCOMPARE(duplicate.size(), 1);
-    QCOMPARE(duplicate.first().first().value<TouchArea*>(), area);
-    QCOMPARE(remove.size(), 1);
-}
 
 QTEST_MAIN(tst_TouchArea)
 #include "tst_toucharea.moc"

@@ -19,125 +19,117 @@ class tst_PluginLoad : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void metadataNamesTheProvider();
-    void oneProviderPerProcess();
-    void buttonPressReachesAnAction();
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setApplicationName("tst_pluginload");
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QDir(data).removeRecursively();
+
+        // A pad in slot 0 pressing button 2 every 700 ms, seen only by the plugin's own input runtime.
+        const QJsonObject pad{{"slot", 0},
+                              {"name", "Road Pad"},
+                              {"vendorId", "0x045e"},
+                              {"productId", "0x028e"},
+                              {"axes", QJsonArray{0, 1}},
+                              {"buttons", 8}};
+        const QJsonObject scenario{
+            {"pads", QJsonArray{pad}},
+            {"events", QJsonArray{QJsonObject{{"at", 300}, {"slot", 0}, {"button", 2}, {"pressed", true}},
+                                  QJsonObject{{"at", 450}, {"slot", 0}, {"button", 2}, {"pressed", false}}}},
+            {"loop", true},
+            {"period", 700}};
+        const QString scenarioPath = m_dir.filePath("pads.json");
+        QFile scenarioFile(scenarioPath);
+        QVERIFY(scenarioFile.open(QIODevice::WriteOnly));
+        scenarioFile.write(QJsonDocument(scenario).toJson());
+        scenarioFile.close();
+        qputenv("JOYRELAY_VIRTUAL_PADS", scenarioPath.toLocal8Bit());
+
+        // With no definition at all, a pad announces the shared fallback mapping file.
+        const QJsonObject bridge{{"src", QJsonObject{{"deviceType", "gamepade"},
+                                                     {"deviceId", 0},
+                                                     {"packetId", 1},
+                                                     {"stringKey", "but_2"},
+                                                     {"isJoy", false}}},
+                                 {"action", "photo.capture"},
+                                 {"args", QJsonObject{{"count", 2}}}};
+        QVERIFY(QDir().mkpath(data + QStringLiteral("/GamepadProfiles")));
+        QFile mapping(data + QStringLiteral("/GamepadProfiles/configActionGamepad.json"));
+        QVERIFY(mapping.open(QIODevice::WriteOnly));
+        mapping.write(QJsonDocument(QJsonObject{{"bridges", QJsonArray{bridge}}}).toJson());
+    }
+
+    void metadataNamesTheProvider()
+    {
+        QPluginLoader loader(QStringLiteral(JOYRELAY_PLUGIN_FILE));
+        const QJsonObject meta = loader.metaData();
+        QCOMPARE(meta.value("IID").toString(), QStringLiteral(IComInterfaceModelProvider_iid));
+        QCOMPARE(meta.value("className").toString(), "JoyrelayProvider");
+        QVERIFY(meta.value("MetaData").toObject().isEmpty());
+    }
+
+    void oneProviderPerProcess()
+    {
+        QPluginLoader first(QStringLiteral(JOYRELAY_PLUGIN_FILE));
+        QPluginLoader second(QStringLiteral(JOYRELAY_PLUGIN_FILE));
+        QObject* root = first.instance();
+        QVERIFY2(root, qPrintable(first.errorString()));
+        QCOMPARE(second.instance(), root);
+        auto* provider = qobject_cast<IComInterfaceModelProvider*>(root);
+        QVERIFY(provider);
+        QCOMPARE(root->metaObject()->className(), "JoyrelayProvider");
+        QCOMPARE(provider->vendorName(), "tavon");
+        QVERIFY(!provider->icon().isNull()); // compiled into the plugin file
+        QVERIFY(!provider->icon().pixmap(32, 32).isNull());
+        // Loading registers the calibration records for queued signals and variants.
+        for (const char* name : {"GamepadCalibration::AxisSettings", "GamepadCalibration::ButtonSettings",
+                                 "GamepadCalibration::GateSettings", "GamepadCalibration::CalibrationSet"})
+            QVERIFY2(QMetaType::fromName(name).isValid(), name);
+
+        // A destroyed provider is replaced by a new one at the next request.
+        QPointer<QObject> old = root;
+        delete root;
+        QVERIFY(old.isNull());
+        QObject* again = first.instance();
+        QVERIFY(again);
+        QCOMPARE(again->metaObject()->className(), "JoyrelayProvider");
+        QCOMPARE(second.instance(), again);
+    }
+
+    void buttonPressReachesAnAction()
+    {
+        HostSession session;
+        QString error;
+        QVERIFY2(session.loadPlugin(QStringLiteral(JOYRELAY_PLUGIN_FILE), &error), qPrintable(error));
+        QSignalSpy events(session.provider(), &IComInterfaceModelProvider::eventPosted);
+        QSignalSpy actions(&session, &HostSession::actionFired);
+        session.start("road", true);
+
+        QTRY_COMPARE_WITH_TIMEOUT(session.viewModel()->rowCount(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(session.routers().size(), 1, 5000);
+        IComInterface* pad = session.routers().first()->device();
+        QCOMPARE(pad->deviceType(), IComInterface::gamepade);
+        QTRY_COMPARE_WITH_TIMEOUT(pad->status(), IComInterface::connected, 5000);
+        QVERIFY(session.routers().first()->mappingPath().endsWith(
+            QStringLiteral("GamepadProfiles/configActionGamepad.json")));
+
+        QTRY_VERIFY_WITH_TIMEOUT(actions.count() >= 1, 5000);
+        QCOMPARE(actions.first().at(1).toString(), "photo.capture");
+        QCOMPARE(actions.first().at(2).toJsonObject().value("count").toInt(), 2);
+        QCOMPARE(actions.first().at(3).toString(), "but_2");
+        QCOMPARE(actions.first().at(4).toBool(), true);
+
+        QStringList titles;
+        for (const auto& args : events)
+            titles << args.at(0).value<ComProviderEvent>().title;
+        QVERIFY2(titles.contains("Gamepad detected"), qPrintable(titles.join(QLatin1Char(','))));
+        QVERIFY2(titles.contains("Gamepad connected"), qPrintable(titles.join(QLatin1Char(','))));
+    }
 
 private:
     QTemporaryDir m_dir;
 };
-
-void tst_PluginLoad::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setApplicationName(QStringLiteral("tst_pluginload"));
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir(data).removeRecursively();
-
-    // A pad in slot 0 pressing button 2 every 700 ms, seen only by the plugin's own input runtime.
-    const QJsonObject pad{{QStringLiteral("slot"), 0},
-                          {QStringLiteral("name"), QStringLiteral("Road Pad")},
-                          {QStringLiteral("vendorId"), QStringLiteral("0x045e")},
-                          {QStringLiteral("productId"), QStringLiteral("0x028e")},
-                          {QStringLiteral("axes"), QJsonArray{0, 1}},
-                          {QStringLiteral("buttons"), 8}};
-    const QJsonObject scenario{
-        {QStringLiteral("pads"), QJsonArray{pad}},
-        {QStringLiteral("events"), QJsonArray{QJsonObject{{QStringLiteral("at"), 300},
-                                                          {QStringLiteral("slot"), 0},
-                                                          {QStringLiteral("button"), 2},
-                                                          {QStringLiteral("pressed"), true}},
-                                              QJsonObject{{QStringLiteral("at"), 450},
-                                                          {QStringLiteral("slot"), 0},
-                                                          {QStringLiteral("button"), 2},
-                                                          {QStringLiteral("pressed"), false}}}},
-        {QStringLiteral("loop"), true},
-        {QStringLiteral("period"), 700}};
-    const QString scenarioPath = m_dir.filePath(QStringLiteral("pads.json"));
-    QFile scenarioFile(scenarioPath);
-    QVERIFY(scenarioFile.open(QIODevice::WriteOnly));
-    scenarioFile.write(QJsonDocument(scenario).toJson());
-    scenarioFile.close();
-    qputenv("JOYRELAY_VIRTUAL_PADS", scenarioPath.toLocal8Bit());
-
-    // With no definition at all, a pad announces the shared fallback mapping file.
-    const QJsonObject bridge{
-        {QStringLiteral("src"), QJsonObject{{QStringLiteral("deviceType"), QStringLiteral("gamepade")},
-                                            {QStringLiteral("deviceId"), 0},
-                                            {QStringLiteral("packetId"), 1},
-                                            {QStringLiteral("stringKey"), QStringLiteral("but_2")},
-                                            {QStringLiteral("isJoy"), false}}},
-        {QStringLiteral("action"), QStringLiteral("photo.capture")},
-        {QStringLiteral("args"), QJsonObject{{QStringLiteral("count"), 2}}}};
-    QVERIFY(QDir().mkpath(data + QStringLiteral("/GamepadProfiles")));
-    QFile mapping(data + QStringLiteral("/GamepadProfiles/configActionGamepad.json"));
-    QVERIFY(mapping.open(QIODevice::WriteOnly));
-    mapping.write(QJsonDocument(QJsonObject{{QStringLiteral("bridges"), QJsonArray{bridge}}}).toJson());
-}
-
-void tst_PluginLoad::metadataNamesTheProvider()
-{
-    QPluginLoader loader(QStringLiteral(JOYRELAY_PLUGIN_FILE));
-    const QJsonObject meta = loader.metaData();
-    QCOMPARE(meta.value(QStringLiteral("IID")).toString(), QStringLiteral(IComInterfaceModelProvider_iid));
-    QCOMPARE(meta.value(QStringLiteral("className")).toString(), QStringLiteral("JoyrelayProvider"));
-    QVERIFY(meta.value(QStringLiteral("MetaData")).toObject().isEmpty());
-}
-
-void tst_PluginLoad::oneProviderPerProcess()
-{
-    QPluginLoader first(QStringLiteral(JOYRELAY_PLUGIN_FILE));
-    QPluginLoader second(QStringLiteral(JOYRELAY_PLUGIN_FILE));
-    QObject* root = first.instance();
-    QVERIFY2(root, qPrintable(first.errorString()));
-    QCOMPARE(second.instance(), root);
-    auto* provider = qobject_cast<IComInterfaceModelProvider*>(root);
-    QVERIFY(provider);
-    QCOMPARE(root->metaObject()->className(), "JoyrelayProvider");
-    QCOMPARE(provider->vendorName(), QStringLiteral("tavon"));
-    QVERIFY(!provider->icon().isNull()); // compiled into the plugin file
-    QVERIFY(!provider->icon().pixmap(32, 32).isNull());
-
-    // A destroyed provider is replaced by a new one at the next request.
-    QPointer<QObject> old = root;
-    delete root;
-    QVERIFY(old.isNull());
-    QObject* again = first.instance();
-    QVERIFY(again);
-    QCOMPARE(again->metaObject()->className(), "JoyrelayProvider");
-    QCOMPARE(second.instance(), again);
-}
-
-void tst_PluginLoad::buttonPressReachesAnAction()
-{
-    HostSession session;
-    QString error;
-    QVERIFY2(session.loadPlugin(QStringLiteral(JOYRELAY_PLUGIN_FILE), &error), qPrintable(error));
-    QSignalSpy events(session.provider(), &IComInterfaceModelProvider::eventPosted);
-    QSignalSpy actions(&session, &HostSession::actionFired);
-    session.start(QStringLiteral("road"), true);
-
-    QTRY_COMPARE_WITH_TIMEOUT(session.viewModel()->rowCount(), 1, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(session.routers().size(), 1, 5000);
-    IComInterface* pad = session.routers().first()->device();
-    QCOMPARE(pad->deviceType(), IComInterface::gamepade);
-    QTRY_COMPARE_WITH_TIMEOUT(pad->status(), IComInterface::connected, 5000);
-    QVERIFY(session.routers().first()->mappingPath().endsWith(
-        QStringLiteral("GamepadProfiles/configActionGamepad.json")));
-
-    QTRY_VERIFY_WITH_TIMEOUT(actions.count() >= 1, 5000);
-    QCOMPARE(actions.first().at(1).toString(), QStringLiteral("photo.capture"));
-    QCOMPARE(actions.first().at(2).toJsonObject().value(QStringLiteral("count")).toInt(), 2);
-    QCOMPARE(actions.first().at(3).toString(), QStringLiteral("but_2"));
-    QCOMPARE(actions.first().at(4).toBool(), true);
-
-    QStringList titles;
-    for (const auto& args : events)
-        titles << args.at(0).value<ComProviderEvent>().title;
-    QVERIFY2(titles.contains(QStringLiteral("Gamepad detected")), qPrintable(titles.join(QLatin1Char(','))));
-    QVERIFY2(titles.contains(QStringLiteral("Gamepad connected")), qPrintable(titles.join(QLatin1Char(','))));
-}
 
 QTEST_MAIN(tst_PluginLoad)
 #include "tst_pluginload.moc"

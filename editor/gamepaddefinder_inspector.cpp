@@ -1,0 +1,228 @@
+// GamepadDefinder: the inspector of the selected pastille and its slot editor panels.
+#include "gamepaddefinder.h"
+
+#include "actiontoolbox.h"
+
+#include "interactiveoverlay.h"
+#include "overlaymapping.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace {
+
+QString publishTooltip()
+{
+    return GamepadDefinder::tr(
+        "Hors repos: reemet tant que le joystick n'est pas revenu a 0 / 0,0. Le retour a "
+        "zero est emis une fois.");
+}
+
+QPushButton* smallButton(const QString& text, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+} // namespace
+
+void GamepadDefinder::refreshInspector()
+{
+    if (!m_slotArea)
+        return;
+    if (m_slotContent) {
+        // Deferred: the call may come from a button inside the old panels.
+        m_slotContent->hide();
+        m_slotContent->deleteLater();
+        m_slotContent = nullptr;
+    }
+    const int node = m_overlay->selectedIndex();
+    const bool selected = node >= 0 && node < m_overlay->nodeCount();
+    m_placeholder->setVisible(!selected);
+    m_nameEdit->setEnabled(selected);
+    m_duplicateButton->setEnabled(selected);
+    m_deleteButton->setEnabled(selected);
+    m_updating = true;
+    if (!selected) {
+        m_nameEdit->clear();
+        m_typeLabel->clear();
+        m_updating = false;
+        return;
+    }
+    m_nameEdit->setText(m_overlay->nodeTitle(node));
+    m_updating = false;
+    const InteractiveOverlay::ElementKind kind = m_overlay->nodeKind(node);
+    m_typeLabel->setText(kind == InteractiveOverlay::SingleJoy      ? tr("Type : Joy")
+                         : kind == InteractiveOverlay::DualJoyCross ? tr("Type : Double Joy X/Y")
+                                                                    : tr("Type : Button"));
+
+    auto* scroll = new QScrollArea(m_inspector);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("slotEditorContent"));
+    content->setStyleSheet(QStringLiteral("QWidget#slotEditorContent { background: transparent; }"));
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+
+    const bool combined = kind == InteractiveOverlay::DualJoyCross && !m_overlay->nodeSplit(node);
+    if (kind == InteractiveOverlay::DualJoyCross) {
+        auto* split = new QCheckBox(tr("Split X / Y"), content);
+        split->setChecked(!combined);
+        connect(split, &QCheckBox::toggled, this, [this, node](bool on) {
+            m_overlay->setSplit(node, on);
+            refreshInspector();
+        });
+        layout->addWidget(split);
+    }
+    if (kind != InteractiveOverlay::Button) {
+        auto* row = new QHBoxLayout;
+        auto* label = new QLabel(tr("Envoi"), content);
+        auto* mode = new QComboBox(content);
+        mode->addItem(tr("Sur changement"), 0);
+        mode->addItem(tr("En continu hors repos"), 1);
+        mode->addItem(tr("Toujours"), 2);
+        mode->setToolTip(publishTooltip());
+        mode->setCurrentIndex(mode->findData(int(m_overlay->nodePublishMode(node))));
+        connect(mode, &QComboBox::currentIndexChanged, this, [this, node, mode](int) {
+            if (!m_updating)
+                m_overlay->setPublishMode(node, InteractiveOverlay::PublishMode(mode->currentData().toInt()));
+        });
+        row->addWidget(label);
+        row->addWidget(mode, 1);
+        layout->addLayout(row);
+        auto* note = new QLabel(publishTooltip(), content);
+        note->setWordWrap(true);
+        note->setStyleSheet(QStringLiteral("color: rgba(210, 225, 236, 170); font-size: 11px;"));
+        layout->addWidget(note);
+    }
+
+    const QStringList slotNames = m_overlay->nodeSlotNames(node);
+    const QStringList slotLabels = m_overlay->nodeSlotLabels(node);
+    if (combined) {
+        const QString xKey = m_overlay->nodeSource(node, QStringLiteral("x")).stringKey.trimmed();
+        const QString yKey = m_overlay->nodeSource(node, QStringLiteral("y")).stringKey.trimmed();
+        const Overlay::SourceKey x = Overlay::parseSourceKey(xKey);
+        const Overlay::SourceKey y = Overlay::parseSourceKey(yKey);
+        const QString title =
+            x.valid && x.isAxis && y.valid && y.isAxis
+                ? tr("Joy %1/%2").arg(x.index).arg(y.index)
+                : QStringLiteral("%1 / %2").arg(xKey.isEmpty() ? QStringLiteral("X") : xKey,
+                                                yKey.isEmpty() ? QStringLiteral("Y") : yKey);
+        layout->addWidget(buildSlotPanel(node, title, slotNames, false));
+    } else {
+        for (int slot = 0; slot < slotNames.size(); ++slot)
+            layout->addWidget(buildSlotPanel(node, slotLabels.value(slot), {slotNames.at(slot)}, false));
+    }
+    for (const QString& gate : m_overlay->nodeGateNames(node))
+        layout->addWidget(buildSlotPanel(node, tr("Gate %1").arg(gate), {gate}, true));
+    layout->addStretch(1);
+    scroll->setWidget(content);
+    m_slotArea->addWidget(scroll, 1);
+    m_slotContent = scroll;
+}
+
+QWidget* GamepadDefinder::buildSlotPanel(int node, const QString& title, const QStringList& slotList,
+                                         bool gate)
+{
+    auto* panel = new QWidget;
+    panel->setObjectName(QStringLiteral("slotEditorPanel"));
+    panel->setAttribute(Qt::WA_StyledBackground);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(8, 6, 8, 6);
+    layout->setSpacing(4);
+    auto* titleLabel = new QLabel(title, panel);
+    titleLabel->setObjectName(QStringLiteral("slotTitle"));
+    layout->addWidget(titleLabel);
+
+    const QString first = slotList.value(0);
+    if (!gate) {
+        QStringList keys;
+        for (const QString& slot : slotList) {
+            const QString key = m_overlay->nodeSource(node, slot).stringKey.trimmed();
+            if (!key.isEmpty())
+                keys.append(key);
+        }
+        auto* source =
+            new QLabel(keys.isEmpty() ? tr("Aucune source") : keys.join(QStringLiteral(" / ")), panel);
+        source->setObjectName(QStringLiteral("slotSource"));
+        layout->addWidget(source);
+
+        auto* buttons = new QHBoxLayout;
+        buttons->setSpacing(4);
+        const bool both = slotList.size() > 1;
+        for (const QString& slot : slotList) {
+            auto* learn = smallButton(both ? tr("Learn %1").arg(slot.toUpper()) : tr("Learn"), panel);
+            connect(learn, &QPushButton::clicked, this, [this, node, slot]() {
+                endPendingCapture();
+                m_overlay->startListening(node, slot);
+            });
+            buttons->addWidget(learn);
+        }
+        auto* clear = smallButton(tr("Clear"), panel);
+        connect(clear, &QPushButton::clicked, this, [this, node, slotList]() {
+            const bool isJoy = m_overlay->nodeKind(node) != InteractiveOverlay::Button;
+            for (const QString& slot : slotList)
+                m_overlay->setSource(node, slot, isJoy, QString(), 0, 1, QStringLiteral("gamepade"));
+            refreshInspector();
+        });
+        buttons->addWidget(clear);
+        buttons->addStretch(1);
+        layout->addLayout(buttons);
+    }
+
+    const QJsonObject binding =
+        gate ? m_overlay->nodeGateBinding(node, first) : m_overlay->nodeBinding(node, first);
+    layout->addWidget(createActionEditor(panel, binding, [this, node, first, gate](const QJsonObject& value) {
+        if (gate)
+            m_overlay->setGateBinding(node, first, value);
+        else
+            m_overlay->setBinding(node, first, value);
+    }));
+    return panel;
+}
+
+void GamepadDefinder::addPastille(int kind)
+{
+    if (!m_library.isValidRow(m_currentRow))
+        return;
+    const QRect area = m_overlay->rect();
+    m_overlay->addNode(QPointF(area.center()), InteractiveOverlay::ElementKind(kind));
+    refreshInspector();
+}
+
+void GamepadDefinder::onTitleEdited()
+{
+    if (m_updating)
+        return;
+    const int node = m_overlay->selectedIndex();
+    const QString title = m_nameEdit->text().trimmed();
+    if (node < 0 || title.isEmpty() || title == m_overlay->nodeTitle(node))
+        return;
+    m_overlay->setTitle(node, title);
+}
+
+QWidget* GamepadDefinder::createActionEditor(QWidget* parent, const QJsonObject& binding,
+                                             const std::function<void(const QJsonObject&)>& changed)
+{
+    auto* box = new ActionToolBox(parent);
+    box->setMovable(false); // it sits in its panel
+    // The inspector is at most 280 pixels wide: the choice takes the room its panel has.
+    box->actionChoice()->setMinimumWidth(0);
+    box->actionChoice()->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->actionChoice()->setMinimumContentsLength(8);
+    box->setCatalog(m_sharedCatalog);
+    box->loadBinding(binding);
+    connect(box, &ActionToolBox::durty, this, [box, changed]() { changed(box->binding()); });
+    return box;
+}

@@ -1,0 +1,362 @@
+// GamepadDefinder: the library list, its context menu and the library operations behind it.
+#include "gamepaddefinder.h"
+
+#include "definitionmeta.h"
+#include "editordialogs.h"
+#include "hostlogging.h"
+#include "interactiveoverlay.h"
+#include "jsonio.h"
+#include "librarylistdelegate.h"
+#include "tagselectionbar.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+#include <QSignalBlocker>
+
+void GamepadDefinder::reloadLibrary(const QUuid& selectId)
+{
+    QUuid keep = selectId;
+    if (keep.isNull() && m_library.isValidRow(m_currentRow))
+        keep = m_library.at(m_currentRow).id;
+    const int row = m_library.reload(keep);
+    m_currentRow = -1;
+    m_dirty = false;
+    m_saveTimer.stop();
+    rebuildList();
+    if (row >= 0)
+        m_list->setCurrentRow(row);
+    else
+        onListSelectionChanged(-1);
+}
+
+void GamepadDefinder::rebuildList()
+{
+    const QSignalBlocker blocker(m_list);
+    m_list->clear();
+    for (int row = 0; row < m_library.count(); ++row) {
+        new QListWidgetItem(m_list);
+        refreshRow(row);
+    }
+}
+
+void GamepadDefinder::refreshRow(int row)
+{
+    QListWidgetItem* item = m_list->item(row);
+    if (!item || !m_library.isValidRow(row))
+        return;
+    const DefinitionRecord& record = m_library.at(row);
+    item->setText(record.name);
+    item->setData(LibraryListDelegate::IdRole, record.id.toString(QUuid::WithoutBraces));
+    item->setData(LibraryListDelegate::ImagePathRole, record.imagePath);
+    item->setData(LibraryListDelegate::DeviceNamesRole, record.deviceNames);
+    int link = LibraryListDelegate::Unlinked;
+    if (!record.deviceNames.isEmpty())
+        link = m_library.isLinkedPadConnected(record) ? LibraryListDelegate::LinkedConnected
+                                                      : LibraryListDelegate::LinkedDisconnected;
+    item->setData(LibraryListDelegate::LinkStateRole, link);
+    QString tip = record.name;
+    if (!record.deviceNames.isEmpty())
+        tip += QLatin1Char('\n') + tr("Manettes : %1").arg(record.deviceNames.join(QStringLiteral(", ")));
+    tip += QLatin1Char('\n') +
+           (record.scope == ProfileScope::User ? tr("Profil personnel") : tr("Profil partage"));
+    item->setToolTip(tip);
+}
+
+void GamepadDefinder::updateLinkMarkers()
+{
+    for (int row = 0; row < m_library.count(); ++row)
+        refreshRow(row);
+}
+
+void GamepadDefinder::selectRowQuietly(int row)
+{
+    const QSignalBlocker blocker(m_list);
+    m_list->setCurrentRow(row);
+}
+
+void GamepadDefinder::setTagBarNames(const QStringList& names)
+{
+    // Offered: the pads connected now and every name some definition is linked to.
+    QStringList available = m_library.connectedPadNames();
+    for (const DefinitionRecord& record : m_library.records())
+        available.append(record.deviceNames);
+    available.append(names);
+    const QSignalBlocker blocker(m_tagBar);
+    m_tagBar->setAvailableTags(available);
+    m_tagBar->setConnectedTags(m_library.connectedPadNames());
+    m_tagBar->setSelectedTags(names);
+}
+
+void GamepadDefinder::announceCurrent()
+{
+    if (!m_library.isValidRow(m_currentRow)) {
+        emit currentGamepadChanged(QUuid(), QString(), {}, m_overlay->toJson(), QString());
+        return;
+    }
+    const DefinitionRecord& record = m_library.at(m_currentRow);
+    emit currentGamepadChanged(record.id, record.name, record.deviceNames, m_overlay->toJson(),
+                               record.imagePath);
+}
+
+void GamepadDefinder::emitCurrentSelection()
+{
+    emit deviceSelectionChanged(m_library.isValidRow(m_currentRow) ? m_library.at(m_currentRow).deviceNames
+                                                                   : QStringList());
+    announceCurrent();
+}
+
+void GamepadDefinder::emitCatalogChanged()
+{
+    if (!m_suppressCatalogSignal)
+        emit profilesCatalogChanged();
+}
+
+void GamepadDefinder::onListSelectionChanged(int row)
+{
+    if (!m_library.isValidRow(row))
+        row = -1;
+    if (row == m_currentRow)
+        return;
+    if (m_library.isValidRow(m_currentRow) && m_dirty && !saveDefinition(m_currentRow)) {
+        selectRowQuietly(m_currentRow);
+        return;
+    }
+    m_saveTimer.stop();
+    m_currentRow = row;
+    if (row < 0) {
+        showEmptyOverlay();
+    } else {
+        openRow(row);
+        setTagBarNames(m_library.at(row).deviceNames);
+    }
+    updateRealGamepads();
+    chooseFollowedController();
+    updateCalibrationSide();
+    applyEditorMode();
+    if (row >= 0)
+        emit deviceSelectionChanged(m_library.at(row).deviceNames);
+}
+
+bool GamepadDefinder::openRow(int row)
+{
+    const DefinitionRecord& record = m_library.at(row);
+    m_overlay->setBackgroundPixmap(QPixmap(record.imagePath));
+    m_overlay->setMode(InteractiveOverlay::Mode(m_overlayMode));
+    const QSignalBlocker blocker(m_overlay);
+    bool ok = false;
+    QString error;
+    const QJsonObject document = JsonIo::readJsonObject(record.overlayPath, &ok, &error);
+    const QJsonObject empty{{QStringLiteral("type"), QStringLiteral("InteractiveOverlay")}};
+    if (!ok) {
+        // Never leave the previous definition's pastilles under this one's name.
+        m_overlay->loadFromJson(empty);
+        m_dirty = false;
+        refreshInspector();
+        dialogs()->warning(this, tr("Chargement"),
+                           tr("Impossible de charger la configuration : %1").arg(error));
+        return false;
+    }
+    if (!m_overlay->loadFromJson(document)) {
+        m_overlay->loadFromJson(empty);
+        m_dirty = false;
+        refreshInspector();
+        dialogs()->warning(this, tr("Chargement"), tr("Format de configuration non reconnu."));
+        return false;
+    }
+    recomputeGateNames();
+    if (!loadMapping(row))
+        qCWarning(lcGamepadUi) << "Unable to load gamepad mapping for index" << row;
+    m_dirty = false;
+    refreshInspector();
+    emit currentGamepadChanged(record.id, record.name, record.deviceNames, document, record.imagePath);
+    return true;
+}
+
+void GamepadDefinder::showEmptyOverlay()
+{
+    {
+        const QSignalBlocker blocker(m_overlay);
+        m_overlay->setBackgroundPixmap(QPixmap());
+        m_overlay->loadFromJson(QJsonObject{{QStringLiteral("type"), QStringLiteral("InteractiveOverlay")}});
+    }
+    m_dirty = false;
+    setTagBarNames({});
+    refreshInspector();
+    announceCurrent();
+}
+
+void GamepadDefinder::on_pushButtonAdd_clicked()
+{
+    actionNew();
+}
+
+void GamepadDefinder::actionNew()
+{
+    QString linked;
+    const int row = m_library.createDefinition(m_overlay->size(), &linked);
+    if (row < 0)
+        return;
+    {
+        const QSignalBlocker blocker(m_list);
+        new QListWidgetItem(m_list);
+    }
+    refreshRow(row);
+    m_list->setCurrentRow(row);
+    if (!linked.isEmpty() && m_currentRow == row) {
+        setTagBarNames({linked});
+        refreshRow(row);
+    }
+    emitCatalogChanged();
+}
+
+void GamepadDefinder::actionSave()
+{
+    saveDefinition(m_currentRow);
+}
+
+void GamepadDefinder::actionDuplicate()
+{
+    if (!m_library.isValidRow(m_currentRow) || !flushPendingSave())
+        return;
+    const int row = m_library.duplicate(m_currentRow);
+    if (row < 0)
+        return;
+    {
+        const QSignalBlocker blocker(m_list);
+        new QListWidgetItem(m_list);
+    }
+    refreshRow(row);
+    emitCatalogChanged();
+    m_list->setCurrentRow(row);
+}
+
+void GamepadDefinder::actionDelete()
+{
+    if (!m_library.isValidRow(m_currentRow))
+        return;
+    const QUuid deleted = m_library.at(m_currentRow).id;
+    if (!m_library.remove(m_currentRow))
+        return;
+    // The definition is gone: its pending edits with it.
+    m_dirty = false;
+    m_saveTimer.stop();
+    reloadLibrary(deleted);
+    emitCatalogChanged();
+}
+
+void GamepadDefinder::actionRename()
+{
+    if (!m_library.isValidRow(m_currentRow) || !m_library.rename(m_currentRow))
+        return;
+    refreshRow(m_currentRow);
+    emitCatalogChanged();
+    updateCalibrationSide();
+    announceCurrent();
+}
+
+void GamepadDefinder::actionChangeImage()
+{
+    if (!m_library.isValidRow(m_currentRow) ||
+        m_library.changeImage(m_currentRow) != DefinitionLibrary::ImageChange::Changed)
+        return;
+    refreshRow(m_currentRow);
+    m_overlay->setBackgroundPixmap(QPixmap(m_library.at(m_currentRow).imagePath));
+    emitCatalogChanged();
+    announceCurrent();
+}
+
+void GamepadDefinder::onDeviceSelectionTagsChanged(const QStringList& deviceNames)
+{
+    if (!m_library.isValidRow(m_currentRow))
+        return;
+    const QStringList names = DefinitionMeta::normalizedDeviceNames(deviceNames);
+    DefinitionRecord& record = m_library.record(m_currentRow);
+    if (names == record.deviceNames)
+        return;
+    const QStringList oldNames = record.deviceNames;
+    const int oldVendor = record.vendorId;
+    const int oldProduct = record.productId;
+    record.deviceNames = names;
+    for (const QString& name : names) {
+        if (const ConnectedPad* pad = m_library.connectedPad(name)) {
+            record.vendorId = int(pad->vendorId);
+            record.productId = int(pad->productId);
+            break;
+        }
+    }
+    refreshRow(m_currentRow);
+    m_suppressCatalogSignal = true;
+    const bool saved = saveDefinition(m_currentRow);
+    m_suppressCatalogSignal = false;
+    if (!saved) {
+        DefinitionRecord& restored = m_library.record(m_currentRow);
+        restored.deviceNames = oldNames;
+        restored.vendorId = oldVendor;
+        restored.productId = oldProduct;
+        refreshRow(m_currentRow);
+        setTagBarNames(oldNames);
+        return;
+    }
+    updateRealGamepads();
+    chooseFollowedController();
+    updateCalibrationSide();
+    updateLinkMarkers();
+    emitCatalogChanged();
+    emit deviceSelectionChanged(names);
+}
+
+void GamepadDefinder::onCalibrationProfileMetadataChanged(const QString& mode, const QString& overrideFile,
+                                                          uint vendorId, uint productId)
+{
+    switch (m_library.setCalibrationMetadata(m_currentRow, mode, overrideFile, vendorId, productId)) {
+    case DefinitionLibrary::MetaChange::Unchanged:
+        return;
+    case DefinitionLibrary::MetaChange::PrepareFailed:
+        announceCurrent();
+        return;
+    case DefinitionLibrary::MetaChange::Stored:
+        updateCalibrationSide();
+        announceCurrent();
+        refreshRow(m_currentRow);
+        emitCatalogChanged();
+        return;
+    }
+}
+
+QMenu* GamepadDefinder::createListContextMenu(const QPoint& pos)
+{
+    auto* menu = new QMenu(this);
+    const int row = m_list->indexAt(pos).row();
+    // Entries that act on a definition first make the row under the pointer current.
+    const auto onRow = [this, row](void (GamepadDefinder::*operation)()) {
+        return [this, row, operation]() {
+            if (m_library.isValidRow(row))
+                m_list->setCurrentRow(row);
+            if (!m_library.isValidRow(row) || m_currentRow == row)
+                (this->*operation)();
+        };
+    };
+    menu->addAction(tr("Nouveau…"), this, &GamepadDefinder::actionNew);
+    menu->addAction(tr("Importer…"), this, &GamepadDefinder::actionImport);
+    menu->addSeparator();
+    menu->addAction(tr("Copier"), this, onRow(&GamepadDefinder::actionCopy));
+    menu->addAction(tr("Coller"), this, &GamepadDefinder::actionPaste);
+    menu->addSeparator();
+    menu->addAction(tr("Renommer…"), this, onRow(&GamepadDefinder::actionRename));
+    menu->addAction(tr("Dupliquer"), this, onRow(&GamepadDefinder::actionDuplicate));
+    menu->addAction(tr("Changer l’image…"), this, onRow(&GamepadDefinder::actionChangeImage));
+    menu->addAction(tr("Exporter…"), this, onRow(&GamepadDefinder::actionExport));
+    menu->addAction(tr("Snapshot PNG…"), this, onRow(&GamepadDefinder::actionSnapshot))->setVisible(false);
+    menu->addAction(tr("Snapshots PNG (tous)"), this, &GamepadDefinder::actionSnapshotAll)->setVisible(false);
+    QAction* remove = menu->addAction(tr("Supprimer"), this, onRow(&GamepadDefinder::actionDelete));
+    remove->setEnabled(m_library.count() > 0);
+    return menu;
+}
+
+void GamepadDefinder::showListContextMenu(const QPoint& pos)
+{
+    QMenu* menu = createListContextMenu(pos);
+    menu->exec(m_list->viewport()->mapToGlobal(pos));
+    menu->deleteLater();
+}

@@ -1,0 +1,103 @@
+// GamepadDefinder: the mapping file, the full save of a definition, autosave and the refresh of the
+// live devices after a save.
+#include "gamepaddefinder.h"
+
+#include "gamepadmanager.h"
+#include "interactiveoverlay.h"
+#include "overlaymapping.h"
+#include "profilestore.h"
+
+#include <QJsonDocument>
+
+bool GamepadDefinder::saveMapping(int index, bool notify)
+{
+    if (!m_library.isValidRow(index))
+        return false;
+    const QString path = ProfileStore::configPath(m_library.at(index).folder);
+    if (path.isEmpty())
+        return false;
+    const QJsonArray bridges = m_overlay->materializeMapping().value(QStringLiteral("bridges")).toArray();
+    // The one read-merge-write of the file; it logs "Gamepad mapping save failed error=" itself.
+    if (!Overlay::saveMappingFile(path, bridges))
+        return false;
+    if (notify)
+        scheduleDeviceRefresh();
+    return true;
+}
+
+bool GamepadDefinder::loadMapping(int index)
+{
+    if (!m_library.isValidRow(index))
+        return false;
+    const QString path = ProfileStore::configPath(m_library.at(index).folder);
+    QJsonObject mapping;
+    if (Overlay::loadMappingFile(path, &mapping) != Overlay::MappingLoad::Loaded)
+        return false;
+    return m_overlay->applyMapping(mapping);
+}
+
+bool GamepadDefinder::saveDefinition(int row)
+{
+    // The overlay on screen belongs to the current definition only.
+    if (row != m_currentRow || !m_library.isValidRow(row))
+        return false;
+    const QByteArray overlay = QJsonDocument(m_overlay->toJson()).toJson(QJsonDocument::Indented);
+    if (!m_library.save(row, overlay, [this, row]() { return saveMapping(row, true); }))
+        return false;
+    m_dirty = false;
+    refreshRow(row);
+    announceCurrent();
+    emitCatalogChanged();
+    return true;
+}
+
+bool GamepadDefinder::flushPendingSave()
+{
+    m_saveTimer.stop();
+    if (!m_dirty || !m_library.isValidRow(m_currentRow))
+        return true;
+    return saveDefinition(m_currentRow);
+}
+
+void GamepadDefinder::onOverlayDirty()
+{
+    m_dirty = true;
+    updateGateSources();
+    if (m_library.isValidRow(m_currentRow))
+        m_saveTimer.start();
+}
+
+void GamepadDefinder::onOverlaySelectionChanged(int index)
+{
+    const int listening = m_overlay->listeningIndex();
+    if (listening >= 0 && index != listening) {
+        endPendingCapture();
+        m_overlay->stopListening();
+        return; // stopListening reports the selection again
+    }
+    refreshInspector();
+}
+
+void GamepadDefinder::onSaveTimeout()
+{
+    if (m_dirty && m_library.isValidRow(m_currentRow))
+        saveDefinition(m_currentRow);
+}
+
+void GamepadDefinder::scheduleDeviceRefresh()
+{
+    // Requests made before the queued call runs are merged into it.
+    if (m_refreshQueued)
+        return;
+    m_refreshQueued = true;
+    QMetaObject::invokeMethod(this, &GamepadDefinder::refreshDevicesNow, Qt::QueuedConnection);
+}
+
+void GamepadDefinder::refreshDevicesNow()
+{
+    m_refreshQueued = false;
+    if (GamepadManager* manager = GamepadManager::existingInstance()) {
+        for (ControlManette* device : manager->liveGamepads())
+            device->refreshMapping();
+    }
+}

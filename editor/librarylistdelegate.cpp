@@ -1,0 +1,119 @@
+#include "librarylistdelegate.h"
+
+#include <QAbstractItemView>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+constexpr int kRowHeight = 38;
+constexpr int kMarkerSize = 8;
+const QSize kThumb(40, 28);
+} // namespace
+
+LibraryListDelegate::LibraryListDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), m_view(view)
+{
+    m_loader.setSingleShot(true);
+    m_loader.setInterval(0);
+    connect(&m_loader, &QTimer::timeout, this, &LibraryListDelegate::loadNext);
+}
+
+QString LibraryListDelegate::cacheKey(const QString& path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return QString();
+    return path + QLatin1Char('|') + QString::number(info.lastModified().toMSecsSinceEpoch());
+}
+
+QIcon LibraryListDelegate::thumbnail(const QString& path) const
+{
+    const QString key = cacheKey(path);
+    if (key.isEmpty())
+        return QIcon();
+    const auto found = m_cache.constFind(key);
+    if (found != m_cache.cend())
+        return found.value();
+    if (!m_pending.contains(path))
+        m_pending.append(path);
+    if (!m_loader.isActive())
+        m_loader.start();
+    return QIcon();
+}
+
+void LibraryListDelegate::loadNext()
+{
+    if (m_pending.isEmpty())
+        return;
+    const QString path = m_pending.takeFirst();
+    const QString key = cacheKey(path);
+    if (!key.isEmpty() && !m_cache.contains(key))
+        m_cache.insert(key, loadThumbnail(path));
+    if (!m_pending.isEmpty())
+        m_loader.start();
+    if (m_view)
+        m_view->viewport()->update();
+}
+
+QIcon LibraryListDelegate::loadThumbnail(const QString& path) const
+{
+    QImageReader reader(path);
+    const QSize full = reader.size();
+    if (full.isValid())
+        reader.setScaledSize(full.scaled(kThumb * 2, Qt::KeepAspectRatio));
+    const QImage image = reader.read();
+    QIcon icon;
+    if (!image.isNull()) {
+        // Centred on a fixed canvas so every row lines up whatever the picture's shape.
+        QPixmap canvas(kThumb * 2);
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QImage scaled = image.scaled(kThumb * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        painter.drawImage((canvas.width() - scaled.width()) / 2, (canvas.height() - scaled.height()) / 2,
+                          scaled);
+        painter.end();
+        canvas.setDevicePixelRatio(2.0);
+        icon = QIcon(canvas);
+    }
+    return icon;
+}
+
+void LibraryListDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    // Rows keep their place for the picture while it is being read.
+    option->icon = thumbnail(index.data(ImagePathRole).toString());
+    option->features |= QStyleOptionViewItem::HasDecoration;
+    option->decorationSize = kThumb;
+    // The name stops short of the link marker on the right.
+    const int room = option->rect.width() - kThumb.width() - kMarkerSize - 24;
+    option->text = option->fontMetrics.elidedText(option->text, Qt::ElideRight, std::max(20, room));
+}
+
+void LibraryListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const
+{
+    QStyledItemDelegate::paint(painter, option, index);
+    const int link = index.data(LinkStateRole).toInt();
+    if (link == Unlinked)
+        return;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    const QRect marker(option.rect.right() - kMarkerSize - 4, option.rect.center().y() - kMarkerSize / 2,
+                       kMarkerSize, kMarkerSize);
+    const QColor colour = link == LinkedConnected ? QColor(95, 211, 124) : QColor(214, 162, 72);
+    painter->setPen(QPen(colour.lighter(130), 1.0));
+    painter->setBrush(colour);
+    painter->drawEllipse(marker);
+    painter->restore();
+}
+
+QSize LibraryListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(std::max(size.height(), kRowHeight));
+    return size;
+}

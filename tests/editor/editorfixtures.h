@@ -1,0 +1,173 @@
+#pragma once
+
+// Data roots, definition folders, answered dialogs and forced write failures for the editor tests.
+#include "editordialogs.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QQueue>
+#include <QVariant>
+
+#include <memory>
+
+namespace EditorFixtures {
+
+using TestSupport::FileSizeLimit;
+using TestSupport::readJson;
+using TestSupport::writeFile;
+
+inline QByteArray contents(const QString& path)
+{
+    return TestSupport::readFile(path);
+}
+
+// A fresh private data root (login "alice", no shared-edit right); returns its path.
+inline QString resetDataRoot()
+{
+    static std::unique_ptr<TestSupport::DataRoot> root;
+    root.reset();
+    root = std::make_unique<TestSupport::DataRoot>();
+    return root->path();
+}
+
+// A 64 x 40 picture (PNG) at path.
+inline QString writePicture(const QString& path, const QColor& colour = QColor(40, 90, 120))
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(64, 40, QImage::Format_RGB32);
+    image.fill(colour);
+    image.save(path);
+    return path;
+}
+
+// One overlay node object: kind "singleJoy", "dualJoyCross" or "button"; keys per slot.
+inline QJsonObject node(const QString& kind, const QString& title, const QJsonObject& keys = {})
+{
+    QJsonObject sources;
+    for (auto it = keys.begin(); it != keys.end(); ++it)
+        sources.insert(it.key(), QJsonObject{{"stringKey", it.value().toString()}});
+    return QJsonObject{{"kind", kind},
+                       {"title", title},
+                       {"geometry", QJsonObject{{"x", 0.2}, {"y", 0.2}, {"w", 0.15}, {"h", 0.15}}},
+                       {"sources", sources}};
+}
+
+inline QJsonObject overlayDocument(const QJsonArray& nodes)
+{
+    return QJsonObject{{"type", "InteractiveOverlay"},
+                       {"version", 4},
+                       {"coordSpace", "background"},
+                       {"overlaySize", QJsonObject{{"w", 800}, {"h", 600}}},
+                       {"nodes", nodes}};
+}
+
+struct Definition
+{
+    QString folder;
+    QString id;
+    QString meta() const { return QDir(folder).filePath("meta.json"); }
+    QString file(const QString& name) const { return QDir(folder).filePath(name); }
+};
+
+// A complete definition folder (meta, picture, overlay, mapping) below root.
+inline Definition writeDefinition(const QString& root, const QString& name, const QStringList& devices = {},
+                                  const QJsonArray& nodes = {}, QJsonObject meta = {})
+{
+    meta.insert("name", name);
+    meta.insert("image", "image.png");
+    meta.insert("overlayFile", "overlay.json");
+    meta.insert("deviceNames", QJsonArray::fromStringList(devices));
+    const TestSupport::Definition made = TestSupport::writeDefinition(root, meta, TestSupport::MetaOnly);
+    Definition def{made.folder, made.id};
+    writePicture(def.file("image.png"));
+    writeFile(def.file("overlay.json"), QJsonDocument(overlayDocument(nodes)).toJson());
+    writeFile(def.file("configActionGamepad.json"),
+              R"({"signals": ["keep"], "onStartup": [], "onClose": [], "timers": [], "bridges": []})");
+    return def;
+}
+
+// Answers the editors' dialogs from a queue and records every one of them as "kind|title|text".
+class RecordingDialogs : public EditorDialogs
+{
+public:
+    QStringList shown;
+    QVariantList answers; // text, item, file names or a bool for questions; null = cancel
+
+    void information(QWidget*, const QString& title, const QString& text) override
+    {
+        record("information", title, text);
+    }
+    void warning(QWidget*, const QString& title, const QString& text) override
+    {
+        record("warning", title, text);
+    }
+    void critical(QWidget*, const QString& title, const QString& text) override
+    {
+        record("critical", title, text);
+    }
+    bool question(QWidget*, const QString& title, const QString& text) override
+    {
+        record("question", title, text);
+        return next().toBool();
+    }
+    bool getText(QWidget*, const QString& title, const QString& label, const QString& text,
+                 QString* answer) override
+    {
+        record("text", title, label + "=" + text);
+        return give(answer);
+    }
+    bool getItem(QWidget*, const QString& title, const QString& label, const QStringList& items, int current,
+                 QString* answer) override
+    {
+        record("item", title, label + "=" + items.join(",") + "@" + QString::number(current));
+        return give(answer);
+    }
+    QString getOpenFileName(QWidget*, const QString& title, const QString&, const QString& filter) override
+    {
+        record("open", title, filter);
+        return next().toString();
+    }
+    QString getSaveFileName(QWidget*, const QString& title, const QString&, const QString& filter) override
+    {
+        record("save", title, filter);
+        return next().toString();
+    }
+    QString getExistingDirectory(QWidget*, const QString& title, const QString&) override
+    {
+        record("folder", title, QString());
+        return next().toString();
+    }
+    // The messages (not the questions or prompts) shown so far.
+    QStringList messages() const
+    {
+        QStringList out;
+        for (const QString& line : shown) {
+            if (line.startsWith("information|") || line.startsWith("warning|") ||
+                line.startsWith("critical|"))
+                out.append(line);
+        }
+        return out;
+    }
+
+private:
+    void record(const char* kind, const QString& title, const QString& text)
+    {
+        shown.append(QString::fromLatin1(kind) + "|" + title + "|" + text);
+    }
+    QVariant next() { return answers.isEmpty() ? QVariant() : answers.takeFirst(); }
+    bool give(QString* answer)
+    {
+        const QVariant value = next();
+        if (value.isNull())
+            return false;
+        *answer = value.toString();
+        return true;
+    }
+};
+
+} // namespace EditorFixtures

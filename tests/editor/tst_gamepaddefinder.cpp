@@ -1,0 +1,438 @@
+#include "actiontoolbox.h"
+#include "calibrationfiles.h"
+#include "editorfixtures.h"
+#include "gamepadconfigwidget.h"
+#include "gamepaddefinder.h"
+#include "gamepadmanager.h"
+#include "interactiveoverlay.h"
+#include "librarylistdelegate.h"
+#include "profilestore.h"
+#include "tagselectionbar.h"
+#include "virtualjoystickbackend.h"
+
+#include <QComboBox>
+#include <QLayout>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace EditorFixtures;
+
+namespace {
+enum Node
+{
+    Stick = 0,
+    ButtonA = 1,
+    Dual = 2
+};
+const QJsonObject kServices{{"sharedActionCatalog", QJsonArray{QJsonObject{{"name", "recording.toggle"},
+                                                                           {"group", "Enregistrement"}}}}};
+} // namespace
+
+class tst_GamepadDefinder : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void formAndSlotsAreThoseHostsLookFor();
+    void learningThreshold_data();
+    void learningThreshold();
+    void buttonPressWhileStickListensLearnsNothing();
+    void learningFromTheFollowedController();
+    void quickMapping_data();
+    void quickMapping();
+    void slotEditorWritesTheBindingBack();
+    void quickActionWithoutControllerArmsNothing();
+    void calibrationModeHidesOverlayAndDisarms();
+    void threeQuickEditsSaveOnce();
+    void switchingRowsSavesFirstAndStaysOnFailure();
+    void closeIsRefusedWhileTheSaveFails();
+    void deletingTheEditorSavesPendingEdits();
+    void deviceLinksRollBackWhenTheSaveFails();
+    void gateNamesComeFromTheResolvedCalibration();
+    void libraryOperationsThroughTheEditor();
+
+private:
+    GamepadDefinder* makeEditor();
+    // A folder where the current overlay file should be.
+    static void breakOverlayFile(GamepadDefinder* editor);
+
+    std::shared_ptr<VirtualJoystickBackend> m_pads;
+    RecordingDialogs m_dialogs;
+    Definition m_first;
+    Definition m_second;
+    std::unique_ptr<GamepadDefinder> m_editor;
+};
+
+void tst_GamepadDefinder::init()
+{
+    resetDataRoot();
+    m_dialogs.shown.clear();
+    m_dialogs.answers.clear();
+    EditorDialogService::install(&m_dialogs);
+    m_pads = std::make_shared<VirtualJoystickBackend>();
+    VirtualJoystickBackend::Pad pad;
+    pad.name = "Pad One";
+    pad.vendorId = 0x45e;
+    pad.productId = 0x28e;
+    m_pads->plug(pad);
+    JoystickBackends::install(m_pads);
+    GamepadManager::instance();
+    const QString root = ProfileStore::userProfilesRoot();
+    m_first = writeDefinition(root, "First", {"Pad One"},
+                              {node("singleJoy", "Stick"), node("button", "A", {{"main", "but_2"}}),
+                               node("dualJoyCross", "Dual", {{"x", "joy_0"}, {"y", "joy_1"}})},
+                              {{"vendorId", "0x045e"}, {"productId", "0x028e"}});
+    m_second = writeDefinition(root, "Second");
+}
+
+void tst_GamepadDefinder::cleanup()
+{
+    m_editor.reset();
+    EditorDialogService::install(nullptr);
+    delete GamepadManager::existingInstance();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    JoystickBackends::install(nullptr);
+}
+
+GamepadDefinder* tst_GamepadDefinder::makeEditor()
+{
+    m_editor = std::make_unique<GamepadDefinder>();
+    m_editor->resize(1000, 700);
+    m_editor->setServices(kServices);
+    const int first = m_editor->library().rowOfId(QUuid::fromString(m_first.id));
+    m_editor->listWidget()->setCurrentRow(first);
+    return m_editor.get();
+}
+
+void tst_GamepadDefinder::breakOverlayFile(GamepadDefinder* editor)
+{
+    const QString path = editor->library().at(editor->currentRow()).overlayPath;
+    QFile::remove(path);
+    QDir().mkpath(path);
+}
+
+void tst_GamepadDefinder::formAndSlotsAreThoseHostsLookFor()
+{
+    GamepadDefinder* editor = makeEditor();
+    QCOMPARE(editor->windowTitle(), QString("Form"));
+    for (const char* name : {"comboBoxVendorId", "widgetOverlay", "listWidget", "pushButtonAdd",
+                             "gamepadTopBar", "gamepadInspectorPanel", "gamepadQuickActionsPanel"})
+        QVERIFY2(editor->findChild<QWidget*>(name), name);
+    QVERIFY(editor->findChild<QLayout*>("gridLayout"));
+    QStringList methods;
+    const QMetaObject* meta = editor->metaObject();
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+        methods.append(QString::fromLatin1(meta->method(i).methodSignature()));
+    QCOMPARE(methods, (QStringList{"realGamepadsChanged()",
+                                   "deviceSelectionChanged(QStringList)",
+                                   "profilesCatalogChanged()",
+                                   "currentGamepadChanged(QUuid,QString,QStringList,QJsonObject,QString)",
+                                   "on_pushButtonAdd_clicked()",
+                                   "onListSelectionChanged(int)",
+                                   "showListContextMenu(QPoint)",
+                                   "actionNew()",
+                                   "actionSave()",
+                                   "actionDuplicate()",
+                                   "actionDelete()",
+                                   "actionRename()",
+                                   "actionChangeImage()",
+                                   "actionExport()",
+                                   "actionImport()",
+                                   "actionCopy()",
+                                   "actionPaste()",
+                                   "actionSnapshot()",
+                                   "actionSnapshotAll()",
+                                   "onOverlayDirty()",
+                                   "onOverlaySelectionChanged(int)",
+                                   "onCalibrationProfileMetadataChanged(QString,QString,uint,uint)",
+                                   "onDeviceSelectionTagsChanged(QStringList)",
+                                   "onAxisChanged(int,double)",
+                                   "onButtonChanged(int,bool)",
+                                   "onGateChanged(QString,bool)",
+                                   "emitCurrentSelection()",
+                                   "exportSnapshotsToDir(QString)"}));
+    QCOMPARE(editor->overlay()->nodeCount(), 3);
+    QCOMPARE(editor->followedController()->name(), QString("Pad One"));
+}
+
+void tst_GamepadDefinder::learningThreshold_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("learns");
+    QTest::newRow("39.9 is below the threshold") << 39.9 << false;
+    QTest::newRow("40.0 reaches it") << 40.0 << true;
+    QTest::newRow("-40.0 reaches it the other way") << -40.0 << true;
+}
+
+void tst_GamepadDefinder::learningThreshold()
+{
+    QFETCH(double, value);
+    QFETCH(bool, learns);
+    GamepadDefinder* editor = makeEditor();
+    QVERIFY(editor->overlay()->startListening(Stick, "main"));
+    editor->onAxisChanged(3, value);
+    QCOMPARE(editor->isCapturePending(), learns);
+    if (learns)
+        QTRY_COMPARE(editor->overlay()->nodeSource(Stick, "main").stringKey, QString("joy_3"));
+    QCOMPARE(editor->overlay()->listeningIndex(), learns ? -1 : int(Stick));
+
+    // Quick mapping keeps the same threshold: a small movement leaves the action armed.
+    editor->overlay()->stopListening();
+    editor->clickQuickAction(1);
+    editor->overlay()->setSource(Stick, "main", true, "joy_3");
+    editor->onAxisChanged(3, value);
+    QCOMPARE(editor->armedAction().isEmpty(), learns);
+}
+
+void tst_GamepadDefinder::buttonPressWhileStickListensLearnsNothing()
+{
+    GamepadDefinder* editor = makeEditor();
+    editor->overlay()->startListening(Stick, "main");
+    editor->onAxisChanged(0, 80.0);
+    QVERIFY(editor->isCapturePending());
+    editor->onButtonChanged(4, true);
+    QVERIFY(!editor->isCapturePending());
+    QVERIFY(editor->overlay()->nodeSource(Stick, "main").stringKey.isEmpty());
+}
+
+void tst_GamepadDefinder::learningFromTheFollowedController()
+{
+    GamepadDefinder* editor = makeEditor();
+    ControlManette* pad = editor->followedController();
+    QVERIFY(pad && pad->isSampling());
+    editor->overlay()->startListening(ButtonA, "main");
+    m_pads->press(0, 7);
+    pad->sample();
+    QTRY_COMPARE(editor->overlay()->nodeSource(ButtonA, "main").stringKey, QString("but_7"));
+    QCOMPARE(editor->overlay()->nodeTitle(ButtonA), QString("but_7"));
+}
+
+void tst_GamepadDefinder::quickMapping_data()
+{
+    QTest::addColumn<bool>("gate");
+    QTest::newRow("a button press binds the pastille of that button") << false;
+    QTest::newRow("a gate binds the gate of its stick") << true;
+}
+
+void tst_GamepadDefinder::quickMapping()
+{
+    QFETCH(bool, gate);
+    GamepadDefinder* editor = makeEditor();
+    InteractiveOverlay* overlay = editor->overlay();
+    overlay->setGateNames(Dual, {"gate_0"});
+    editor->clickQuickAction(1);
+    QCOMPARE(editor->armedAction(), QString("recording.toggle"));
+    QCOMPARE(editor->hintText(),
+             QString("Appuyez sur un bouton ou bougez un axe pour mapper \"recording.toggle\"."));
+
+    gate ? editor->onGateChanged("gate_9", true) : editor->onButtonChanged(9, true);
+    QCOMPARE(editor->hintText(),
+             gate ? QString("Aucune pastille n'est liee a \"gate_9\" pour \"recording.toggle\".")
+                  : QString("Aucune pastille n'est liée à \"but_9\" pour \"recording.toggle\"."));
+    gate ? editor->onGateChanged("gate_0", true) : editor->onButtonChanged(2, true);
+    QVERIFY(editor->armedAction().isEmpty());
+    const QJsonObject bound =
+        gate ? overlay->nodeGateBinding(Dual, "gate_0") : overlay->nodeBinding(ButtonA, "main");
+    QCOMPARE(bound.value("ref").toString(), QString("recording.toggle"));
+
+    // Saved into the mapping file beside the host's own keys, and read back on the next open.
+    QVERIFY(editor->saveDefinition(editor->currentRow()));
+    const QJsonObject mapping = readJson(m_first.file("configActionGamepad.json"));
+    QCOMPARE(mapping.value("signals").toArray(), QJsonArray{"keep"});
+    QCOMPARE(mapping.value("bridges").toArray().size(), 1);
+    editor->listWidget()->setCurrentRow(1 - editor->currentRow());
+    editor->listWidget()->setCurrentRow(1 - editor->currentRow());
+    if (!gate)
+        QCOMPARE(overlay->nodeBinding(ButtonA, "main").value("ref").toString(), QString("recording.toggle"));
+}
+
+void tst_GamepadDefinder::slotEditorWritesTheBindingBack()
+{
+    GamepadDefinder* editor = makeEditor();
+    editor->overlay()->selectNode(ButtonA);
+    QTRY_VERIFY(editor->findChild<ActionToolBox*>());
+    const QList<ActionToolBox*> boxes = editor->findChildren<ActionToolBox*>();
+    QCOMPARE(boxes.size(), 1);
+    boxes.at(0)->actionChoice()->setCurrentIndex(1);
+    QCOMPARE(editor->overlay()->nodeBinding(ButtonA, "main").value("ref").toString(),
+             QString("recording.toggle"));
+    QVERIFY(editor->isDirty());
+}
+
+void tst_GamepadDefinder::quickActionWithoutControllerArmsNothing()
+{
+    m_pads->unplug(0);
+    QTest::qWait(0);
+    GamepadDefinder* editor = makeEditor();
+    QTRY_VERIFY(!editor->followedController());
+    editor->clickQuickAction(1);
+    QVERIFY(editor->armedAction().isEmpty());
+    QCOMPARE(editor->hintText(), QString("Connectez la manette pour utiliser le mapping rapide."));
+}
+
+void tst_GamepadDefinder::calibrationModeHidesOverlayAndDisarms()
+{
+    GamepadDefinder* editor = makeEditor();
+    editor->clickQuickAction(1);
+    QVERIFY(!editor->armedAction().isEmpty());
+    editor->setEditorMode(GamepadDefinder::CalibrationMode);
+    QVERIFY(editor->overlay()->isHidden());
+    QVERIFY(editor->findChild<QWidget*>("gamepadInspectorPanel")->isHidden());
+    GamepadConfigWidget* calibration = editor->calibrationEditor();
+    QVERIFY(!calibration->isHidden());
+    QVERIFY(editor->armedAction().isEmpty());
+    // The page edits the current definition's calibration with the followed controller's readings.
+    QCOMPARE(calibration->profileContext().profileId, QUuid::fromString(m_first.id));
+    QCOMPARE(calibration->device(), editor->followedController());
+    QCOMPARE(calibration->gateSources().size(), 1);
+    emit calibration->profileCalibrationMetadataChanged("override", "", 0x45e, 0x28e);
+    QCOMPARE(readJson(m_first.meta()).value("calibrationMode").toString(), QString("override"));
+    QCOMPARE(calibration->profileContext().calibrationMode, QString("override"));
+    editor->setEditorMode(GamepadDefinder::EditMode);
+    QVERIFY(!editor->overlay()->isHidden());
+    QCOMPARE(editor->overlay()->mode(), InteractiveOverlay::Edit);
+    QCOMPARE(editor->hintText(), QString("Passez en mode Mapping pour affecter rapidement une action."));
+}
+
+void tst_GamepadDefinder::threeQuickEditsSaveOnce()
+{
+    GamepadDefinder* editor = makeEditor();
+    QSignalSpy saved(editor, &GamepadDefinder::profilesCatalogChanged);
+    for (const char* title : {"One", "Two", "Three"})
+        editor->overlay()->setTitle(Stick, title);
+    QVERIFY(editor->isDirty());
+    QTRY_COMPARE(saved.count(), 1);
+    QVERIFY(!editor->isDirty());
+    const QJsonArray nodes = readJson(m_first.file("overlay.json")).value("nodes").toArray();
+    QCOMPARE(nodes.at(Stick).toObject().value("title").toString(), QString("Three"));
+    QVERIFY(m_dialogs.shown.isEmpty());
+}
+
+void tst_GamepadDefinder::switchingRowsSavesFirstAndStaysOnFailure()
+{
+    GamepadDefinder* editor = makeEditor();
+    const int first = editor->currentRow();
+    editor->overlay()->setTitle(Stick, "Renamed");
+    editor->listWidget()->setCurrentRow(1 - first);
+    QCOMPARE(editor->currentRow(), 1 - first);
+    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
+             QString("Renamed"));
+
+    editor->listWidget()->setCurrentRow(first);
+    const QByteArray saved = contents(m_first.file("overlay.json"));
+    editor->overlay()->setTitle(Stick, "Lost?");
+    {
+        const FileSizeLimit limit(64);
+        editor->listWidget()->setCurrentRow(1 - first);
+    }
+    QCOMPARE(contents(m_first.file("overlay.json")), saved);
+    QCOMPARE(editor->currentRow(), first);
+    QCOMPARE(editor->listWidget()->currentRow(), first);
+    QVERIFY(editor->isDirty());
+    QCOMPARE(m_dialogs.messages().size(), 1);
+    QVERIFY2(m_dialogs.messages().at(0).startsWith("warning|Sauvegarde|Échec sauvegarde config : "),
+             qPrintable(m_dialogs.messages().at(0)));
+}
+
+void tst_GamepadDefinder::closeIsRefusedWhileTheSaveFails()
+{
+    QMainWindow window;
+    GamepadDefinder* editor = makeEditor();
+    window.setCentralWidget(m_editor.release());
+    window.show();
+    breakOverlayFile(editor);
+    editor->overlay()->setTitle(Stick, "Unsaved");
+    QVERIFY(!window.close());
+    QVERIFY(!editor->close());
+    QCOMPARE(m_dialogs.messages().size(), 2);
+    const QString overlayPath = editor->library().at(editor->currentRow()).overlayPath;
+    QDir().rmdir(overlayPath);
+    writeFile(overlayPath, "{}");
+    QVERIFY(window.close());
+    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
+             QString("Unsaved"));
+}
+
+void tst_GamepadDefinder::deletingTheEditorSavesPendingEdits()
+{
+    makeEditor()->overlay()->setTitle(Stick, "Last edit");
+    m_editor.reset();
+    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
+             QString("Last edit"));
+}
+
+void tst_GamepadDefinder::deviceLinksRollBackWhenTheSaveFails()
+{
+    GamepadDefinder* editor = makeEditor();
+    QSignalSpy selection(editor, &GamepadDefinder::deviceSelectionChanged);
+    editor->onDeviceSelectionTagsChanged({" Other pad ", "Pad One"});
+    QCOMPARE(selection.count(), 1);
+    QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(),
+             (QStringList{"Other pad", "Pad One"}));
+
+    breakOverlayFile(editor);
+    editor->onDeviceSelectionTagsChanged({"Third"});
+    QCOMPARE(selection.count(), 1);
+    QCOMPARE(editor->library().at(editor->currentRow()).deviceNames, (QStringList{"Other pad", "Pad One"}));
+    QCOMPARE(editor->tagBar()->selectedTags(), (QStringList{"Other pad", "Pad One"}));
+    QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(),
+             (QStringList{"Other pad", "Pad One"}));
+}
+
+void tst_GamepadDefinder::gateNamesComeFromTheResolvedCalibration()
+{
+    using namespace GamepadCalibration;
+    CalibrationSet set = defaultCalibration();
+    GateSettings onSticks = defaultGate(0);
+    GateSettings elsewhere = defaultGate(1);
+    elsewhere.xAxis = 2;
+    elsewhere.yAxis = 3;
+    set.gates = {onSticks, elsewhere};
+    const DeviceIdentity identity{"Pad One", 0x45e, 0x28e};
+    QVERIFY(saveCalibrationFile(baseCalibrationSavePath(identity), set, identity));
+    GamepadDefinder* editor = makeEditor();
+    QCOMPARE(editor->overlay()->nodeGateNames(Dual), QStringList{"gate_0"});
+}
+
+void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
+{
+    GamepadDefinder* editor = makeEditor();
+    QSignalSpy catalog(editor, &GamepadDefinder::profilesCatalogChanged);
+    std::unique_ptr<QMenu> menu(editor->createListContextMenu(QPoint(4, 4)));
+    QStringList entries;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator() && action->isVisible())
+            entries.append(action->text());
+    }
+    QCOMPARE(entries, (QStringList{"Nouveau…", "Importer…", "Copier", "Coller", "Renommer…", "Dupliquer",
+                                   "Changer l’image…", "Exporter…", "Supprimer"}));
+
+    m_dialogs.answers = {QString("Renamed"),
+                         writePicture(QDir(ProfileStore::dataRoot()).filePath("new.png"))};
+    QVERIFY(QMetaObject::invokeMethod(editor, "actionRename"));
+    QCOMPARE(editor->listWidget()->currentItem()->text(), QString("Renamed"));
+    QVERIFY(QMetaObject::invokeMethod(editor, "actionChangeImage"));
+    QVERIFY(!editor->overlay()->backgroundPixmap().isNull());
+    QVERIFY(QMetaObject::invokeMethod(editor, "actionDuplicate"));
+    QCOMPARE(editor->library().count(), 3);
+    QCOMPARE(editor->listWidget()->currentItem()->text(), QString("Renamed (copie)"));
+    m_dialogs.answers = {true};
+    QVERIFY(QMetaObject::invokeMethod(editor, "actionDelete"));
+    QCOMPARE(editor->library().count(), 2);
+    QCOMPARE(editor->currentRow(), 0);
+    QCOMPARE(catalog.count(), 4);
+
+    // The rows' pictures are read after the first frame, then painted with the link markers.
+    auto* delegate = qobject_cast<LibraryListDelegate*>(editor->listWidget()->itemDelegate());
+    editor->grab();
+    QTRY_VERIFY(!delegate->hasPendingThumbnails());
+    QVERIFY(!delegate->thumbnail(editor->library().at(0).imagePath).isNull());
+    editor->grab();
+}
+
+QTEST_MAIN(tst_GamepadDefinder)
+#include "tst_gamepaddefinder.moc"
