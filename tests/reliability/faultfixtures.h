@@ -1,6 +1,6 @@
 #pragma once
 
-// Real failures for the reliability tests: permissions that bind root too, a file size limit, a
+// Real failures for the reliability tests beside tests/support: permissions that bind root too, a
 // picture of a folder tree, and the heap in use.
 #include <QDir>
 #include <QDirIterator>
@@ -8,10 +8,8 @@
 #include <QMap>
 #include <QtGlobal>
 
-#include <csignal>
 #include <linux/capability.h>
 #include <malloc.h>
-#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -57,30 +55,6 @@ private:
         return syscall(SYS_capset, &header, data) == 0;
     }
     bool m_active = false;
-};
-
-// Files may not grow beyond bytes while it lives: a full disk, which binds root too. SIGXFSZ is
-// ignored so the writes fail instead of killing the process.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit limited = m_saved;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
 };
 
 // Every file below root (relative path to content) and every folder (path to an empty value with

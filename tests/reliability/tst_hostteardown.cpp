@@ -4,14 +4,12 @@
 #include "gamepadmanager.h"
 #include "joyrelayprovider.h"
 #include "linkerdevicemodel.h"
-#include "virtualjoystickbackend.h"
+#include "testsupport.h"
 
 #include <QAbstractItemDelegate>
 #include <QListView>
 #include <QMainWindow>
 #include <QPointer>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <algorithm>
 #include <array>
@@ -29,22 +27,14 @@ private slots:
 private:
     void exercise(QListView* view, int step);
 
-    QTemporaryDir m_data;
-    std::shared_ptr<VirtualJoystickBackend> m_pads = std::make_shared<VirtualJoystickBackend>();
+    TestSupport::DataRoot m_data;
+    std::shared_ptr<VirtualJoystickBackend> m_pads;
 };
 
 void tst_HostTeardown::initTestCase()
 {
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()));
-    JoystickBackends::install(m_pads);
-    for (int slot : {0, 1}) {
-        VirtualJoystickBackend::Pad pad;
-        pad.slot = slot;
-        pad.name = QStringLiteral("Pad %1").arg(slot);
-        pad.axes = {0, 1, 2, 3};
-        pad.buttons = 12;
-        m_pads->plug(pad);
-    }
+    m_pads = TestSupport::virtualPads(
+        {TestSupport::pad(0, QStringLiteral("Pad 0")), TestSupport::pad(1, QStringLiteral("Pad 1"))});
     GamepadManager::instance()->stopPolling(); // the test runs discovery and sampling itself
 }
 
@@ -73,14 +63,7 @@ void tst_HostTeardown::exercise(QListView* view, int step)
     if (step % 2 == 0)
         m_pads->unplug(1);
     else
-        m_pads->plug([] {
-            VirtualJoystickBackend::Pad pad;
-            pad.slot = 1;
-            pad.name = QStringLiteral("Pad 1");
-            pad.axes = {0, 1, 2, 3};
-            pad.buttons = 12;
-            return pad;
-        }());
+        m_pads->plug(TestSupport::pad(1, QStringLiteral("Pad 1")));
     QMetaObject::invokeMethod(manager, "discoverDevices", Qt::DirectConnection);
     view->viewport()->repaint();
     QCoreApplication::processEvents();

@@ -3,16 +3,12 @@
 // object may leak, the registry file must agree with the pads after every cycle, and the heap must
 // stop growing.
 #include "faultfixtures.h"
+#include "testsupport.h"
 
 #include "gamepadmanager.h"
 #include "linkerdevicemodel.h"
 #include "registryfile.h"
 #include "virtualjoystickbackend.h"
-
-#include <QJsonDocument>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 
@@ -21,14 +17,7 @@ const QString kNames[2] = {QStringLiteral("Pad A"), QStringLiteral("Pad B")};
 
 VirtualJoystickBackend::Pad pad(int which, int slot)
 {
-    VirtualJoystickBackend::Pad p;
-    p.slot = slot;
-    p.name = kNames[which];
-    p.vendorId = 0x045e;
-    p.productId = which == 0 ? 0x028e : 0x02fd;
-    p.axes = {0, 1, 2, 3};
-    p.buttons = 12;
-    return p;
+    return TestSupport::pad(slot, kNames[which], 0x045e, which == 0 ? 0x028e : 0x02fd);
 }
 
 } // namespace
@@ -46,15 +35,14 @@ private:
     void discover();
     QString registryProblem(const LinkerDeviceModel& model, int slotOfA) const;
 
-    QTemporaryDir m_data;
-    std::shared_ptr<VirtualJoystickBackend> m_pads = std::make_shared<VirtualJoystickBackend>();
+    TestSupport::DataRoot m_data;
+    std::shared_ptr<VirtualJoystickBackend> m_pads;
     GamepadManager* m_manager = nullptr;
 };
 
 void tst_PlugCycles::initTestCase()
 {
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()));
-    JoystickBackends::install(m_pads);
+    m_pads = TestSupport::virtualPads();
     m_manager = GamepadManager::instance();
     m_manager->stopPolling(); // discovery runs when the test says so
 }
