@@ -91,11 +91,16 @@ int main(int argc, char** argv)
         clock.start();
         qint64 residentAtMinute = 0;
         qint64 heapAtMinute = 0;
+        int minutesDone = 0;
         QTimer minute;
-        minute.setSingleShot(true);
         QObject::connect(&minute, &QTimer::timeout, [&] {
-            residentAtMinute = residentBytes();
-            heapAtMinute = FaultFixtures::heapInUse();
+            if (++minutesDone == 1) {
+                residentAtMinute = residentBytes();
+                heapAtMinute = FaultFixtures::heapInUse();
+            }
+            std::printf("soak: minute %d, resident %.2f MB, heap in use %.2f MB\n", minutesDone,
+                        residentBytes() / 1048576.0, FaultFixtures::heapInUse() / 1048576.0);
+            std::fflush(stdout);
         });
         minute.start(60 * 1000);
         QTimer::singleShot(int(minutes * 60 * 1000), &app, &QCoreApplication::quit);
