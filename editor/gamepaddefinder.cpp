@@ -253,12 +253,13 @@ void GamepadDefinder::buildChrome()
     m_grid->setRowStretch(1, 1);
 
     applyStyles();
+    ensureCalibrationEditor();
 }
 
 GamepadConfigWidget* GamepadDefinder::ensureCalibrationEditor()
 {
-    // Built on the first visit of Calibration mode: its forty cards would double the window's
-    // opening time for users who never calibrate.
+    // Built with the window (hidden until Calibration mode) so that it can be found at once; it
+    // refreshes its live values only while shown.
     if (!m_calibrationEditor) {
         m_calibrationEditor = new GamepadConfigWidget(this);
         m_calibrationEditor->hide();

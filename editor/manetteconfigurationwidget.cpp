@@ -35,6 +35,8 @@ ManetteConfigurationWidget::ManetteConfigurationWidget(QWidget* parent)
         setObjectName(QStringLiteral("ManetteConfigurationWidget"));
     setWindowTitle(QStringLiteral("Gamepad"));
     resize(1023, 772);
+    // Set before the children exist: set afterwards, Qt re-polishes every widget of the editor.
+    setStyleSheet(QString::fromLatin1(kStyle));
     m_form->gridLayout = new QGridLayout(this);
     m_form->gridLayout->setObjectName(QStringLiteral("gridLayout"));
     m_form->gridLayout->setContentsMargins(0, 0, 0, 0);
@@ -49,7 +51,6 @@ ManetteConfigurationWidget::ManetteConfigurationWidget(QWidget* parent)
     m_form->editor = new GamepadDefinder(m_form->backdrop);
     m_form->editor->setObjectName(QStringLiteral("ManageGamepade"));
     m_form->gridLayoutContent->addWidget(m_form->editor, 0, 0, 1, 1);
-    setStyleSheet(QString::fromLatin1(kStyle));
 
     if (m_form->editor) {
         connect(m_form->editor, &GamepadDefinder::profilesCatalogChanged, this,

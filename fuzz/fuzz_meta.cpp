@@ -1,7 +1,11 @@
-// A definition's meta.json: loadDefinition over the input, then writeMeta, load and write again.
+// A definition's meta.json through both of its readers: the device look-ups (the profile meta
+// cache and the profile summary, which must agree) and the editor's loadDefinition, then
+// writeMeta, load and write again.
 #include "fuzzchecks.h"
 
 #include "definitionmeta.h"
+#include "profilemetacache.h"
+#include "profilestore.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,6 +48,25 @@ QString writtenAgain(const QString& folder, const QJsonObject& written)
     return {};
 }
 
+// What the device look-ups read of the folder: the cached digest and a fresh summary agree.
+QString lookedUp(const QString& root, const QString& folder)
+{
+    bool listed = false;
+    ProfileMetaCache::Digest digest;
+    ProfileMetaCache::forEachDefinition(root, [&](const QString& seen, const ProfileMetaCache::Digest& d) {
+        listed = listed || seen == folder;
+        if (seen == folder)
+            digest = d;
+    });
+    const ProfileSummary summary = ProfileStore::readSummary(folder);
+    if (listed != !summary.folder.isEmpty())
+        return QStringLiteral("the meta cache and the profile summary disagree on the folder");
+    if (listed &&
+        (digest.id != summary.id || digest.name != summary.name || digest.deviceNames != summary.deviceNames))
+        return QStringLiteral("the meta cache and the profile summary read different values");
+    return {};
+}
+
 } // namespace
 
 QString meta(const QByteArray& input)
@@ -52,6 +75,8 @@ QString meta(const QByteArray& input)
     writeFile(DefinitionMeta::metaPath(folder), input);
     writeFile(QDir(folder).filePath(QStringLiteral("overlay.json")), "{}");
 
+    if (const QString failure = lookedUp(scratchPath(QStringLiteral("meta")), folder); !failure.isEmpty())
+        return failure;
     DefinitionRecord first;
     if (!DefinitionMeta::loadDefinition(folder, &first))
         return {};

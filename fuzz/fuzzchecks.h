@@ -14,13 +14,14 @@ namespace FuzzChecks {
 
 using Check = QString (*)(const QByteArray& input);
 
-QString calibration(const QByteArray& input);   // calibration document (base or override file)
-QString meta(const QByteArray& input);          // a definition's meta.json
-QString overlay(const QByteArray& input);       // overlay.json, widget-free and through the widget
-QString mapping(const QByteArray& input);       // configActionGamepad.json over a fixed overlay
-QString registry(const QByteArray& input);      // the device registry of one context
-QString scenario(const QByteArray& input);      // a virtual pad scenario, played for a while
-QString actionCatalog(const QByteArray& input); // the host's action catalog and the bindings made from it
+QString calibration(const QByteArray& input);      // calibration document (base or override file)
+QString meta(const QByteArray& input);             // a definition's meta.json
+QString overlay(const QByteArray& input);          // overlay.json, widget-free and through the widget
+QString mapping(const QByteArray& input);          // configActionGamepad.json over a fixed overlay
+QString registry(const QByteArray& input);         // the device registry of one context
+QString scenario(const QByteArray& input);         // a virtual pad scenario, played for a while
+QString actionCatalog(const QByteArray& input);    // the host's action catalog and the bindings made from it
+QString exchangeDocument(const QByteArray& input); // an exchange document, as a file and as clipboard text
 
 struct Reader
 {

@@ -10,7 +10,8 @@ QVector<Reader> readers()
             {"mapping", &mapping},
             {"registry", &registry},
             {"scenario", &scenario},
-            {"actioncatalog", &actionCatalog}};
+            {"actioncatalog", &actionCatalog},
+            {"exchangedocument", &exchangeDocument}};
 }
 
 } // namespace FuzzChecks
