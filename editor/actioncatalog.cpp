@@ -62,8 +62,9 @@ QString defaultText(const QJsonValue& value, const QString& type)
     case QJsonValue::Double: {
         const double number = value.toDouble();
         if (type == QLatin1String("int")) {
-            // Clamped so a huge default cannot overflow the conversion.
-            const double limit = double(std::numeric_limits<qint64>::max());
+            // Clamped so a huge default cannot overflow the conversion; the largest qint64 rounds
+            // up to 2^63 as a double, itself out of range, so the limit is the double below it.
+            const double limit = std::nextafter(double(std::numeric_limits<qint64>::max()), 0.0);
             return QString::number(qint64(std::round(std::clamp(number, -limit, limit))));
         }
         return QString::number(number, 'g', 6);

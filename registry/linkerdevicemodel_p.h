@@ -41,6 +41,21 @@ inline QString idText(const QUuid& id)
     return id.isNull() ? QString() : id.toString(QUuid::WithoutBraces);
 }
 
+// Sets one member of an entry's persisted object. QJsonObject (Qt 6.4) keeps the text of a
+// replaced string in its buffer once the object has been copied, and reconciliations and profile
+// refreshes set these members again and again for the life of the host: a rebuilt object stays
+// the size of its members.
+inline void setMember(QJsonObject& object, const QString& key, const QJsonValue& value)
+{
+    QJsonObject rebuilt;
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        if (it.key() != key)
+            rebuilt.insert(it.key(), it.value());
+    }
+    rebuilt.insert(key, value);
+    object = rebuilt;
+}
+
 // Roles a reconciliation refreshes on a row whose pad (re)appeared.
 inline const QList<int> kLiveRoles = {
     LinkerDeviceModel::NameRole,

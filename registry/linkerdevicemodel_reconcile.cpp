@@ -41,7 +41,7 @@ void LinkerDeviceModel::adoptLivePad(DeviceEntry& e, ControlManette* pad)
     e.info = liveIdentity(pad);
     buildCapabilities(e);
     refreshProfiles(e);
-    e.info.insert(kImagePath, pad->imagePath());
+    setMember(e.info, kImagePath, pad->imagePath());
 }
 
 QString LinkerDeviceModel::fingerprint(const QString& name, const QString& vendorHex,
@@ -167,7 +167,7 @@ void LinkerDeviceModel::onManagerChanged()
             e.connected = true;
             buildCapabilities(e);
             refreshProfiles(e);
-            e.info.insert(kImagePath, pad->imagePath());
+            setMember(e.info, kImagePath, pad->imagePath());
             emitRowChanged(key, kLiveRoles);
             ensureInterface(e, key);
             if (e.kv.value(kSelected).toBool(false))

@@ -133,10 +133,10 @@ void LinkerDeviceModel::refreshProfiles(DeviceEntry& e) const
     e.profiles = ProfileStore::profilesForDevice(name);
     const int active = activeProfileIndex(e);
     if (active >= 0) {
-        e.kv.insert(kActiveProfileId, idText(e.profiles.at(active).id));
+        setMember(e.kv, kActiveProfileId, idText(e.profiles.at(active).id));
         const QString image = e.profiles.at(active).imagePath;
         if (!image.isEmpty())
-            e.info.insert(kImagePath, image);
+            setMember(e.info, kImagePath, image);
     } else {
         e.kv.remove(kActiveProfileId);
     }
@@ -177,10 +177,10 @@ bool LinkerDeviceModel::changeActiveProfile(const QString& usn, DeviceEntry& e, 
     if (target.isEmpty())
         e.kv.remove(kActiveProfileId);
     else
-        e.kv.insert(kActiveProfileId, target);
+        setMember(e.kv, kActiveProfileId, target);
     const int active = activeProfileIndex(e);
     if (active >= 0 && !e.profiles.at(active).imagePath.isEmpty())
-        e.info.insert(kImagePath, e.profiles.at(active).imagePath);
+        setMember(e.info, kImagePath, e.profiles.at(active).imagePath);
     pushActiveProfile(e);
     emitRowChanged(usn, kProfileRoles);
     if (target != previousActive || previousStored.compare(target, Qt::CaseInsensitive) != 0) {

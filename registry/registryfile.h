@@ -17,8 +17,9 @@ QString path(const QString& context);
 // Whole document; a missing, unreadable or non-JSON file gives an empty (null) document.
 QJsonDocument read(const QString& path);
 
-// Writes compact JSON to path + ".tmp", then replaces the file by renaming. Silent on failure: the
-// old file stays when the temporary file cannot be created. Returns whether the rename happened.
+// Writes compact JSON to path + ".tmp", then replaces the file by renaming it over the old one in
+// one step. Silent on failure: the old file stays when the temporary file cannot be created or
+// written in full. Returns whether the rename happened.
 bool write(const QString& path, const QJsonObject& root);
 
 } // namespace RegistryFile

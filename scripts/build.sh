@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds the whole project into ${BUILD_DIR:-build}.
+# Configures and builds the whole project into ${BUILD_DIR:-build} (only the targets named in
+# BUILD_TARGETS when it is set). Arguments go to the CMake configuration.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -9,4 +10,6 @@ launcher=()
 if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${launcher[@]}" \
     "$@" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+targets=()
+for target in ${BUILD_TARGETS:-}; do targets+=(--target "$target"); done
+cmake --build "$build" -j "$(nproc)" "${targets[@]}"

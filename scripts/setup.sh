@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the benchmarks need, only when one is
 # missing. Sourced or run by test.sh, run.sh and bench.sh; package names given as arguments are
-# installed as well (scripts/sfml3.sh adds SFML's own build needs).
+# installed as well (scripts/sfml3.sh adds SFML's own build needs, sanitize.sh and fuzz.sh clang).
 set -euo pipefail
 
 JOY_PACKAGES=(

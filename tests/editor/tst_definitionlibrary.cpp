@@ -147,7 +147,7 @@ void tst_DefinitionLibrary::deleteShared()
     QFETCH(bool, right);
     QFETCH(bool, confirm);
     QFETCH(bool, removed);
-    qApp->setProperty("hx.canEditSharedGamepads", right);
+    QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", right);
     const Definition shared = writeDefinition(ProfileStore::sharedProfilesRoot(), "Shared pad");
     DefinitionLibrary library(&m_dialogs);
     library.reload();
@@ -199,7 +199,7 @@ void tst_DefinitionLibrary::renameFailureKeepsMeta()
 
 void tst_DefinitionLibrary::saveWithRightCopiesUserDefinitionIntoSharedArea()
 {
-    qApp->setProperty("hx.canEditSharedGamepads", true);
+    QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", true);
     const Definition mine = writeDefinition(ProfileStore::userProfilesRoot(), "Mine");
     DefinitionLibrary library(&m_dialogs);
     library.reload();

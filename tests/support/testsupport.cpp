@@ -57,14 +57,14 @@ QString DataRoot::sharedRoot() const
 
 QString DataRoot::userRoot() const
 {
-    return path() + QLatin1Char('/') + qApp->property("hx.currentLogin").toString() +
+    return path() + QLatin1Char('/') + QCoreApplication::instance()->property("hx.currentLogin").toString() +
            QStringLiteral("/GamepadProfiles");
 }
 
 void DataRoot::setLogin(const QVariant& login, bool canEditShared)
 {
-    qApp->setProperty("hx.currentLogin", login);
-    qApp->setProperty("hx.canEditSharedGamepads", canEditShared);
+    QCoreApplication::instance()->setProperty("hx.currentLogin", login);
+    QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", canEditShared);
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <QVector>
+
+// Checks of the readers of outside data, shared by the fuzz targets (fuzz_<reader>.cpp, one
+// libFuzzer executable each) and by the test that replays the corpora and the regression inputs.
+// A check feeds one input to the real reader and, where the format has a writer, writes the result
+// back, reads it again and writes it once more: the two writes must be equal. It returns what went
+// wrong, or an empty text.
+namespace FuzzChecks {
+
+using Check = QString (*)(const QByteArray& input);
+
+QString calibration(const QByteArray& input);      // calibration document (base or override file)
+QString meta(const QByteArray& input);             // a definition's meta.json
+QString overlay(const QByteArray& input);          // overlay.json, widget-free and through the widget
+QString mapping(const QByteArray& input);          // configActionGamepad.json over a fixed overlay
+QString registry(const QByteArray& input);         // the device registry of one context
+QString scenario(const QByteArray& input);         // a virtual pad scenario, played for a while
+QString actionCatalog(const QByteArray& input);    // the host's action catalog and the bindings made from it
+QString exchangeDocument(const QByteArray& input); // an exchange document, as a file and as clipboard text
+
+struct Reader
+{
+    const char* name; // folder under fuzz/corpus and fuzz/regressions
+    Check check;
+};
+// Every reader, in a fixed order.
+QVector<Reader> readers();
+
+// Prepares the process once: the application object (offscreen platform), a private scratch
+// folder that also holds the application data folder, and a virtual joystick backend with two
+// pads plugged in. Call before the first check; later calls do nothing.
+void setUp(int argc, char** argv);
+// A path below the scratch folder.
+QString scratchPath(const QString& name);
+
+// Helpers of the checks.
+QJsonObject parseObject(const QByteArray& bytes, bool* ok);
+bool writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+// "<what>: first difference at byte n" for two texts that should be equal, else empty.
+QString compareBytes(const char* what, const QByteArray& first, const QByteArray& second);
+
+} // namespace FuzzChecks

@@ -1,0 +1,17 @@
+#include "fuzzchecks.h"
+
+namespace FuzzChecks {
+
+QVector<Reader> readers()
+{
+    return {{"calibration", &calibration},
+            {"meta", &meta},
+            {"overlay", &overlay},
+            {"mapping", &mapping},
+            {"registry", &registry},
+            {"scenario", &scenario},
+            {"actioncatalog", &actionCatalog},
+            {"exchangedocument", &exchangeDocument}};
+}
+
+} // namespace FuzzChecks
