@@ -10,12 +10,6 @@
 
 namespace {
 
-QString tr(const char* text)
-{
-    // Shown by the definition editor; translated in its context.
-    return QCoreApplication::translate("GamepadDefinder", text);
-}
-
 QByteArray formatForSuffix(const QString& target)
 {
     const QString suffix = QFileInfo(target).suffix().toLower();
@@ -42,7 +36,9 @@ bool storeImage(const QString& source, const QString& target, QString* error)
         QFile::remove(target);
         if (!QFile::copy(source, target)) {
             if (error)
-                *error = tr("Impossible de copier l’image %1 vers %2").arg(source, target);
+                *error =
+                    QCoreApplication::translate("GamepadDefinder", "Impossible de copier l’image %1 vers %2")
+                        .arg(source, target);
             return false;
         }
         return true;
@@ -66,7 +62,8 @@ bool storeImage(const QString& source, const QString& target, QString* error)
         writeError = file.errorString();
     }
     if (error)
-        *error = tr("Échec écriture image %1 (%2)").arg(target, writeError);
+        *error = QCoreApplication::translate("GamepadDefinder", "Échec écriture image %1 (%2)")
+                     .arg(target, writeError);
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "definitionmeta.h"
 #include "editordialogs.h"
+#include "exchangedocument.h"
 #include "imagestore.h"
 #include "jsonio.h"
 #include "overlaydocument.h"
@@ -21,14 +22,10 @@
 namespace {
 
 // Every text of the library is the definition editor's.
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("GamepadDefinder", text);
-}
-
 QString imageFilter()
 {
-    return tr("Images") + QStringLiteral(" (*.png *.jpg *.jpeg *.bmp)");
+    return QCoreApplication::translate("GamepadDefinder", "Images") +
+           QStringLiteral(" (*.png *.jpg *.jpeg *.bmp)");
 }
 
 // "image.<lower-case suffix>", "image.png" when the source has none.
@@ -45,7 +42,9 @@ QString nowUtc()
 
 QString prepareError(const QString& error)
 {
-    return tr("Impossible de preparer une configuration locale : %1").arg(error);
+    return QCoreApplication::translate("GamepadDefinder",
+                                       "Impossible de preparer une configuration locale : %1")
+        .arg(error);
 }
 
 // Copies a file over any existing one.
@@ -133,7 +132,8 @@ bool DefinitionLibrary::ensureEditableCopy(DefinitionRecord& record, QString* er
     DefinitionRecord loaded;
     if (!DefinitionMeta::loadDefinition(ref.folder, &loaded)) {
         if (error)
-            *error = tr("Impossible de recharger le profil apres copie.");
+            *error = QCoreApplication::translate("GamepadDefinder",
+                                                 "Impossible de recharger le profil apres copie.");
         return false;
     }
     // The copy's files, the record's own values (they may hold edits not written yet).
@@ -146,9 +146,7 @@ bool DefinitionLibrary::ensureEditableCopy(DefinitionRecord& record, QString* er
 
 QJsonObject DefinitionLibrary::defaultMapping()
 {
-    return QJsonObject{{QStringLiteral("signals"), QJsonArray()}, {QStringLiteral("onStartup"), QJsonArray()},
-                       {QStringLiteral("onClose"), QJsonArray()}, {QStringLiteral("timers"), QJsonArray()},
-                       {QStringLiteral("bridges"), QJsonArray()}, {QStringLiteral("ref"), QJsonArray()}};
+    return ExchangeDocument::defaultMappingSkeleton();
 }
 
 QJsonObject DefinitionLibrary::defaultOverlay(const QSize& overlaySize, const QString& imagePath)
@@ -173,14 +171,17 @@ QString DefinitionLibrary::askLinkedPad()
 {
     const QStringList names = connectedPadNames();
     if (names.isEmpty()) {
-        dialogs()->information(m_dialogParent, tr("Association manette"),
-                               tr("Aucune manette connectée n'est disponible.\nVous pouvez créer un profil "
-                                  "sans liaison et l’associer plus tard."));
+        dialogs()->information(
+            m_dialogParent, QCoreApplication::translate("GamepadDefinder", "Association manette"),
+            QCoreApplication::translate(
+                "GamepadDefinder", "Aucune manette connectée n'est disponible.\nVous pouvez créer un profil "
+                                   "sans liaison et l’associer plus tard."));
         return QString();
     }
     QString chosen;
-    if (!dialogs()->getItem(m_dialogParent, tr("Association manette"), tr("Choisir la manette à lier :"),
-                            names, 0, &chosen))
+    if (!dialogs()->getItem(
+            m_dialogParent, QCoreApplication::translate("GamepadDefinder", "Association manette"),
+            QCoreApplication::translate("GamepadDefinder", "Choisir la manette à lier :"), names, 0, &chosen))
         return QString();
     return chosen.trimmed();
 }
@@ -188,14 +189,16 @@ QString DefinitionLibrary::askLinkedPad()
 int DefinitionLibrary::createDefinition(const QSize& overlaySize, QString* linkedName)
 {
     QString name;
-    if (!dialogs()->getText(m_dialogParent, tr("Nouveau gamepad"), tr("Nom du gamepad :"),
+    if (!dialogs()->getText(m_dialogParent, QCoreApplication::translate("GamepadDefinder", "Nouveau gamepad"),
+                            QCoreApplication::translate("GamepadDefinder", "Nom du gamepad :"),
                             QStringLiteral("Gamepad"), &name))
         return -1;
     name = name.trimmed();
     if (name.isEmpty())
         name = QStringLiteral("Gamepad");
-    const QString picture = dialogs()->getOpenFileName(m_dialogParent, tr("Choisir l’image du gamepad"),
-                                                       QString(), imageFilter());
+    const QString picture = dialogs()->getOpenFileName(
+        m_dialogParent, QCoreApplication::translate("GamepadDefinder", "Choisir l’image du gamepad"),
+        QString(), imageFilter());
     if (picture.isEmpty())
         return -1;
     const QString linked = askLinkedPad();
@@ -204,7 +207,9 @@ int DefinitionLibrary::createDefinition(const QSize& overlaySize, QString* linke
     const QUuid id = QUuid::createUuid();
     const QString root = ProfileStore::defaultProfilesRoot();
     if (root.isEmpty()) {
-        warn(tr("Création"), tr("Aucun dossier utilisateur n'est disponible pour ce profil."));
+        warn(QCoreApplication::translate("GamepadDefinder", "Création"),
+             QCoreApplication::translate("GamepadDefinder",
+                                         "Aucun dossier utilisateur n'est disponible pour ce profil."));
         return -1;
     }
     QDir().mkpath(root);
@@ -214,12 +219,15 @@ int DefinitionLibrary::createDefinition(const QSize& overlaySize, QString* linke
     QString error;
     const QString image = QDir(folder).filePath(imageFileFor(picture));
     if (!ImageStore::storeImage(picture, image, &error)) {
-        warn(tr("Création"), error);
+        warn(QCoreApplication::translate("GamepadDefinder", "Création"), error);
         return -1;
     }
     const QString overlay = QDir(folder).filePath(QStringLiteral("overlay.json"));
     if (!JsonIo::writeJsonAtomically(overlay, defaultOverlay(overlaySize, image), &error)) {
-        warn(tr("Création"), tr("Impossible d’écrire la configuration par défaut : %1").arg(error));
+        warn(QCoreApplication::translate("GamepadDefinder", "Création"),
+             QCoreApplication::translate("GamepadDefinder",
+                                         "Impossible d’écrire la configuration par défaut : %1")
+                 .arg(error));
         return -1;
     }
 
@@ -239,12 +247,14 @@ int DefinitionLibrary::createDefinition(const QSize& overlaySize, QString* linke
         record.productId = int(pad->productId);
     }
     if (!DefinitionMeta::writeMeta(record, &error)) {
-        warn(tr("Création"), tr("Impossible d’écrire meta.json : %1").arg(error));
+        warn(QCoreApplication::translate("GamepadDefinder", "Création"),
+             QCoreApplication::translate("GamepadDefinder", "Impossible d’écrire meta.json : %1").arg(error));
         return -1;
     }
     const QString mapping = QDir(folder).filePath(QStringLiteral("configActionGamepad.json"));
     if (!QFileInfo::exists(mapping) && !JsonIo::writeJsonAtomically(mapping, defaultMapping(), &error)) {
-        warn(tr("Creation"), tr("Echec ecriture mapping : %1").arg(error));
+        warn(QCoreApplication::translate("GamepadDefinder", "Creation"),
+             QCoreApplication::translate("GamepadDefinder", "Echec ecriture mapping : %1").arg(error));
         return -1;
     }
 
@@ -262,7 +272,7 @@ bool DefinitionLibrary::save(int row, const QByteArray& overlayBytes,
 {
     if (!isValidRow(row))
         return false;
-    const QString title = tr("Sauvegarde");
+    const QString title = QCoreApplication::translate("GamepadDefinder", "Sauvegarde");
     QString error;
     DefinitionRecord& record = m_records[row];
     if (!ensureEditableCopy(record, &error)) {
@@ -274,15 +284,16 @@ bool DefinitionLibrary::save(int row, const QByteArray& overlayBytes,
     const bool unchanged = current.open(QIODevice::ReadOnly) && current.readAll() == overlayBytes;
     current.close();
     if (!unchanged && !JsonIo::writeBytesAtomically(record.overlayPath, overlayBytes, &error)) {
-        warn(title, tr("Échec sauvegarde config : %1").arg(error));
+        warn(title,
+             QCoreApplication::translate("GamepadDefinder", "Échec sauvegarde config : %1").arg(error));
         return false;
     }
     if (saveMapping && !saveMapping()) {
-        warn(title, tr("Echec sauvegarde mapping."));
+        warn(title, QCoreApplication::translate("GamepadDefinder", "Echec sauvegarde mapping."));
         return false;
     }
     if (!DefinitionMeta::writeMeta(record, &error)) {
-        warn(title, tr("Échec sauvegarde meta : %1").arg(error));
+        warn(title, QCoreApplication::translate("GamepadDefinder", "Échec sauvegarde meta : %1").arg(error));
         return false;
     }
     return true;
@@ -293,11 +304,12 @@ int DefinitionLibrary::duplicate(int row)
     if (!isValidRow(row))
         return -1;
     const DefinitionRecord source = m_records.at(row);
-    const QString title = tr("Dupliquer");
+    const QString title = QCoreApplication::translate("GamepadDefinder", "Dupliquer");
     const QUuid id = QUuid::createUuid();
     const QString root = ProfileStore::defaultProfilesRoot();
     if (root.isEmpty()) {
-        warn(title, tr("Aucun dossier utilisateur n'est disponible pour cette copie."));
+        warn(title, QCoreApplication::translate(
+                        "GamepadDefinder", "Aucun dossier utilisateur n'est disponible pour cette copie."));
         return -1;
     }
     const QString folder = QDir(root).filePath(id.toString(QUuid::WithoutBraces));
@@ -311,19 +323,20 @@ int DefinitionLibrary::duplicate(int row)
     }
     const QString overlay = QDir(folder).filePath(QStringLiteral("overlay.json"));
     if (!replaceFile(source.overlayPath, overlay)) {
-        warn(title, tr("Impossible de copier la configuration."));
+        warn(title, QCoreApplication::translate("GamepadDefinder", "Impossible de copier la configuration."));
         return -1;
     }
     const QString sourceMapping = ProfileStore::configPath(source.folder);
     const QString mapping = QDir(folder).filePath(QStringLiteral("configActionGamepad.json"));
     if (QFileInfo(sourceMapping).isFile()) {
         if (!replaceFile(sourceMapping, mapping)) {
-            warn(title, tr("Echec copie mapping : %1").arg(sourceMapping));
+            warn(title, QCoreApplication::translate("GamepadDefinder", "Echec copie mapping : %1")
+                            .arg(sourceMapping));
             return -1;
         }
     } else if (!QFileInfo::exists(mapping) &&
                !JsonIo::writeJsonAtomically(mapping, defaultMapping(), &error)) {
-        warn(title, tr("Echec ecriture mapping : %1").arg(error));
+        warn(title, QCoreApplication::translate("GamepadDefinder", "Echec ecriture mapping : %1").arg(error));
         return -1;
     }
 
@@ -338,7 +351,8 @@ int DefinitionLibrary::duplicate(int row)
             mode = QStringLiteral("inherit");
             overrideFile.clear();
         } else if (!replaceFile(sourceOverride, QDir(folder).filePath(overrideFile))) {
-            warn(title, tr("Impossible de copier la calibration du profil."));
+            warn(title, QCoreApplication::translate("GamepadDefinder",
+                                                    "Impossible de copier la calibration du profil."));
             return -1;
         }
     } else {
@@ -347,7 +361,7 @@ int DefinitionLibrary::duplicate(int row)
 
     DefinitionRecord copy;
     copy.id = id;
-    copy.name = source.name + tr(" (copie)");
+    copy.name = source.name + QCoreApplication::translate("GamepadDefinder", " (copie)");
     copy.folder = folder;
     copy.imagePath = image;
     copy.overlayPath = overlay;
@@ -358,7 +372,8 @@ int DefinitionLibrary::duplicate(int row)
     copy.calibrationOverrideFile = overrideFile;
     copy.scope = ProfileStore::scopeOfFolder(folder);
     if (!DefinitionMeta::writeMeta(copy, &error)) {
-        warn(title, tr("Impossible d’écrire meta.json : %1").arg(error));
+        warn(title,
+             QCoreApplication::translate("GamepadDefinder", "Impossible d’écrire meta.json : %1").arg(error));
         return -1;
     }
     DefinitionRecord loaded;
@@ -373,17 +388,21 @@ bool DefinitionLibrary::remove(int row)
     if (!isValidRow(row))
         return false;
     const DefinitionRecord& record = m_records.at(row);
-    const QString title = tr("Supprimer");
+    const QString title = QCoreApplication::translate("GamepadDefinder", "Supprimer");
     if (record.scope == ProfileScope::Shared && !ProfileStore::canEditShared()) {
-        dialogs()->information(m_dialogParent, title, tr("Seul un admin peut supprimer un profil partage."));
+        dialogs()->information(m_dialogParent, title,
+                               QCoreApplication::translate(
+                                   "GamepadDefinder", "Seul un admin peut supprimer un profil partage."));
         return false;
     }
-    if (!dialogs()->question(m_dialogParent, title, tr("Supprimer « %1 » ?").arg(record.name)))
+    if (!dialogs()->question(
+            m_dialogParent, title,
+            QCoreApplication::translate("GamepadDefinder", "Supprimer « %1 » ?").arg(record.name)))
         return false;
     QDir folder(record.folder);
     if (!folder.removeRecursively())
-        warn(title,
-             tr("Impossible de supprimer le dossier %1.").arg(QDir::toNativeSeparators(record.folder)));
+        warn(title, QCoreApplication::translate("GamepadDefinder", "Impossible de supprimer le dossier %1.")
+                        .arg(QDir::toNativeSeparators(record.folder)));
     return true;
 }
 
@@ -391,9 +410,11 @@ bool DefinitionLibrary::rename(int row)
 {
     if (!isValidRow(row))
         return false;
-    const QString title = tr("Renommer");
+    const QString title = QCoreApplication::translate("GamepadDefinder", "Renommer");
     QString answer;
-    if (!dialogs()->getText(m_dialogParent, title, tr("Nouveau nom :"), m_records.at(row).name, &answer))
+    if (!dialogs()->getText(m_dialogParent, title,
+                            QCoreApplication::translate("GamepadDefinder", "Nouveau nom :"),
+                            m_records.at(row).name, &answer))
         return false;
     const QString name = answer.trimmed();
     if (name.isEmpty())
@@ -407,7 +428,8 @@ bool DefinitionLibrary::rename(int row)
     DefinitionRecord renamed = record;
     renamed.name = name;
     if (!DefinitionMeta::writeMeta(renamed, &error)) {
-        warn(title, tr("Impossible d’écrire meta.json : %1").arg(error));
+        warn(title,
+             QCoreApplication::translate("GamepadDefinder", "Impossible d’écrire meta.json : %1").arg(error));
         return false;
     }
     record = renamed;
@@ -418,9 +440,10 @@ DefinitionLibrary::ImageChange DefinitionLibrary::changeImage(int row)
 {
     if (!isValidRow(row))
         return ImageChange::None;
-    const QString title = tr("Image");
-    const QString picture = dialogs()->getOpenFileName(m_dialogParent, tr("Choisir une nouvelle image"),
-                                                       QString(), imageFilter());
+    const QString title = QCoreApplication::translate("GamepadDefinder", "Image");
+    const QString picture = dialogs()->getOpenFileName(
+        m_dialogParent, QCoreApplication::translate("GamepadDefinder", "Choisir une nouvelle image"),
+        QString(), imageFilter());
     if (picture.isEmpty())
         return ImageChange::None;
     DefinitionRecord& record = m_records[row];
@@ -436,7 +459,8 @@ DefinitionLibrary::ImageChange DefinitionLibrary::changeImage(int row)
     }
     record.imagePath = target;
     if (!DefinitionMeta::writeMeta(record, &error))
-        warn(title, tr("Impossible d’écrire meta.json : %1").arg(error));
+        warn(title,
+             QCoreApplication::translate("GamepadDefinder", "Impossible d’écrire meta.json : %1").arg(error));
     return ImageChange::Changed;
 }
 
@@ -457,7 +481,7 @@ DefinitionLibrary::MetaChange DefinitionLibrary::setCalibrationMetadata(int row,
     if (record.calibrationMode == mode && record.calibrationOverrideFile == file &&
         quint32(record.vendorId) == vendorId && quint32(record.productId) == productId)
         return MetaChange::Unchanged;
-    const QString title = tr("Calibration");
+    const QString title = QCoreApplication::translate("GamepadDefinder", "Calibration");
     QString error;
     if (!ensureEditableCopy(record, &error)) {
         warn(title, prepareError(error));
@@ -468,6 +492,7 @@ DefinitionLibrary::MetaChange DefinitionLibrary::setCalibrationMetadata(int row,
     record.vendorId = int(vendorId);
     record.productId = int(productId);
     if (!DefinitionMeta::writeMeta(record, &error))
-        warn(title, tr("Impossible d’écrire meta.json : %1").arg(error));
+        warn(title,
+             QCoreApplication::translate("GamepadDefinder", "Impossible d’écrire meta.json : %1").arg(error));
     return MetaChange::Stored;
 }

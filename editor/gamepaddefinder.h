@@ -227,6 +227,13 @@ private:
     void announceCurrent();
     void emitCatalogChanged();
 
+    // Export, import, clipboard and snapshots (gamepaddefinder_exchange.cpp).
+    // Checks an untrusted document and creates its definition as a new row (selected by the caller).
+    bool createFromDocument(const QJsonObject& document, int* row);
+    // Every definition as a PNG in folder, the current one as shown (saved first when dirty).
+    bool exportSnapshots(const QString& folder, int* count, QStringList* errors,
+                         const std::function<bool(int, int)>& progress);
+
     // Mapping and saving (gamepaddefinder_mapping.cpp).
     void onSaveTimeout();
     void scheduleDeviceRefresh();

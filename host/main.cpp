@@ -53,13 +53,30 @@ void seedDefinitions(const QString& from, QTextStream& out)
     }
 }
 
+// The first of these that exists, relative to the host's own folder: the build tree's plugins/, then
+// the installed layout; else the plugin file this host was built with.
+QString besideHost(const QStringList& candidates, const QString& fallback)
+{
+    const QDir dir(QCoreApplication::applicationDirPath());
+    for (const QString& candidate : candidates) {
+        const QString path = dir.filePath(candidate);
+        if (QFileInfo::exists(path))
+            return QFileInfo(path).canonicalFilePath();
+    }
+    return fallback;
+}
+
 QString defaultPlugin()
 {
-    const QString beside =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../plugins/libjoyrelay.so"));
-    if (QFileInfo::exists(beside))
-        return QFileInfo(beside).canonicalFilePath();
-    return QStringLiteral(JOYRELAY_DEFAULT_PLUGIN);
+    return besideHost(
+        {QStringLiteral("../plugins/libjoyrelay.so"), QStringLiteral(JOYRELAY_INSTALLED_PLUGIN)},
+        QStringLiteral(JOYRELAY_DEFAULT_PLUGIN));
+}
+
+QString defaultCatalog()
+{
+    return besideHost({QStringLiteral(JOYRELAY_INSTALLED_DATA "/actioncatalog.json")},
+                      QStringLiteral(JOYRELAY_HOST_DIR "/actioncatalog.json"));
 }
 
 } // namespace
@@ -82,9 +99,9 @@ int main(int argc, char** argv)
                                       QStringLiteral("name"), QStringLiteral("demo"));
     const QCommandLineOption sharedOpt(QStringLiteral("can-edit-shared"),
                                        QStringLiteral("Set hx.canEditSharedGamepads to true."));
-    const QCommandLineOption catalogOpt(
-        QStringLiteral("catalog"), QStringLiteral("Services JSON with the action catalog."),
-        QStringLiteral("file"), QStringLiteral(JOYRELAY_HOST_DIR "/actioncatalog.json"));
+    const QCommandLineOption catalogOpt(QStringLiteral("catalog"),
+                                        QStringLiteral("Services JSON with the action catalog."),
+                                        QStringLiteral("file"), defaultCatalog());
     const QCommandLineOption contextOpt(QStringLiteral("context"),
                                         QStringLiteral("Context name for the device list."),
                                         QStringLiteral("name"), QStringLiteral("default"));

@@ -165,6 +165,10 @@ bool GamepadManager::isPumping() const
 
 void GamepadManager::poll()
 {
+    // A sampling step refreshed the same state less than one sampling interval ago.
+    const qint64 sinceSample = m_backend->msSinceSampleRefresh();
+    if (sinceSample >= 0 && sinceSample < ControlManette::DefaultSampleIntervalMs)
+        return;
     m_backend->update();
 }
 

@@ -17,7 +17,9 @@ class QTimer;
 //
 // Timers, all on the GUI thread: poll (100 ms) refreshes the joystick state, pump (50 ms) drains
 // connection events, and a discovery runs 250 ms after a batch of them. autoDetectGamePad false
-// stops both timers; the devices keep sampling on their own.
+// stops both timers; the devices keep sampling on their own. The two timers are coarse, so Qt
+// aligns their deadlines and the poll fires in the same wake-up as every second pump (20 wake-ups
+// a second); a poll within one sampling interval of a sampling step's refresh leaves it out.
 //
 // Tests: install a virtual backend before the first instance() call,
 //     auto pads = std::make_shared<VirtualJoystickBackend>();

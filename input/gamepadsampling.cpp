@@ -42,6 +42,7 @@ void ControlManette::sample()
 {
     // 1. Connection: a lost controller reports nothing and keeps its last state.
     m_backend->update();
+    m_backend->noteSampleRefresh();
     setConnected(m_backend->isConnected(m_deviceId));
     if (!m_connected)
         return;

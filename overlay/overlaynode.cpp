@@ -8,13 +8,6 @@
 
 namespace Overlay {
 
-namespace {
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("InteractiveOverlay", text);
-}
-} // namespace
-
 bool isJoystickKind(Kind kind)
 {
     return kind == Kind::SingleJoy || kind == Kind::DualJoyCross;
@@ -57,13 +50,14 @@ QStringList slotLabels(Kind kind)
 {
     switch (kind) {
     case Kind::DualJoyCross:
-        return {tr("Axe X"), tr("Axe Y")};
+        return {QCoreApplication::translate("InteractiveOverlay", "Axe X"),
+                QCoreApplication::translate("InteractiveOverlay", "Axe Y")};
     case Kind::Button:
-        return {tr("Bouton")};
+        return {QCoreApplication::translate("InteractiveOverlay", "Bouton")};
     case Kind::SingleJoy:
         break;
     }
-    return {tr("Joystick")};
+    return {QCoreApplication::translate("InteractiveOverlay", "Joystick")};
 }
 
 PublishMode defaultPublishMode(Kind kind)
@@ -75,13 +69,13 @@ QString defaultTitle(Kind kind, int number)
 {
     switch (kind) {
     case Kind::DualJoyCross:
-        return tr("Double Joy %1").arg(number);
+        return QCoreApplication::translate("InteractiveOverlay", "Double Joy %1").arg(number);
     case Kind::Button:
-        return tr("Bouton %1").arg(number);
+        return QCoreApplication::translate("InteractiveOverlay", "Bouton %1").arg(number);
     case Kind::SingleJoy:
         break;
     }
-    return tr("Joy %1").arg(number);
+    return QCoreApplication::translate("InteractiveOverlay", "Joy %1").arg(number);
 }
 
 InputSource InputSource::forKind(Kind kind)

@@ -3,6 +3,7 @@
 #include "calibrationsettings.h"
 #include "deviceitemdelegate.h"
 #include "hostmetatypes.h"
+#include "joyrelaytranslations.h"
 #include "linkerdevicemodel.h"
 #include "manetteconfigurationwidget.h"
 
@@ -12,6 +13,8 @@ JoyrelayProvider::JoyrelayProvider(QObject* parent) : IComInterfaceModelProvider
 {
     registerHostMetaTypes();
     GamepadCalibration::registerCalibrationMetaTypes();
+    // Before any editor or card exists, so every text is built in the user's language.
+    JoyrelayTranslations::install();
 }
 
 JoyrelayProvider::~JoyrelayProvider() = default;

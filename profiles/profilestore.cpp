@@ -1,6 +1,7 @@
 #include "profilestore.h"
 
 #include "metakeys.h"
+#include "profilemetacache.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,11 +17,6 @@
 #include <algorithm>
 
 namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("GamepadProfiles", text);
-}
 
 QString cleaned(const QString& path)
 {
@@ -220,29 +216,30 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
     const Roots roots = currentRoots();
     QList<ProfileSummary> result;
     QSet<QString> taken;
-    for (const QString& root : roots.search) {
-        const QDir dir(root);
-        if (!dir.exists())
-            continue;
-        const QStringList entries = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        for (const QString& entry : entries) {
-            const QString folder = cleaned(dir.filePath(entry));
-            QJsonObject meta;
-            if (!readMeta(folder, &meta))
-                continue;
-            // Cheap checks first: the existence tests of a full summary cost two file look-ups.
-            if (!ProfileStore::metaDeviceNames(meta).contains(name, Qt::CaseInsensitive))
-                continue;
-            const QUuid id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
-            if (id.isNull() || taken.contains(idKey(id)))
-                continue;
-            ProfileSummary summary = summaryFromMeta(roots, folder, meta);
-            if (summary.configPath.isEmpty())
-                continue;
-            taken.insert(idKey(id));
-            result.append(summary);
-        }
-    }
+    const auto consider = [&](const QString& folder, const ProfileMetaCache::Digest& d) {
+        // Cheap checks first: the existence tests of a full summary cost two file look-ups.
+        if (!d.deviceNames.contains(name, Qt::CaseInsensitive) || d.id.isNull() ||
+            taken.contains(idKey(d.id)))
+            return;
+        ProfileSummary summary;
+        summary.id = d.id;
+        summary.name = d.name;
+        summary.deviceNames = d.deviceNames;
+        summary.deviceName = d.deviceNames.value(0);
+        summary.folder = folder;
+        summary.scope = scopeIn(roots, folder);
+        summary.configPath = joined(folder, d.configFile);
+        if (!QFileInfo::exists(summary.configPath))
+            return;
+        summary.imagePath = joined(folder, d.imageFile);
+        if (!QFileInfo::exists(summary.imagePath))
+            summary.imagePath.clear();
+        taken.insert(idKey(d.id));
+        result.append(summary);
+    };
+    // The meta.json digests kept from earlier calls, each checked against its file.
+    for (const QString& root : roots.search)
+        ProfileMetaCache::forEachDefinition(root, consider);
     std::stable_sort(result.begin(), result.end(), [](const ProfileSummary& a, const ProfileSummary& b) {
         const int byName = QString::compare(a.name, b.name, Qt::CaseInsensitive);
         if (byName != 0)
@@ -293,24 +290,28 @@ bool relocateProfile(ProfileRef& ref, ProfileScope targetScope, QString* error)
         return false;
     };
     if (!ref.valid || ref.folder.trimmed().isEmpty())
-        return fail(tr("Profil introuvable."));
+        return fail(QCoreApplication::translate("GamepadProfiles", "Profil introuvable."));
     const Roots roots = currentRoots();
     const QString targetRoot =
         targetScope == ProfileScope::Shared ? roots.sharedProfiles : roots.userProfiles;
     if (targetRoot.isEmpty())
-        return fail(tr("Aucun dossier de configuration disponible pour cet utilisateur."));
+        return fail(QCoreApplication::translate(
+            "GamepadProfiles", "Aucun dossier de configuration disponible pour cet utilisateur."));
     if (!QDir().mkpath(targetRoot))
-        return fail(tr("Impossible de preparer le dossier %1").arg(targetRoot));
+        return fail(QCoreApplication::translate("GamepadProfiles", "Impossible de preparer le dossier %1")
+                        .arg(targetRoot));
     const QString source = cleaned(ref.folder);
     const QString folderName = QFileInfo(source).fileName();
     if (folderName.isEmpty())
-        return fail(tr("Identifiant de profil invalide."));
+        return fail(QCoreApplication::translate("GamepadProfiles", "Identifiant de profil invalide."));
     const QString destination = cleaned(joined(targetRoot, folderName));
     if (source != destination && !QFileInfo::exists(destination)) {
         if (!copyRecursively(source, destination)) {
             // A half copy would later pass for the relocated definition.
             QDir(destination).removeRecursively();
-            return fail(tr("Impossible de copier le profil vers %1").arg(destination));
+            return fail(
+                QCoreApplication::translate("GamepadProfiles", "Impossible de copier le profil vers %1")
+                    .arg(destination));
         }
     }
     ref = ProfileRef{destination, targetScope, true};

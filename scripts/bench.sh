@@ -1,10 +1,88 @@
 #!/usr/bin/env bash
 # Builds in release mode and runs every benchmark; extra arguments go to each benchmark
 # (for example: --benchmark_filter=processAxis).
+#
+# scripts/bench.sh idle [WARMUP_S [SPAN_S]]: idle cost. Under one virtual X server, starts the idle
+# hosts of bench/idle (bare Qt program, 10 ms and 50 ms timers, plugin file only, model and
+# delegate, one sampling virtual pad) and, when installed, the peers AntiMicroX and QJoyPad; after WARMUP_S (5)
+# seconds reads each process's CPU time from /proc, again SPAN_S (30) seconds later, and prints
+# the shares of one core.
+#
+# scripts/bench.sh latency [SECONDS]: sampling steadiness and latency (bench/latency): intervals
+# between sampling steps and delays from a backend change to dataChanged, p50/p99/max.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$root/build-release}"
 export BUILD_TYPE=Release
+
+# CPU time of a process in nanoseconds: the scheduler's run time of its threads, or the tick
+# counts of /proc/<pid>/stat where schedstat is missing.
+cpu_ns() {
+    local pid=$1 total=0 task run
+    if [ -r "/proc/$pid/schedstat" ]; then
+        for task in /proc/"$pid"/task/*/schedstat; do
+            read -r run _ <"$task" 2>/dev/null || continue
+            total=$((total + run))
+        done
+        echo "$total"
+    else
+        local fields
+        read -r -a fields <<<"$(sed 's/^.*) //' "/proc/$pid/stat")"
+        echo $(((fields[11] + fields[12]) * 1000000000 / $(getconf CLK_TCK)))
+    fi
+}
+
+measure_idle() {
+    local warmup=$1 span=$2 host="$BUILD_DIR/bench/idle/idle_host"
+    local labels=() pids=() label
+    start() {
+        label=$1
+        shift
+        "$@" >/dev/null 2>&1 &
+        labels+=("$label")
+        pids+=($!)
+    }
+    for mode in bare timer timer50 file model pad; do start "idle_host $mode" "$host" "$mode"; done
+    if command -v antimicrox >/dev/null; then start "AntiMicroX $(dpkg-query -W -f='${Version}' antimicro 2>/dev/null)" antimicrox --hidden; fi
+    if command -v qjoypad >/dev/null; then start "QJoyPad $(dpkg-query -W -f='${Version}' qjoypad 2>/dev/null)" qjoypad --notray; fi
+    trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+    sleep "$warmup"
+    local before=() after=() t0 t1 i
+    t0=$(date +%s%N)
+    for i in "${!pids[@]}"; do before[i]=$(cpu_ns "${pids[i]}"); done
+    sleep "$span"
+    t1=$(date +%s%N)
+    for i in "${!pids[@]}"; do after[i]=$(cpu_ns "${pids[i]}"); done
+    echo "idle cost over $(((t1 - t0) / 1000000)) ms after ${warmup} s of warm-up; $(uptime | sed 's/^.*load/load/')"
+    printf '%-28s %12s %10s\n' program "CPU ms" "% of core"
+    local share=() ns
+    for i in "${!pids[@]}"; do
+        ns=$((after[i] - before[i]))
+        share[i]=$(awk -v n="$ns" -v w="$((t1 - t0))" 'BEGIN { printf "%.3f", 100 * n / w }')
+        printf '%-28s %12.1f %10s\n' "${labels[i]}" "$(awk -v n="$ns" 'BEGIN { print n / 1e6 }')" "${share[i]}"
+    done
+    awk -v m="${share[4]}" -v f="${share[3]}" -v p="${share[5]}" 'BEGIN {
+        printf "plugin idle share (model - file): %.3f %% (target <= 0.1 %%)\n", m - f
+        printf "one sampling pad (pad, whole host): %.3f %% (target <= 0.65 %%)\n", p }'
+}
+
+if [ "${1:-}" = "--idle-inner" ]; then
+    shift
+    measure_idle "$@"
+    exit 0
+fi
+if [ "${1:-}" = "latency" ]; then
+    "$root/scripts/build.sh" >/dev/null
+    echo "$(uptime | sed 's/^.*load/load/')"
+    QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bench/latency/sampling_latency" "${2:-10}"
+    exit 0
+fi
+if [ "${1:-}" = "idle" ]; then
+    "$root/scripts/build.sh" >/dev/null
+    cmake --build "$BUILD_DIR" --target idle_host joyrelay >/dev/null
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --idle-inner "${2:-5}" "${3:-30}"
+fi
+
 "$root/scripts/build.sh"
 status=0
 for bench in $(find "$BUILD_DIR/bench" -type f -name 'bench_*' -perm -u+x | sort); do

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the benchmarks need, only when one is
-# missing. Sourced or run by test.sh, run.sh and bench.sh.
+# missing. Sourced or run by test.sh, run.sh and bench.sh; package names given as arguments are
+# installed as well (scripts/sfml3.sh adds SFML's own build needs).
 set -euo pipefail
 
 JOY_PACKAGES=(
     g++ cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-l10n-tools qt6-tools-dev
     libsfml-dev libx11-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core
+    dpkg-dev
 )
+JOY_PACKAGES+=("$@")
 
 missing=()
 for pkg in "${JOY_PACKAGES[@]}"; do

@@ -1,16 +1,23 @@
-// Profile look-ups and calibration resolution over a data root of 1,000 definitions (warm file cache).
+// Profile look-ups and calibration resolution over a data root of 1,000 definitions (warm file cache,
+// the library at rest: its files written more than two seconds before the timing starts).
 #include "calibrationfiles.h"
 #include "definitionmeta.h"
+#include "gamepadmanager.h"
+#include "linkerdevicemodel.h"
+#include "profilemetacache.h"
 #include "profilestore.h"
+#include "registryfile.h"
+#include "virtualjoystickbackend.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <QThread>
 
 namespace {
 
@@ -83,6 +90,39 @@ void BM_ProfilesForDevice(benchmark::State& state)
 }
 BENCHMARK(BM_ProfilesForDevice)->Unit(benchmark::kMillisecond);
 
+// The same look-up with nothing kept from earlier calls: every meta.json read and parsed.
+void BM_ProfilesForDeviceUncached(benchmark::State& state)
+{
+    for (auto _ : state) {
+        ProfileMetaCache::clear();
+        benchmark::DoNotOptimize(ProfileStore::profilesForDevice(QStringLiteral("bench pad 7")));
+    }
+}
+BENCHMARK(BM_ProfilesForDeviceUncached)->Unit(benchmark::kMillisecond);
+
+// What every library change in the editor ends in: the device list looks up the profiles of each
+// of its rows, here four remembered pads (20 matching definitions each).
+void BM_RefreshProfilesCatalog(benchmark::State& state)
+{
+    QJsonObject devices;
+    for (int i = 0; i < 4; ++i) {
+        devices.insert(QStringLiteral("gp:%1").arg(i), QJsonObject{{"deviceId", QString::number(i)},
+                                                                   {"vendorIdHex", "45e"},
+                                                                   {"productIdHex", "28e"},
+                                                                   {"name", deviceName(i)},
+                                                                   {"imagePath", ""},
+                                                                   {"kv", QJsonObject{}}});
+    }
+    RegistryFile::write(RegistryFile::path(QStringLiteral("bench")),
+                        QJsonObject{{"devices", devices}, {"lastCount", 0}});
+    LinkerDeviceModel model(QStringLiteral("bench"));
+    model.refreshProfilesCatalog();
+    for (auto _ : state)
+        model.refreshProfilesCatalog();
+    state.counters["rows"] = model.rowCount();
+}
+BENCHMARK(BM_RefreshProfilesCatalog)->Unit(benchmark::kMillisecond);
+
 void BM_SummaryById(benchmark::State& state)
 {
     for (auto _ : state)
@@ -125,13 +165,17 @@ BENCHMARK(BM_ListDefinitions)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("JoyBench"));
     QTemporaryDir xdg;
     qputenv("XDG_DATA_HOME", QFile::encodeName(xdg.path()));
     app.setProperty("hx.currentLogin", QStringLiteral("bench"));
     app.setProperty("hx.canEditSharedGamepads", true);
+    // The device list's joystick manager, without controllers.
+    JoystickBackends::install(std::make_shared<VirtualJoystickBackend>());
     populate();
+    // A library at rest: files written just now are read again until they are two seconds old.
+    QThread::msleep(ProfileMetaCache::RacyWindowMs + 100);
     // Warm the file cache once before timing.
     ProfileStore::profilesForDevice(QStringLiteral("Bench Pad 0"));
 
@@ -140,5 +184,6 @@ int main(int argc, char** argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    delete GamepadManager::existingInstance();
     return 0;
 }

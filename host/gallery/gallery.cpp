@@ -1,4 +1,5 @@
 #include "gallery.h"
+#include "joyrelaytranslations.h"
 #include "hosttheme.h"
 
 #include <QApplication>
@@ -95,6 +96,8 @@ int main(int argc, char** argv)
     }
     if (!parser.isSet(rawOpt))
         HostTheme::installResolver();
+    // As the plugin does when it is loaded: English texts for an English locale (LANG=en_US.UTF-8).
+    JoyrelayTranslations::install();
 
     QStandardPaths::setTestModeEnabled(true);
     Gallery::Context context;

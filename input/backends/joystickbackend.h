@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QtGlobal>
 
@@ -47,6 +48,15 @@ public:
 
     // Monotonic milliseconds used for button timing (debounce, auto-repeat).
     virtual qint64 nowMs() const = 0;
+
+    // A sampling step calls this after its update(), so the joystick manager's poll can leave out
+    // a refresh the same state has just had. Real time (steady clock), whatever nowMs() says.
+    virtual void noteSampleRefresh() { m_sampleRefresh.start(); }
+    // Milliseconds since the last noteSampleRefresh(); -1 when there was none.
+    qint64 msSinceSampleRefresh() const { return m_sampleRefresh.isValid() ? m_sampleRefresh.elapsed() : -1; }
+
+private:
+    QElapsedTimer m_sampleRefresh;
 };
 
 // The process-wide backend that GamepadManager::instance() and every ControlManette created without

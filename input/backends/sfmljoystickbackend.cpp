@@ -12,12 +12,28 @@
 #include <optional>
 #endif
 
+#include <QAbstractEventDispatcher>
+#include <QThread>
+
+#if defined(Q_OS_LINUX)
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <linux/netlink.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // X11 connection helpers, defined at the end of the file (null when no display can be reached;
 // always a dummy non-null value where SFML needs no X server).
 void* openDisplayConnection();
 void closeDisplayConnection(void* display);
+bool displayIsNamed();
+
+constexpr int DisplayRetries = 4;     // further tries, one per pump drain (50 ms apart)
+constexpr qint64 ForcedCallMs = 1000; // an SFML refresh or drain at least this often
 
 bool validSlot(int slot)
 {
@@ -81,6 +97,62 @@ struct SfmlJoystickBackend::NameCache
     std::array<QString, JoystickBackend::SlotCount> text;
 };
 
+#if defined(Q_OS_LINUX)
+// udev's processed device events, the multicast group SFML's own udev monitor listens to. Only the
+// arrival of a message matters: each one counts as possible controller activity.
+struct SfmlJoystickBackend::DeviceEvents
+{
+    int fd = -1;
+    std::unique_ptr<QSocketNotifier> notifier;
+    quint64 count = 0;
+
+    DeviceEvents()
+    {
+        if (!QAbstractEventDispatcher::instance())
+            return;
+        fd = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
+        if (fd < 0)
+            return;
+        sockaddr_nl address{};
+        address.nl_family = AF_NETLINK;
+        address.nl_groups = 2; // libudev's "udev" group
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            fd = -1;
+            return;
+        }
+        notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(), [this] { receive(); });
+    }
+
+    ~DeviceEvents()
+    {
+        notifier.reset();
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    void receive()
+    {
+        char buffer[8192];
+        for (;;) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n < 0 && errno != ENOBUFS) // an overflow lost messages: still activity
+                break;
+            ++count;
+        }
+    }
+
+    bool active() const { return fd >= 0; }
+};
+#else
+struct SfmlJoystickBackend::DeviceEvents
+{
+    quint64 count = 0;
+    bool active() const { return false; }
+};
+#endif
+
 SfmlJoystickBackend::SfmlJoystickBackend() : m_names(std::make_unique<NameCache>())
 {
     m_clock.start();
@@ -93,9 +165,41 @@ bool SfmlJoystickBackend::hasPumpWindow() const
     return m_window != nullptr;
 }
 
+bool SfmlJoystickBackend::watchesDeviceEvents() const
+{
+    return m_deviceEvents && m_deviceEvents->active();
+}
+
+bool SfmlJoystickBackend::anyConnected() const
+{
+    for (unsigned slot = 0; slot < unsigned(SlotCount); ++slot) {
+        if (sf::Joystick::isConnected(slot)) // SFML's last refreshed state, no system call
+            return true;
+    }
+    return false;
+}
+
+// False only when an SFML call of this kind could not change anything since the last one.
+bool SfmlJoystickBackend::mayChange(LastCall& last)
+{
+    const qint64 now = m_clock.elapsed();
+    const bool connected = anyConnected();
+    if (watchesDeviceEvents() && !connected && !last.anyConnected &&
+        m_deviceEvents->count == last.deviceEvents && last.atMs >= 0 && now - last.atMs < ForcedCallMs)
+        return false;
+    last.atMs = now;
+    last.deviceEvents = m_deviceEvents ? m_deviceEvents->count : 0;
+    last.anyConnected = connected;
+    ++m_sfmlCalls;
+    return true;
+}
+
 void SfmlJoystickBackend::update()
 {
+    if (!mayChange(m_lastUpdate))
+        return;
     sf::Joystick::update();
+    m_lastUpdate.anyConnected = anyConnected();
     if (m_window || !m_pumpOpen)
         return;
     for (int slot = 0; slot < SlotCount; ++slot) {
@@ -147,39 +251,72 @@ bool SfmlJoystickBackend::isButtonPressed(int slot, int button) const
            sf::Joystick::isButtonPressed(unsigned(slot), unsigned(button));
 }
 
+void SfmlJoystickBackend::createWindow(void* display)
+{
+    // Our connection stays open while SFML opens its own, so an X server that resets when its last
+    // client leaves (Xvfb does) cannot vanish in between.
+    m_window = std::make_unique<PumpWindow>();
+    closeDisplayConnection(display);
+    m_lastDrain = LastCall{};
+}
+
 void SfmlJoystickBackend::openEventPump()
 {
     if (m_pumpOpen)
         return;
     m_pumpOpen = true;
     m_connectionEvent = false;
-    // Our connection stays open while SFML opens its own, so an X server that resets when its last
-    // client leaves (Xvfb does) cannot vanish in between.
-    if (void* display = openDisplayConnection()) {
-        m_window = std::make_unique<PumpWindow>();
-        closeDisplayConnection(display);
-        return;
-    }
-    qCWarning(lcGamepadInput) << "No display available for the joystick event window;"
-                                 " watching connections by polling instead";
+    m_deviceEvents = std::make_unique<DeviceEvents>();
+    m_lastUpdate = LastCall{};
     sf::Joystick::update();
     for (int slot = 0; slot < SlotCount; ++slot)
         m_lastConnected[slot] = sf::Joystick::isConnected(unsigned(slot));
+    if (void* display = openDisplayConnection()) {
+        createWindow(display);
+        return;
+    }
+    // Meanwhile connections are watched by polling.
+    m_displayRetries = displayIsNamed() ? DisplayRetries : 0;
+    if (m_displayRetries == 0)
+        qCWarning(lcGamepadInput) << "No display available for the joystick event window;"
+                                     " watching connections by polling instead";
+}
+
+void SfmlJoystickBackend::retryDisplay()
+{
+    if (m_window || m_displayRetries == 0)
+        return;
+    --m_displayRetries;
+    if (void* display = openDisplayConnection()) {
+        m_displayRetries = 0;
+        createWindow(display);
+        // A change seen by polling meanwhile is reported with the window's first drain.
+        return;
+    }
+    if (m_displayRetries == 0)
+        qCWarning(lcGamepadInput) << "No display available for the joystick event window;"
+                                     " watching connections by polling instead";
 }
 
 void SfmlJoystickBackend::closeEventPump()
 {
     m_window.reset();
+    m_deviceEvents.reset();
+    m_displayRetries = 0;
     m_pumpOpen = false;
     m_connectionEvent = false;
 }
 
 bool SfmlJoystickBackend::takeConnectionEvents()
 {
+    retryDisplay();
     bool any = m_connectionEvent;
     m_connectionEvent = false;
-    if (m_window && m_window->drain())
-        any = true;
+    if (m_window && mayChange(m_lastDrain)) {
+        if (m_window->drain())
+            any = true;
+        m_lastDrain.anyConnected = anyConnected();
+    }
     return any;
 }
 
@@ -190,31 +327,31 @@ qint64 SfmlJoystickBackend::nowMs() const
 
 bool SfmlJoystickBackend::canOpenDisplay()
 {
+    // A server resetting after its last client left refuses connections for a moment.
     void* display = openDisplayConnection();
+    for (int attempt = 0; !display && displayIsNamed() && attempt < DisplayRetries; ++attempt) {
+        QThread::msleep(40);
+        display = openDisplayConnection();
+    }
     closeDisplayConnection(display);
     return display != nullptr;
 }
 
 // Last in the file: Xlib's macros (None, Bool, Window...) would clash with SFML's names above.
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
-#include <QThread>
-
 #include <X11/Xlib.h>
 
 namespace {
 
+// The same call SFML makes, and aborts on; one try, it does not wait.
 void* openDisplayConnection()
 {
-    // The same call SFML makes, and aborts on. A server resetting after its last client left
-    // refuses connections for a moment, so a named display gets a few more tries (~200 ms).
-    const bool named = !qEnvironmentVariableIsEmpty("DISPLAY");
-    for (int attempt = 0;; ++attempt) {
-        if (Display* display = XOpenDisplay(nullptr))
-            return display;
-        if (!named || attempt == 4)
-            return nullptr;
-        QThread::msleep(40);
-    }
+    return XOpenDisplay(nullptr);
+}
+
+bool displayIsNamed()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY");
 }
 
 void closeDisplayConnection(void* display)
@@ -231,6 +368,11 @@ void* openDisplayConnection()
 {
     static int dummy = 0;
     return &dummy;
+}
+
+bool displayIsNamed()
+{
+    return false;
 }
 
 void closeDisplayConnection(void*) {}

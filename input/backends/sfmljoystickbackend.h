@@ -12,9 +12,16 @@
 // SFML 2.5 as well; every version difference stays in the .cpp.
 //
 // SFML aborts the process when a window cannot reach an X display. openEventPump() therefore checks
-// first that a display can be opened; when none can, it logs a warning, creates no window, and
-// update() detects connection changes itself by comparing each slot's connected state with the
-// previous update.
+// first that a display can be opened; when none can, it creates no window and update() detects
+// connection changes itself by comparing each slot's connected state with the previous update. A
+// named display that refuses the first try (an X server resetting after its last client left) is
+// tried again at the next pump drains, never by waiting on the GUI thread; the warning comes when
+// the last try fails.
+//
+// Idle cost: on Linux SFML learns of controllers through udev's device events. While no controller
+// is connected and udev announced nothing since the previous call, a refresh or a drain can change
+// nothing, so update() and takeConnectionEvents() skip the SFML calls (each costs eight system
+// calls); they still run at least once a second. Without the event socket nothing is skipped.
 class SfmlJoystickBackend : public JoystickBackend
 {
 public:
@@ -38,11 +45,34 @@ public:
     bool takeConnectionEvents() override;
     qint64 nowMs() const override;
 
+    // Whether udev's device events are watched (the skips above are possible).
+    bool watchesDeviceEvents() const;
+    // SFML refreshes (sf::Joystick::update() and window drains) made so far.
+    int sfmlCallCount() const { return m_sfmlCalls; }
+
 private:
     struct PumpWindow;
     struct NameCache;
+    struct DeviceEvents;
+    // When the last SFML call of one kind (refresh or drain) happened, and what it saw.
+    struct LastCall
+    {
+        qint64 atMs = -1;
+        quint64 deviceEvents = 0;
+        bool anyConnected = false;
+    };
+    bool mayChange(LastCall& last);
+    bool anyConnected() const;
+    void createWindow(void* display);
+    void retryDisplay();
+
     std::unique_ptr<PumpWindow> m_window;
     std::unique_ptr<NameCache> m_names; // converted names, so a steady poll converts nothing
+    std::unique_ptr<DeviceEvents> m_deviceEvents;
+    LastCall m_lastUpdate;
+    LastCall m_lastDrain;
+    int m_displayRetries = 0;
+    int m_sfmlCalls = 0;
     bool m_pumpOpen = false;
     // Window-less detection: the slots' connected states at the previous update.
     std::array<bool, SlotCount> m_lastConnected{};

@@ -165,6 +165,22 @@ private Q_SLOTS:
         QVERIFY(!manager->isPolling());
     }
 
+    void pollLeavesOutARefreshJustMadeBySampling()
+    {
+        m_pads->plug(pad(0));
+        GamepadManager* manager = GamepadManager::instance();
+        int updates = m_pads->updateCount();
+        QVERIFY(QMetaObject::invokeMethod(manager, "poll"));
+        QCOMPARE(m_pads->updateCount(), updates + 1); // no sampling step yet
+
+        manager->gamepadForSlot(0)->sample();
+        updates = m_pads->updateCount();
+        QVERIFY(QMetaObject::invokeMethod(manager, "poll"));
+        // Read after the poll, so a slow machine cannot make the rule look broken.
+        if (m_pads->msSinceSampleRefresh() < ControlManette::DefaultSampleIntervalMs)
+            QCOMPARE(m_pads->updateCount(), updates);
+    }
+
 private:
     static void discover(GamepadManager* manager)
     {

@@ -32,7 +32,8 @@ private Q_SLOTS:
         auto backend = std::make_shared<SfmlJoystickBackend>();
         JoystickBackends::install(backend);
         GamepadManager* manager = GamepadManager::instance();
-        QVERIFY(backend->hasPumpWindow());
+        // The server may refuse the first try right after the check above left it without clients.
+        QTRY_VERIFY(backend->hasPumpWindow());
         delete manager;
         QVERIFY(!backend->hasPumpWindow()); // the manager owns the window's lifetime
         JoystickBackends::install(nullptr);
@@ -48,7 +49,12 @@ private:
         QSignalSpy added(manager, &GamepadManager::gamepadAdded);
         QSignalSpy removed(manager, &GamepadManager::gamepadRemoved);
         QVERIFY(manager->isPumping());
+        const int callsBefore = backend->sfmlCallCount();
         QTest::qWait(400); // several pump and poll ticks
+        // Without controllers and device events, only the first refresh and drain reach SFML.
+        if (backend->watchesDeviceEvents())
+            QVERIFY2(backend->sfmlCallCount() - callsBefore <= 2,
+                     qPrintable(QString::number(backend->sfmlCallCount())));
         QVERIFY(manager->gamepads().isEmpty());
         QCOMPARE(changed.count() + added.count() + removed.count(), 0);
         for (int slot = 0; slot < JoystickBackend::SlotCount; ++slot)

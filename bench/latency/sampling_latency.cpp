@@ -1,0 +1,133 @@
+// Steadiness and latency of sampling as a host sees them: the provider's device list and cards
+// live in a shown list view, one virtual pad (real-time clock) selected and sampling at 100 Hz,
+// the joystick manager polling and pumping. A precise 37 ms timer, unrelated to the sampler's
+// phase, moves the pad's X axis between -80 and +80. Over the run (10 s by default) it records
+//   - the interval between successive sampling steps (each step's backend refresh),
+//   - the delay from each change of the backend's state to the host's dataChanged carrying joy_0,
+// and prints p50, p99 and max of both.
+//   sampling_latency [seconds]
+#include "controlmanette.h"
+#include "icominterface.h"
+#include "joyrelayprovider.h"
+#include "virtualjoystickbackend.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+QElapsedTimer g_clock;
+
+// The virtual backend, noting the time of every sampling step's refresh.
+class TimedPads : public VirtualJoystickBackend
+{
+public:
+    TimedPads() : VirtualJoystickBackend(Clock::RealTime) {}
+    void noteSampleRefresh() override
+    {
+        VirtualJoystickBackend::noteSampleRefresh();
+        steps.push_back(g_clock.nsecsElapsed());
+    }
+    std::vector<qint64> steps;
+};
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[size_t(p * double(values.size() - 1) + 0.5)];
+}
+
+void report(const char* what, const std::vector<double>& ms)
+{
+    std::printf("%-34s n=%-5zu p50 %6.2f ms   p99 %6.2f ms   max %6.2f ms\n", what, ms.size(),
+                percentile(ms, 0.5), percentile(ms, 0.99),
+                ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int seconds = argc > 1 ? qMax(1, atoi(argv[1])) : 10;
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("sampling_latency"));
+    g_clock.start();
+
+    auto pads = std::make_shared<TimedPads>();
+    VirtualJoystickBackend::Pad pad0;
+    pad0.name = QStringLiteral("Latency Pad");
+    pad0.vendorId = 0x45e;
+    pad0.productId = 0x28e;
+    pads->plug(pad0);
+    JoystickBackends::install(pads);
+
+    JoyrelayProvider provider;
+    QAbstractItemModel* model = provider.model(QStringLiteral("latency"), &app);
+    QListView view;
+    view.setViewMode(QListView::IconMode);
+    view.setModel(model);
+    view.setItemDelegate(provider.delegate(&view));
+    view.resize(640, 300);
+    view.show();
+
+    std::vector<qint64> changes; // times the axis was moved
+    std::vector<double> delays;
+    QTimer mover;
+    mover.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&mover, &QTimer::timeout, [&] {
+        pads->setAxis(0, 0, changes.size() % 2 ? -80.f : 80.f);
+        changes.push_back(g_clock.nsecsElapsed());
+    });
+
+    ControlManette* pad = nullptr;
+    qint64 measureFrom = 0;
+    QTimer::singleShot(500, [&] {
+        QMetaObject::invokeMethod(model, "setSelected", Q_ARG(QString, QStringLiteral("gp:0")),
+                                  Q_ARG(bool, true));
+        QList<IComInterface*> selected;
+        QJsonArray info;
+        provider.selectedInterfaces(selected, info);
+        pad = selected.isEmpty() ? nullptr : qobject_cast<ControlManette*>(selected.first());
+        if (!pad || !pad->isSampling()) {
+            std::fprintf(stderr, "sampling_latency: the pad is not sampling\n");
+            app.exit(2);
+            return;
+        }
+        QObject::connect(pad,
+                         qOverload<const QString&, const QString&, const QStringList&, const QVariantList&>(
+                             &IComInterface::dataChanged),
+                         [&](const QString&, const QString&, const QStringList& keys, const QVariantList&) {
+                             if (keys.contains(QStringLiteral("joy_0")) && !changes.empty())
+                                 delays.push_back(double(g_clock.nsecsElapsed() - changes.back()) / 1e6);
+                         });
+        measureFrom = g_clock.nsecsElapsed();
+        mover.start(37);
+        QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
+    });
+    const int rc = app.exec();
+    if (rc != 0)
+        return rc;
+
+    std::vector<double> intervals;
+    for (size_t i = 1; i < pads->steps.size(); ++i) {
+        if (pads->steps[i - 1] >= measureFrom)
+            intervals.push_back(double(pads->steps[i] - pads->steps[i - 1]) / 1e6);
+    }
+    std::printf("sampling over %d s at %d ms, %zu axis changes\n", seconds, pad->sampleIntervalMs(),
+                changes.size());
+    report("interval between sampling steps", intervals);
+    report("backend change -> dataChanged", delays);
+    return 0;
+}

@@ -1,0 +1,239 @@
+#include "profilemetacache.h"
+
+#include "metakeys.h"
+#include "profilestore.h"
+
+#include <QByteArrayList>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <vector>
+
+#if defined(Q_OS_UNIX)
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+// The identity of one version of a file: any write, replacement or removal changes it.
+struct FileStamp
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+
+    bool operator==(const FileStamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && modifiedNs == o.modifiedNs &&
+               changedNs == o.changedNs;
+    }
+};
+
+// An open folder to list and to stat from: only the path left below it is walked for each stat.
+class OpenRoot
+{
+public:
+    explicit OpenRoot(const QString& root) : m_root(root)
+    {
+#if defined(Q_OS_UNIX)
+        m_dir = ::opendir(QFile::encodeName(root).constData());
+#endif
+    }
+    ~OpenRoot()
+    {
+#if defined(Q_OS_UNIX)
+        if (m_dir)
+            ::closedir(m_dir);
+#endif
+    }
+    OpenRoot(const OpenRoot&) = delete;
+    OpenRoot& operator=(const OpenRoot&) = delete;
+
+    // The entries QDir::entryList(Dirs | NoDotAndDotDot) could list (hidden ones left out), in the
+    // file system's own order; folders are told apart from files later, by their meta.json.
+    bool list(QByteArrayList* names)
+    {
+#if defined(Q_OS_UNIX)
+        if (!m_dir)
+            return false;
+        while (const dirent* entry = ::readdir(m_dir)) {
+            if (entry->d_name[0] != '.' && entry->d_type != DT_REG)
+                names->append(QByteArray(entry->d_name));
+        }
+        return true;
+#else
+        const QDir dir(m_root);
+        if (!dir.exists())
+            return false;
+        for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted))
+            names->append(QFile::encodeName(name));
+        return true;
+#endif
+    }
+
+    // Stamp of a file below the root; false when it does not exist or is not a regular file.
+    bool stamp(const QByteArray& relative, FileStamp* stamp) const
+    {
+#if defined(Q_OS_UNIX)
+        struct stat info;
+        if (::fstatat(::dirfd(m_dir), relative.constData(), &info, 0) != 0 || !S_ISREG(info.st_mode))
+            return false;
+        stamp->device = quint64(info.st_dev);
+        stamp->inode = quint64(info.st_ino);
+        stamp->size = qint64(info.st_size);
+        stamp->modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        stamp->changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+        return true;
+#else
+        const QFileInfo info(QDir(m_root).filePath(QFile::decodeName(relative)));
+        if (!info.isFile())
+            return false;
+        stamp->size = info.size();
+        stamp->modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1000000;
+        stamp->changedNs = info.metadataChangeTime().toMSecsSinceEpoch() * 1000000;
+        return true;
+#endif
+    }
+
+private:
+    QString m_root;
+#if defined(Q_OS_UNIX)
+    DIR* m_dir = nullptr;
+#endif
+};
+
+struct Entry
+{
+    FileStamp stamp;
+    bool read = false;       // filled from the file at least once
+    bool racy = true;        // modified too shortly before the read: read again next time
+    bool definition = false; // the document is a "GamepadDefinderMeta" object
+    ProfileMetaCache::Digest digest;
+};
+
+// One folder of a root, with its paths formatted once.
+struct Slot
+{
+    QString name;
+    QString folder;      // cleaned path of the definition folder
+    QByteArray metaPath; // "<name>/meta.json", below the root
+    Entry entry;
+};
+
+struct RootState
+{
+    QByteArrayList listed;     // the last listing, in the file system's order
+    std::vector<Slot> entries; // the same names in QDir's order
+};
+
+QHash<QString, RootState>& roots()
+{
+    static QHash<QString, RootState> kept;
+    return kept;
+}
+
+int g_reads = 0;
+
+void readEntry(const QString& metaPath, const FileStamp& stamp, Entry* entry)
+{
+    *entry = Entry();
+    entry->stamp = stamp;
+    entry->read = true;
+    const qint64 readAtNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
+    entry->racy = stamp.modifiedNs > readAtNs - ProfileMetaCache::RacyWindowMs * 1000000;
+    ++g_reads;
+    QJsonObject meta;
+    if (!ProfileStore::readJsonObjectFile(metaPath, &meta) ||
+        meta.value(MetaKeys::Type).toString() != MetaKeys::TypeValue)
+        return;
+    entry->definition = true;
+    ProfileMetaCache::Digest& d = entry->digest;
+    d.id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
+    d.name = meta.value(MetaKeys::Name).toString().trimmed();
+    d.deviceNames = ProfileStore::metaDeviceNames(meta);
+    d.configFile = meta.value(MetaKeys::Config).toString().trimmed();
+    if (d.configFile.isEmpty())
+        d.configFile = MetaKeys::DefaultConfigFile;
+    d.imageFile = meta.value(MetaKeys::Image).toString().trimmed();
+    if (d.imageFile.isEmpty())
+        d.imageFile = MetaKeys::DefaultImageFile;
+}
+
+// New slots for a changed listing, keeping what was read for the names that stay.
+void relist(const QString& root, const QByteArrayList& listed, RootState* state)
+{
+    QHash<QString, Entry> old;
+    for (Slot& slot : state->entries)
+        old.emplace(slot.name, std::move(slot.entry));
+    const QString base = QDir::cleanPath(root) + QLatin1Char('/');
+    std::vector<Slot> entries;
+    entries.reserve(size_t(listed.size()));
+    for (const QByteArray& raw : listed) {
+        Slot slot;
+        slot.name = QFile::decodeName(raw);
+        slot.folder = base + slot.name;
+        slot.metaPath = raw + '/' + QByteArray(MetaKeys::MetaFileName.data(), MetaKeys::MetaFileName.size());
+        auto it = old.find(slot.name);
+        if (it != old.end())
+            slot.entry = std::move(*it);
+        entries.push_back(std::move(slot));
+    }
+    // QDir's order: by the lower-cased name.
+    std::sort(entries.begin(), entries.end(), [](const Slot& a, const Slot& b) {
+        const int c = a.name.compare(b.name, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a.name < b.name;
+    });
+    state->listed = listed;
+    state->entries = std::move(entries);
+}
+
+} // namespace
+
+namespace ProfileMetaCache {
+
+void forEachDefinition(const QString& root,
+                       const std::function<void(const QString& folder, const Digest& digest)>& visit)
+{
+    OpenRoot dir(root);
+    QByteArrayList listed;
+    if (!dir.list(&listed)) {
+        roots().remove(root);
+        return;
+    }
+    RootState& state = roots()[root];
+    if (listed != state.listed)
+        relist(root, listed, &state);
+    for (Slot& slot : state.entries) {
+        FileStamp stamp;
+        if (!dir.stamp(slot.metaPath, &stamp)) {
+            slot.entry = Entry();
+            continue;
+        }
+        Entry& entry = slot.entry;
+        if (!entry.read || entry.racy || !(entry.stamp == stamp))
+            readEntry(slot.folder + QLatin1Char('/') + MetaKeys::MetaFileName, stamp, &entry);
+        if (entry.definition)
+            visit(slot.folder, entry.digest);
+    }
+}
+
+int readCount()
+{
+    return g_reads;
+}
+
+void clear()
+{
+    roots().clear();
+}
+
+} // namespace ProfileMetaCache

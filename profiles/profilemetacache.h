@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <functional>
+
+// What the device look-ups need of each definition folder's meta.json, kept between calls.
+//
+// Nothing kept is trusted blindly: every call lists the search root again (so a folder added,
+// removed or renamed is seen at once) and compares each meta.json's device, inode, size and
+// modification and change times with those of the read that filled the entry (so a file edited or
+// replaced by hand is read again). A file modified less than RacyWindowMs before it was read could
+// change again within the same tick of the file system's clock, its times unmoved, so such an entry
+// is read anew on every call until it has aged. GUI thread only.
+namespace ProfileMetaCache {
+
+inline constexpr qint64 RacyWindowMs = 2000; // FAT keeps modification times to 2 s
+
+struct Digest
+{
+    QUuid id;                // meta "id"; null when missing or not a UUID
+    QString name;            // meta "name", trimmed
+    QStringList deviceNames; // ProfileStore::metaDeviceNames of the document
+    QString configFile;      // meta "config" trimmed, or configActionGamepad.json
+    QString imageFile;       // meta "image" trimmed, or image.png
+};
+
+// Calls visit for each folder of root (in QDir's name order, ignoring case) whose meta.json is a
+// "GamepadDefinderMeta" document. folder is the cleaned path of the definition folder.
+void forEachDefinition(const QString& root,
+                       const std::function<void(const QString& folder, const Digest& digest)>& visit);
+
+// Reads of meta.json files made so far (a check for tests and benchmarks).
+int readCount();
+// Forgets everything kept.
+void clear();
+
+} // namespace ProfileMetaCache
