@@ -1,6 +1,7 @@
 // Cost of one live refresh of the calibration page (every 30 ms on the GUI thread, beside the 10 ms
 // sampler): 8 axis cards, 4 gate cards and 32 button cards fed by a connected virtual pad. Only
 // the updateLiveValues() call is timed; moving the pad and painting happen between the calls.
+#include "benchmain.h"
 #include "calibrationfiles.h"
 #include "controlmanette.h"
 #include "gamepadconfigwidget.h"
@@ -174,11 +175,7 @@ int main(int argc, char** argv)
     app.setProperty("hx.currentLogin", QStringLiteral("bench"));
     app.setProperty("hx.canEditSharedGamepads", true);
     QDir(ProfileStore::dataRoot()).removeRecursively();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = runBenchmarks(argc, argv);
     rigHolder().reset();
-    return 0;
+    return status;
 }

@@ -1,5 +1,6 @@
 // Export and import of one definition whose picture is a 4 MB PNG, as the editor's export and
 // import run them without their dialogs (document built, written, read back, checked, created).
+#include "benchmain.h"
 #include "definitionmeta.h"
 #include "exchangedocument.h"
 #include "jsonio.h"
@@ -64,7 +65,8 @@ void setUp()
     // The file BM_Import reads, so that it runs on its own too.
     QFile overlayFile(g_record.overlayPath);
     overlayFile.open(QIODevice::ReadOnly);
-    JsonIo::writeBytesAtomically(g_exportPath, ExchangeDocument::documentBytes(g_record, overlayFile.readAll(), true));
+    JsonIo::writeBytesAtomically(g_exportPath,
+                                 ExchangeDocument::documentBytes(g_record, overlayFile.readAll(), true));
 }
 
 // The document text of the record and the overlay, written indented and atomically.
@@ -137,10 +139,5 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     g_dir = &dir;
     setUp();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -2,6 +2,7 @@
 // box per slot panel whenever the selection changes, and the user opens its list, so setting the
 // catalog and opening the list must stay well under a frame budget of interaction (50 ms).
 #include "actiontoolbox.h"
+#include "benchmain.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -87,10 +88,5 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

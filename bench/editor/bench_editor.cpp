@@ -1,5 +1,6 @@
 // The configuration window over a data root of 1,000 definitions (warm file cache): opening it to
 // the first painted frame, switching the current definition, and one autosave.
+#include "benchmain.h"
 #include "gamepaddefinder.h"
 #include "gamepadmanager.h"
 #include "interactiveoverlay.h"
@@ -178,10 +179,5 @@ int main(int argc, char** argv)
     populate();
     delete openWindow(); // warm the file cache once before timing
 
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

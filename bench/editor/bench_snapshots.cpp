@@ -1,6 +1,7 @@
 // PNG snapshots: one definition rendered at 1920 x 1080 (with and without the PNG file), and the
 // batch of 100 definitions read from disk into one folder, as "Snapshots PNG (tous)" runs it.
 #include "../../tests/overlay/controllerpicture.h"
+#include "benchmain.h"
 #include "jsonio.h"
 #include "snapshots.h"
 
@@ -105,10 +106,5 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     g_dir = &dir;
     setUp();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

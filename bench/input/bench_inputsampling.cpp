@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 
 #include "allocationcounter.h"
+#include "benchmain.h"
 
 #include <benchmark/benchmark.h>
 
@@ -76,10 +77,5 @@ int main(int argc, char** argv)
 {
     QStandardPaths::setTestModeEnabled(true); // calibration look-ups stay out of the user's data
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -9,6 +9,33 @@
     </message>
 </context>
 <context>
+    <name>ActionLinker</name>
+    <message>
+        <source>Cliquez une action puis appuyez sur un bouton.</source>
+        <translation>Click an action, then press a button.</translation>
+    </message>
+    <message>
+        <source>Actions disponibles</source>
+        <translation>Available actions</translation>
+    </message>
+    <message>
+        <source>Sans groupe</source>
+        <translation>Ungrouped</translation>
+    </message>
+    <message>
+        <source>ID: %1</source>
+        <translation>ID: %1</translation>
+    </message>
+    <message>
+        <source>Aucune action</source>
+        <translation>No action</translation>
+    </message>
+    <message>
+        <source>Appuyez sur un bouton pour mapper &quot;%1&quot;.</source>
+        <translation>Press a button to map &quot;%1&quot;.</translation>
+    </message>
+</context>
+<context>
     <name>ActionParameterPopup</name>
     <message>
         <source>Paramètres de l&apos;action</source>
@@ -99,6 +126,53 @@
     <message>
         <source>Interface: déconnecté</source>
         <translation>Interface: disconnected</translation>
+    </message>
+</context>
+<context>
+    <name>ExchangeDocument</name>
+    <message>
+        <source>Configuration Tavon (*.tavon.json)</source>
+        <translation>Tavon configuration (*.tavon.json)</translation>
+    </message>
+    <message>
+        <source>Configuration Tavon (*.tavon.json);;JSON (*.json)</source>
+        <translation>Tavon configuration (*.tavon.json);;JSON (*.json)</translation>
+    </message>
+    <message>
+        <source>Données presse‑papier invalides (%1)</source>
+        <translation>Invalid clipboard data (%1)</translation>
+    </message>
+    <message>
+        <source>Type inattendu dans le presse‑papier.</source>
+        <translation>Unexpected type on the clipboard.</translation>
+    </message>
+    <message>
+        <source>Impossible d’ouvrir %1</source>
+        <translation>Cannot open %1</translation>
+    </message>
+    <message>
+        <source>JSON invalide dans %1 (%2)</source>
+        <translation>Invalid JSON in %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Gamepad importé</source>
+        <translation>Imported gamepad</translation>
+    </message>
+    <message>
+        <source>Échec écriture image : %1</source>
+        <translation>Writing the picture failed: %1</translation>
+    </message>
+    <message>
+        <source>Échec écriture overlay.json : %1</source>
+        <translation>Writing overlay.json failed: %1</translation>
+    </message>
+    <message>
+        <source>Échec écriture meta.json : %1</source>
+        <translation>Writing meta.json failed: %1</translation>
+    </message>
+    <message>
+        <source>Echec ecriture mapping : %1</source>
+        <translation>Writing the mapping failed: %1</translation>
     </message>
 </context>
 <context>
@@ -873,6 +947,110 @@ You can create an unlinked profile and link it later.</translation>
         <source>le document n’est pas un objet</source>
         <translation>the document is not an object</translation>
     </message>
+    <message>
+        <source>Import</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>Exporter le gamepad</source>
+        <translation>Export the gamepad</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>Ce profil est associé à une ou plusieurs manettes. Le copier/coller n’est disponible que pour les profils non liés.</source>
+        <translation>This profile is linked to one or more controllers. Copy and paste are only available for unlinked profiles.</translation>
+    </message>
+    <message>
+        <source>Échec export : %1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+    <message>
+        <source>Importer un gamepad</source>
+        <translation>Import a gamepad</translation>
+    </message>
+    <message>
+        <source>Impossible d’importer ce fichier.</source>
+        <translation>Cannot import this file.</translation>
+    </message>
+    <message>
+        <source>Ce fichier est lié à une ou plusieurs manettes. Le coller/importe n’est autorisé que pour des profils non liés.</source>
+        <translation>This file is linked to one or more controllers. Paste and import are only allowed for unlinked profiles.</translation>
+    </message>
+    <message>
+        <source>Ce profil est associé à « %1 ». Le copier/coller est réservé aux profils non liés.</source>
+        <translation>This profile is linked to “%1”. Copy and paste are reserved for unlinked profiles.</translation>
+    </message>
+    <message>
+        <source>Impossible de créer le gamepad à partir des données.</source>
+        <translation>Cannot create the gamepad from the data.</translation>
+    </message>
+    <message>
+        <source>Le presse‑papier ne contient pas de configuration Tavon valide.</source>
+        <translation>The clipboard holds no valid Tavon configuration.</translation>
+    </message>
+    <message>
+        <source>Aucune configuration Tavon trouvée dans le presse‑papier.</source>
+        <translation>No Tavon configuration found on the clipboard.</translation>
+    </message>
+    <message>
+        <source>Ce profil est lié à une ou plusieurs manettes. Le coller n’est autorisé que pour des profils non liés.</source>
+        <translation>This profile is linked to one or more controllers. Paste is only allowed for unlinked profiles.</translation>
+    </message>
+    <message>
+        <source>Exporter snapshot PNG</source>
+        <translation>Export PNG snapshot</translation>
+    </message>
+    <message>
+        <source>Images PNG (*.png)</source>
+        <translation>PNG images (*.png)</translation>
+    </message>
+    <message>
+        <source>Snapshot PNG</source>
+        <translation>PNG snapshot</translation>
+    </message>
+    <message>
+        <source>Impossible de générer le snapshot : %1</source>
+        <translation>Cannot render the snapshot: %1</translation>
+    </message>
+    <message>
+        <source>Échec sauvegarde PNG : %1</source>
+        <translation>Saving the PNG failed: %1</translation>
+    </message>
+    <message>
+        <source>Dossier de sortie vide.</source>
+        <translation>Empty output folder.</translation>
+    </message>
+    <message>
+        <source>Impossible de sauvegarder la configuration en cours.</source>
+        <translation>Cannot save the current configuration.</translation>
+    </message>
+    <message>
+        <source>Choisir un dossier pour les snapshots</source>
+        <translation>Choose a folder for the snapshots</translation>
+    </message>
+    <message>
+        <source>Snapshots PNG</source>
+        <translation>PNG snapshots</translation>
+    </message>
+    <message>
+        <source>Impossible de générer les snapshots.</source>
+        <translation>Cannot render the snapshots.</translation>
+    </message>
+    <message>
+        <source>Snapshots générés : %1</source>
+        <translation>Snapshots written: %1</translation>
+    </message>
+    <message>
+        <source>Snapshots générés : %1
+Erreurs :
+%2</source>
+        <translation>Snapshots written: %1
+Errors:
+%2</translation>
+    </message>
 </context>
 <context>
     <name>GamepadGateCalibrationWidget</name>
@@ -1072,6 +1250,52 @@ Y: %2</translation>
     <message>
         <source>%1 (%2) is no longer responding.</source>
         <translation>%1 (%2) is no longer responding.</translation>
+    </message>
+</context>
+<context>
+    <name>Snapshots</name>
+    <message>
+        <source>Overlay vide.</source>
+        <translation>Empty overlay.</translation>
+    </message>
+    <message>
+        <source>Snapshot trop grand : %1 x %2</source>
+        <translation>Snapshot too large: %1 x %2</translation>
+    </message>
+    <message>
+        <source>Format de configuration non reconnu.</source>
+        <translation>Unrecognised configuration format.</translation>
+    </message>
+    <message>
+        <source>Dossier de sortie vide.</source>
+        <translation>Empty output folder.</translation>
+    </message>
+    <message>
+        <source>Impossible de créer le dossier : %1</source>
+        <translation>Cannot create the folder: %1</translation>
+    </message>
+    <message>
+        <source>Échec sauvegarde PNG</source>
+        <translation>Saving the PNG failed</translation>
+    </message>
+</context>
+<context>
+    <name>Snapshots::BatchProgress</name>
+    <message>
+        <source>Génération des snapshots…</source>
+        <translation>Rendering the snapshots…</translation>
+    </message>
+    <message>
+        <source>Annuler</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Snapshots PNG</source>
+        <translation>PNG snapshots</translation>
+    </message>
+    <message>
+        <source>Snapshot %1 sur %2…</source>
+        <translation>Snapshot %1 of %2…</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
 // The English catalog compiled into the plugin: installed for an English locale only, and what
 // each editor and the cards show once it is in place.
+#include "actionlinker.h"
 #include "actiontoolbox.h"
 #include "gamepadconfigwidget.h"
 #include "gamepaddefinder.h"
@@ -75,6 +76,9 @@ void tst_Translations::editorsReadInEnglish_data()
         << QStringList{"Calibration entrees"};
     QTest::newRow("action parameter editor") << "toolbox" << QStringList{"Edit parameters", "No action"}
                                              << QStringList{"Editer les parametres", "Aucune action"};
+    QTest::newRow("mapping actions panel")
+        << "linker" << QStringList{"Available actions", "Click an action, then press a button."}
+        << QStringList{"Cliquez une action puis appuyez sur un bouton."};
     QTest::newRow("linked-controller chips")
         << "chips" << QStringList{"Add a controller..."} << QStringList{"Ajouter une manette..."};
 }
@@ -90,6 +94,8 @@ void tst_Translations::editorsReadInEnglish()
         widget = std::make_unique<GamepadDefinder>();
     else if (editor == "calibration")
         widget = std::make_unique<GamepadConfigWidget>();
+    else if (editor == "linker")
+        widget = std::make_unique<ActionLinker>();
     else if (editor == "toolbox")
         widget = std::make_unique<ActionToolBox>();
     else
