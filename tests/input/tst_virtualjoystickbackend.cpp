@@ -201,19 +201,6 @@ private Q_SLOTS:
         for (int slot = 0; slot < JoystickBackend::SlotCount; ++slot)
             QVERIFY(!pads->isConnected(slot));
     }
-
-    void realTimeScenarioPlaysWithoutHelp()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("pads.json");
-        QVERIFY(TestSupport::writeFile(
-            path,
-            R"({ "pads": [ { "slot": 3 } ], "events": [ { "at": 30, "slot": 3, "axis": 0, "value": 70 } ] })"));
-        const auto pads = VirtualJoystickBackend::fromScenarioFile(path);
-        pads->update();
-        QVERIFY(pads->isConnected(3));
-        QTRY_COMPARE_WITH_TIMEOUT((pads->update(), pads->axisPosition(3, 0)), 70.f, 2000);
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_VirtualJoystickBackend)

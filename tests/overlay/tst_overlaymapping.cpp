@@ -77,13 +77,10 @@ private slots:
     void sourceKeys()
     {
         QFETCH(QString, text);
-        QFETCH(bool, isAxis);
-        QFETCH(int, index);
-        QFETCH(bool, valid);
         const SourceKey key = parseSourceKey(text);
-        QCOMPARE(key.isAxis, isAxis);
-        QCOMPARE(key.index, index);
-        QCOMPARE(key.valid, valid);
+        QTEST(key.isAxis, "isAxis");
+        QTEST(key.index, "index");
+        QTEST(key.valid, "valid");
     }
 
     void emptyBindings_data()
@@ -100,8 +97,7 @@ private slots:
     void emptyBindings()
     {
         QFETCH(QJsonObject, binding);
-        QFETCH(bool, empty);
-        QCOMPARE(isBindingEmpty(binding), empty);
+        QTEST(isBindingEmpty(binding), "empty");
     }
 
     void bridgesOfPastilles_data()
