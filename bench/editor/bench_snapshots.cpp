@@ -1,7 +1,7 @@
 // PNG snapshots: one definition rendered at 1920 x 1080 (with and without the PNG file), and the
 // batch of 100 definitions read from disk into one folder, as "Snapshots PNG (tous)" runs it.
-#include "../../tests/overlay/controllerpicture.h"
 #include "benchmain.h"
+#include "controllerpicture.h"
 #include "jsonio.h"
 #include "snapshots.h"
 

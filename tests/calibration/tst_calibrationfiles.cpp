@@ -198,11 +198,8 @@ private slots:
 
         const QByteArray bytes = TestSupport::readFile(path);
         QVERIFY(bytes.contains("\n    ")); // indented
-        const QJsonObject doc = QJsonDocument::fromJson(bytes).object();
-        QCOMPARE(doc["deviceName"].toString(), "Pad");
-        QCOMPARE(doc["vendorId"].toString(), "0x045e");
-        QVERIFY(!doc.contains("productId"));
-        QCOMPARE(doc["profileId"].toString(), "1234");
+        // The identity reaches the document (its members are checked with the document writer).
+        QCOMPARE(QJsonDocument::fromJson(bytes).object().value("vendorId").toString(), "0x045e");
 
         CalibrationSet loaded;
         QVERIFY(loadCalibrationFile(path, &loaded, &error));

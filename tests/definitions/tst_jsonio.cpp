@@ -1,11 +1,9 @@
+// The JSON helpers: reading an object file with its error texts, and the atomic writers that
+// leave the old file in place when the new content cannot be written in full.
 #include "jsonio.h"
 #include "support/testsupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QTemporaryDir>
-#include <QTest>
+using TestSupport::readFile;
 
 class tst_JsonIo : public QObject
 {
@@ -36,7 +34,7 @@ private slots:
         const QString path = m_dir.filePath("read.json");
         QFile::remove(path);
         if (!content.isNull())
-            writeFile(path, content);
+            QVERIFY(TestSupport::writeFile(path, content));
 
         bool readOk = !ok;
         QString error;
@@ -58,25 +56,28 @@ private slots:
         }
     }
 
-    void writeBytesAtomicallyReplacesFile()
+    void writersReplaceTheFile()
     {
-        const QString path = m_dir.filePath("replace.bin");
-        QVERIFY(JsonIo::writeBytesAtomically(path, "first"));
-        QVERIFY(JsonIo::writeBytesAtomically(path, QByteArray("\x00second", 7)));
-        QCOMPARE(contents(path), QByteArray("\x00second", 7));
-        QCOMPARE(QDir(m_dir.path()).entryList({"replace.bin*"}, QDir::Files), QStringList{"replace.bin"});
+        const QString path = m_dir.filePath("layout.json");
+        QVERIFY(JsonIo::writeBytesAtomically(path, "a longer first content"));
+        const QJsonObject object{{"b", 1}, {"a", "x"}};
+        QVERIFY(JsonIo::writeJsonAtomically(path, object));
+        QCOMPARE(readFile(path), QJsonDocument(object).toJson(QJsonDocument::Indented));
+        QVERIFY(JsonIo::writeJsonAtomically(path, object, nullptr, false));
+        QCOMPARE(readFile(path), QByteArray(R"({"a":"x","b":1})"));
+        QCOMPARE(QDir(m_dir.path()).entryList({"layout.json*"}, QDir::Files), QStringList{"layout.json"});
     }
 
     void failedOpenKeepsOldFile()
     {
         // A file where the folder should be.
         const QString blocker = m_dir.filePath("blocker");
-        writeFile(blocker, "old");
+        QVERIFY(TestSupport::writeFile(blocker, "old"));
         const QString path = blocker + "/meta.json";
         QString error;
         QVERIFY(!JsonIo::writeBytesAtomically(path, "new", &error));
         QCOMPARE(error, QString("Impossible d’écrire %1").arg(path));
-        QCOMPARE(contents(blocker), QByteArray("old"));
+        QCOMPARE(readFile(blocker), QByteArray("old"));
         QVERIFY(!JsonIo::writeJsonAtomically(path, {{"a", 1}}));
     }
 
@@ -95,7 +96,7 @@ private slots:
         // The file size limit binds root too: the new content cannot be written in full.
         const QString path = m_dir.filePath("limited.json");
         const QByteArray old(64, 'o');
-        writeFile(path, old);
+        QVERIFY(TestSupport::writeFile(path, old));
         QString error;
         bool written = false;
         {
@@ -108,34 +109,11 @@ private slots:
         QVERIFY2(error == QString("Écriture incomplète dans %1").arg(path) ||
                      error.startsWith(QString("Impossible de valider l’écriture de %1 (").arg(path)),
                  qPrintable(error));
-        QCOMPARE(contents(path), old);
+        QCOMPARE(readFile(path), old);
         QCOMPARE(QDir(m_dir.path()).entryList({"limited.json*"}, QDir::Files), QStringList{"limited.json"});
     }
 
-    void writeJsonAtomicallyLayout()
-    {
-        const QString path = m_dir.filePath("layout.json");
-        const QJsonObject object{{"b", 1}, {"a", "x"}};
-        QVERIFY(JsonIo::writeJsonAtomically(path, object));
-        QCOMPARE(contents(path), QJsonDocument(object).toJson(QJsonDocument::Indented));
-        QVERIFY(JsonIo::writeJsonAtomically(path, object, nullptr, false));
-        QCOMPARE(contents(path), QByteArray(R"({"a":"x","b":1})"));
-    }
-
 private:
-    static QByteArray contents(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    static void writeFile(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
-
     QTemporaryDir m_dir;
 };
 

@@ -1,36 +1,11 @@
+// The stand-in host's reading of a mapping file into bridges.
 #include "mappingfile.h"
-
-#include <QFile>
-#include <QJsonArray>
-#include <QTemporaryDir>
-#include <QTest>
+#include "support/testsupport.h"
 
 class tst_MappingFile : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void modes_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("mode");
-        QTest::newRow("activeOnly as written")
-            << QStringLiteral("activeOnly") << int(Bridge::Mode::ActiveOnly);
-        QTest::newRow("active_only in capitals")
-            << QStringLiteral("ACTIVE_ONLY") << int(Bridge::Mode::ActiveOnly);
-        QTest::newRow("activeonly with blanks around it")
-            << QStringLiteral("  activeonly ") << int(Bridge::Mode::ActiveOnly);
-        QTest::newRow("always") << QStringLiteral("Always") << int(Bridge::Mode::Always);
-        QTest::newRow("unknown word is onChange")
-            << QStringLiteral("sometimes") << int(Bridge::Mode::OnChange);
-        QTest::newRow("missing member is onChange") << QString() << int(Bridge::Mode::OnChange);
-    }
-
-    void modes()
-    {
-        QFETCH(QString, text);
-        QTEST(int(MappingFile::parseMode(text)), "mode");
-    }
-
     void bridgesOfAMapping()
     {
         auto src = [](const QString& key) { return QJsonObject{{"stringKey", key}, {"deviceId", 0}}; };
@@ -51,6 +26,7 @@ private Q_SLOTS:
         QCOMPARE(bridges.at(1).args.value("x").toInt(), 1);
         QCOMPARE(bridges.at(1).mode, Bridge::Mode::Always);
         QVERIFY(bridges.at(2).isCombined());
+        QCOMPARE(MappingFile::parseMode(" ACTIVE_ONLY "), Bridge::Mode::ActiveOnly);
     }
 
     void unreadableFiles_data()
@@ -68,11 +44,8 @@ private Q_SLOTS:
         QFETCH(bool, create);
         QTemporaryDir dir;
         const QString path = dir.filePath("configActionGamepad.json");
-        if (create) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(content);
-        }
+        if (create)
+            QVERIFY(TestSupport::writeFile(path, content));
         QList<Bridge> bridges;
         QString error;
         QVERIFY(!MappingFile::read(path, &bridges, &error));

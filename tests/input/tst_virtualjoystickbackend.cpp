@@ -4,38 +4,29 @@
 #include "support/testsupport.h"
 #include "virtualjoystickbackend.h"
 
-namespace {
-QJsonObject json(const char* text)
-{
-    return QJsonDocument::fromJson(QByteArray(text)).object();
-}
-} // namespace
+using TestSupport::json;
 
 class tst_VirtualJoystickBackend : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void stateIsVisibleAfterUpdate()
+    void changesShowAfterUpdateAndEventsNeedAnOpenPump()
     {
         VirtualJoystickBackend pads;
-        pads.plug(TestSupport::pad(2, "Manette é", 0x45e, 0x28e));
-        QVERIFY(!pads.isConnected(2));
-        pads.update();
-        QVERIFY(pads.isConnected(2));
-        QCOMPARE(pads.identification(2).name, "Manette é");
-        QCOMPARE(pads.identification(2).vendorId, 0x45eu);
-
+        pads.plug(TestSupport::pad(2));
+        pads.openEventPump();
+        QVERIFY(!pads.takeConnectionEvents()); // plugged before the pump existed
         pads.setAxis(2, 1, 54.f);
-        pads.press(2, 3);
-        QCOMPARE(pads.axisPosition(2, 1), 0.f);
-        pads.update();
-        QCOMPARE(pads.axisPosition(2, 1), 54.f);
-        QVERIFY(pads.isButtonPressed(2, 3));
-
-        pads.unplug(2);
-        pads.update();
         QVERIFY(!pads.isConnected(2));
-        QVERIFY(!pads.isButtonPressed(2, 3));
+        pads.update();
+        QVERIFY(pads.isConnected(2) && pads.axisPosition(2, 1) == 54.f);
+        pads.plug(TestSupport::pad(1));
+        pads.unplug(2);
+        QVERIFY(pads.takeConnectionEvents()); // one answer for the whole batch
+        QVERIFY(!pads.takeConnectionEvents());
+        pads.closeEventPump();
+        pads.unplug(1);
+        QVERIFY(!pads.takeConnectionEvents());
     }
 
     void padShapeLimitsReadings()
@@ -58,25 +49,6 @@ private Q_SLOTS:
         QVERIFY(!pads.isConnected(-1));
         QVERIFY(!pads.isConnected(8));
         QVERIFY(!pads.plug(VirtualJoystickBackend::Pad{8}));
-    }
-
-    void connectionEventsNeedAnOpenPump()
-    {
-        VirtualJoystickBackend pads;
-        pads.plug({});
-        pads.openEventPump();
-        QVERIFY(!pads.takeConnectionEvents()); // plugged before the pump existed
-
-        pads.plug(TestSupport::pad(1));
-        pads.unplug(0);
-        QVERIFY(pads.takeConnectionEvents()); // one answer for the whole batch
-        QVERIFY(!pads.takeConnectionEvents());
-
-        pads.setAxis(1, 0, 40.f);
-        QVERIFY(!pads.takeConnectionEvents());
-        pads.closeEventPump();
-        pads.unplug(1);
-        QVERIFY(!pads.takeConnectionEvents());
     }
 
     void scenarioEventsFollowTheClock()
@@ -208,8 +180,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("problem");
         QTest::newRow("missing file") << QByteArray() << "No such file";
         QTest::newRow("array at top level") << QByteArray("[]") << "not a JSON object";
-        QTest::newRow("wrong member type")
-            << QByteArray(R"({ "pads": [ { "slot": "one" } ] })") << "pads[0].slot";
     }
 
     void unreadableScenarioFileStartsEmpty()
@@ -230,19 +200,6 @@ private Q_SLOTS:
         pads->update();
         for (int slot = 0; slot < JoystickBackend::SlotCount; ++slot)
             QVERIFY(!pads->isConnected(slot));
-    }
-
-    void realTimeScenarioPlaysWithoutHelp()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("pads.json");
-        QVERIFY(TestSupport::writeFile(
-            path,
-            R"({ "pads": [ { "slot": 3 } ], "events": [ { "at": 30, "slot": 3, "axis": 0, "value": 70 } ] })"));
-        const auto pads = VirtualJoystickBackend::fromScenarioFile(path);
-        pads->update();
-        QVERIFY(pads->isConnected(3));
-        QTRY_COMPARE_WITH_TIMEOUT((pads->update(), pads->axisPosition(3, 0)), 70.f, 2000);
     }
 };
 

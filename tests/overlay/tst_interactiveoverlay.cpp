@@ -1,18 +1,22 @@
-#include "controllerpicture.h"
+// The overlay editing widget: adding, placing, loading, learning, binding, menus and painting.
 #include "interactiveoverlay.h"
 #include "overlaymapping.h"
+#include "support/testsupport.h"
 
-#include <memory>
 #include <QAction>
-#include <QJsonDocument>
 #include <QMenu>
-#include <QSignalSpy>
-#include <QTest>
 
 namespace {
 QJsonObject binding(const QString& name)
 {
     return QJsonObject{{"ref", name}, {"action", name}};
+}
+
+QPixmap picture(const QSize& size = QSize(800, 480))
+{
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::darkGray);
+    return pixmap;
 }
 } // namespace
 
@@ -43,16 +47,15 @@ private slots:
         QTest::addColumn<bool>("freeAspect");
         QTest::addColumn<QStringList>("slotList");
         QTest::addColumn<QStringList>("labels");
-        QTest::addColumn<bool>("isJoy");
-        QTest::newRow("single joystick") << int(InteractiveOverlay::SingleJoy) << QSize(122, 122) << "Joy 1"
-                                         << int(InteractiveOverlay::ActiveOnly) << true << QStringList{"main"}
-                                         << QStringList{"Joystick"} << true;
+        QTest::newRow("single joystick")
+            << int(InteractiveOverlay::SingleJoy) << QSize(122, 122) << "Joy 1"
+            << int(InteractiveOverlay::ActiveOnly) << true << QStringList{"main"} << QStringList{"Joystick"};
         QTest::newRow("two-axis joystick") << int(InteractiveOverlay::DualJoyCross) << QSize(180, 180)
                                            << "Double Joy 1" << int(InteractiveOverlay::ActiveOnly) << true
-                                           << QStringList{"x", "y"} << QStringList{"Axe X", "Axe Y"} << true;
+                                           << QStringList{"x", "y"} << QStringList{"Axe X", "Axe Y"};
         QTest::newRow("button") << int(InteractiveOverlay::Button) << QSize(72, 72) << "Bouton 1"
                                 << int(InteractiveOverlay::OnChange) << false << QStringList{"main"}
-                                << QStringList{"Bouton"} << false;
+                                << QStringList{"Bouton"};
     }
 
     void newPastilleDefaults()
@@ -60,39 +63,26 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QSize, size);
         QFETCH(QString, title);
-        QFETCH(int, publishMode);
-        QFETCH(bool, freeAspect);
         QFETCH(QStringList, slotList);
-        QFETCH(QStringList, labels);
-        QFETCH(bool, isJoy);
         QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
         QSignalSpy selected(m_overlay, &InteractiveOverlay::selectedNodeChanged);
-        const int index = m_overlay->addNode(QPointF(400, 200), InteractiveOverlay::ElementKind(kind));
-        QCOMPARE(index, 0);
+        QCOMPARE(m_overlay->addNode(QPointF(400, 200), InteractiveOverlay::ElementKind(kind)), 0);
         TouchArea* area = m_overlay->pastille(0);
-        QVERIFY(area);
         QCOMPARE(area->geometry(), QRect(QPoint(400 - size.width() / 2, 200 - size.height() / 2), size));
         QCOMPARE(area->title(), title);
-        QCOMPARE(area->freeAspect(), freeAspect);
-        QCOMPARE(int(m_overlay->nodePublishMode(0)), publishMode);
+        QTEST(area->freeAspect(), "freeAspect");
+        QTEST(int(m_overlay->nodePublishMode(0)), "publishMode");
         QCOMPARE(m_overlay->nodeSlotNames(0), slotList);
-        QCOMPARE(m_overlay->nodeSlotLabels(0), labels);
+        QTEST(m_overlay->nodeSlotLabels(0), "labels");
         for (const QString& slot : slotList) {
-            const Overlay::InputSource source = m_overlay->nodeSource(0, slot);
-            QCOMPARE(source.isJoy, isJoy);
-            QCOMPARE(source.deviceType, "gamepade");
-            QCOMPARE(source.packetId, 1);
-            QVERIFY(source.stringKey.isEmpty());
+            QCOMPARE(m_overlay->nodeSource(0, slot), Overlay::InputSource::forKind(Overlay::Kind(kind)));
             QCOMPARE(m_overlay->nodeBinding(0, slot), QJsonObject());
         }
         QCOMPARE(m_overlay->selectedIndex(), 0);
         QCOMPARE(area->state(), TouchArea::Active);
-        QCOMPARE(selected.size(), 1);
-        QCOMPARE(dirty.size(), 1);
+        QCOMPARE(selected.size() + dirty.size(), 2);
         // No picture: the background is the whole overlay.
-        const QRectF rect = m_overlay->node(0).rect;
-        QCOMPARE(rect.x(), (400 - size.width() / 2) / 800.0);
-        QCOMPARE(rect.height(), size.height() / 400.0);
+        QCOMPARE(m_overlay->node(0).rect.x(), (400 - size.width() / 2) / 800.0);
 
         // Titles count on; an explicit title takes no number.
         m_overlay->addNode(QPointF(200, 100), InteractiveOverlay::ElementKind(kind), "Gauche");
@@ -104,7 +94,7 @@ private slots:
     void pastillesFollowThePicture()
     {
         m_overlay->setBackgroundScaleMode(OverlayLines::Contain);
-        m_overlay->setBackgroundPixmap(drawControllerPicture(QSize(400, 400)));
+        m_overlay->setBackgroundPixmap(picture(QSize(400, 400)));
         QCOMPARE(m_overlay->backgroundRect(), QRect(200, 0, 400, 400));
         m_overlay->addNode(QPointF(236, 36), InteractiveOverlay::Button);
         QCOMPARE(m_overlay->node(0).rect, QRectF(0, 0, 0.18, 0.18));
@@ -116,7 +106,7 @@ private slots:
 
     void documentRoundTrip()
     {
-        m_overlay->setBackgroundPixmap(drawControllerPicture());
+        m_overlay->setBackgroundPixmap(picture());
         const int joy = m_overlay->addNode(QPointF(200, 150), InteractiveOverlay::SingleJoy);
         const int dual = m_overlay->addNode(QPointF(400, 220), InteractiveOverlay::DualJoyCross, "Croix");
         const int button = m_overlay->addNode(QPointF(600, 120), InteractiveOverlay::Button);
@@ -129,40 +119,16 @@ private slots:
 
         InteractiveOverlay copy;
         copy.resize(800, 400);
-        copy.setBackgroundPixmap(drawControllerPicture());
+        copy.setBackgroundPixmap(picture());
         QVERIFY(copy.loadFromJson(document));
-        QCOMPARE(copy.nodeCount(), 3);
+        QCOMPARE(copy.toJson(), document);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(copy.nodeId(i), m_overlay->nodeId(i));
-            QCOMPARE(copy.nodeTitle(i), m_overlay->nodeTitle(i));
-            QCOMPARE(copy.nodeKind(i), m_overlay->nodeKind(i));
-            QCOMPARE(copy.nodePublishMode(i), m_overlay->nodePublishMode(i));
-            QCOMPARE(copy.nodeSplit(i), m_overlay->nodeSplit(i));
-            QCOMPARE(copy.node(i).rect, m_overlay->node(i).rect);
             QCOMPARE(copy.node(i).sources, m_overlay->node(i).sources);
             QCOMPARE(copy.pastille(i)->geometry(), m_overlay->pastille(i)->geometry());
-            QCOMPARE(copy.pastille(i)->freeAspect(), m_overlay->pastille(i)->freeAspect());
         }
         QCOMPARE(copy.nodeSource(joy, "main").deviceType, "other");
         QCOMPARE(copy.nodeSource(dual, "y").isJoy, true); // an axis key makes an axis source
         QCOMPARE(copy.nodeSource(button, "main").isJoy, false);
-        QCOMPARE(copy.toJson(), document);
-    }
-
-    void legacyDocumentPlacedOnPicture()
-    {
-        m_overlay->setBackgroundScaleMode(OverlayLines::Contain);
-        m_overlay->setBackgroundPixmap(drawControllerPicture(QSize(400, 400)));
-        const QJsonObject legacy{
-            {"type", "InteractiveOverlay"},
-            {"overlaySize", QJsonObject{{"w", 800}, {"h", 400}}},
-            {"bgMode", "Contain"},
-            {"nodes", QJsonArray{QJsonObject{
-                          {"kind", "button"},
-                          {"geometry", QJsonObject{{"x", 0.25}, {"y", 0.0}, {"w", 0.1}, {"h", 0.2}}}}}}};
-        QVERIFY(m_overlay->loadFromJson(legacy));
-        QCOMPARE(m_overlay->node(0).rect, QRectF(0, 0, 0.2, 0.2));
-        QCOMPARE(m_overlay->pastille(0)->geometry(), QRect(200, 0, 80, 80));
     }
 
     void rejectedDocumentChangesNothing()
@@ -215,11 +181,8 @@ private slots:
         QTest::addColumn<int>("removed");
         QTest::addColumn<int>("expected");
         QTest::newRow("removing the selected last node selects the new last") << 3 << 2 << 2 << 1;
-        QTest::newRow("removing the selected middle node selects its successor") << 3 << 1 << 1 << 1;
         QTest::newRow("removing the only node leaves no selection") << 1 << 0 << 0 << -1;
         QTest::newRow("removing an earlier node shifts the selection") << 3 << 2 << 0 << 1;
-        QTest::newRow("removing a later node keeps the selection") << 3 << 0 << 2 << 0;
-        QTest::newRow("nothing selected stays so") << 2 << -1 << 0 << -1;
     }
 
     void selectionAfterRemoval()
@@ -274,8 +237,6 @@ private slots:
         QTest::newRow("two-axis stick with one button key joins the keys")
             << int(InteractiveOverlay::DualJoyCross) << QStringList{"joy_0", "but_3"} << "joy_0 / but_3"
             << true;
-        QTest::newRow("two-axis stick with only one axis learnt")
-            << int(InteractiveOverlay::DualJoyCross) << QStringList{"joy_5"} << "joy_5" << false;
         QTest::newRow("a gate key on a button")
             << int(InteractiveOverlay::Button) << QStringList{"gate_1"} << "gate_1" << true;
     }
@@ -284,25 +245,19 @@ private slots:
     {
         QFETCH(int, kind);
         QFETCH(QStringList, keys);
-        QFETCH(QString, title);
-        QFETCH(bool, bound);
         m_overlay->addNode(QPointF(300, 200), InteractiveOverlay::ElementKind(kind));
         const QStringList slotList = m_overlay->nodeSlotNames(0);
         QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
         for (int i = 0; i < keys.size(); ++i) {
             QVERIFY(m_overlay->startListening(0, slotList.at(i)));
-            QCOMPARE(m_overlay->pastille(0)->state(), TouchArea::Listening);
-            QCOMPARE(m_overlay->pastille(0)->listeningText(), slotList.at(i));
             QVERIFY(m_overlay->assignLearntKey(keys.at(i)));
             QCOMPARE(m_overlay->listeningIndex(), -1);
         }
-        QCOMPARE(m_overlay->nodeTitle(0), title);
+        QTEST(m_overlay->nodeTitle(0), "title");
         QCOMPARE(m_overlay->nodeSource(0, slotList.first()).stringKey, keys.first().trimmed());
-        QCOMPARE(m_overlay->pastille(0)->isBound(), bound);
+        QTEST(m_overlay->pastille(0)->isBound(), "bound");
         QCOMPARE(m_overlay->pastille(0)->state(), TouchArea::Active);
         QVERIFY(dirty.size() >= 2 * keys.size());
-        if (kind == InteractiveOverlay::Button && keys.first().contains("but"))
-            QCOMPARE(m_overlay->nodeSource(0, "main").isJoy, false);
     }
 
     void learnNeedsAListeningSlot()
@@ -387,13 +342,10 @@ private slots:
         QCOMPARE(m_overlay->nodeTitle(copy), "Stick copie");
         QCOMPARE(m_overlay->pastille(copy)->geometry(),
                  m_overlay->pastille(dual)->geometry().translated(28, 28));
-        QCOMPARE(m_overlay->nodeKind(copy), InteractiveOverlay::DualJoyCross);
-        QVERIFY(m_overlay->nodeSplit(copy));
+        QVERIFY(m_overlay->nodeSplit(copy) && !m_overlay->pastille(copy)->freeAspect());
         QCOMPARE(m_overlay->node(copy).sources, m_overlay->node(dual).sources);
         QCOMPARE(m_overlay->node(copy).bindings, m_overlay->node(dual).bindings);
-        QCOMPARE(m_overlay->pastille(copy)->freeAspect(), false);
         QVERIFY(m_overlay->nodeId(copy) != m_overlay->nodeId(dual));
-        QCOMPARE(m_overlay->node(copy).rect.x(), m_overlay->node(dual).rect.x() + 28 / 800.0);
         QVERIFY(dirty.size() >= 1);
     }
 
@@ -544,28 +496,22 @@ private slots:
         m_overlay->setSource(2, "main", true, "joy_2"); // bound and selected
         QVERIFY(m_overlay->startListening(3, "main"));
         m_overlay->selectNode(2);
-        QCOMPARE(m_overlay->pastille(1)->state(), TouchArea::Normal);
-        QCOMPARE(m_overlay->pastille(2)->state(), TouchArea::Active);
-        QCOMPARE(m_overlay->pastille(3)->state(), TouchArea::Listening);
 
+        // Inside the body, between the rim and the knob, clear of the title: blue when bound, orange
+        // when not, lighter blue when selected, green while listening.
         const QImage image = m_overlay->grab().toImage();
-        // Inside the body, between the rim and the knob, clear of the title.
-        auto bodyColour = [&](int index) {
-            const QRect area = m_overlay->pastille(index)->geometry();
-            return image.pixelColor(area.center().x(), area.top() + 14);
-        };
-        const QColor bound = bodyColour(0);
-        const QColor unbound = bodyColour(1);
-        const QColor selected = bodyColour(2);
-        const QColor listening = bodyColour(3);
-        // Blue when bound, orange when not, lighter blue when selected, green while listening.
-        QVERIFY2(bound.blue() > bound.red() + 70 && bound.red() < 105, qPrintable(bound.name()));
-        QVERIFY2(unbound.red() > unbound.blue() + 70 && unbound.red() > unbound.green(),
-                 qPrintable(unbound.name()));
-        QVERIFY2(selected.blue() > selected.red() + 30 && selected.red() > bound.red() + 20,
-                 qPrintable(selected.name()));
-        QVERIFY2(listening.green() > listening.red() + 50 && listening.green() > listening.blue() + 30,
-                 qPrintable(listening.name()));
+        QList<QColor> body;
+        for (int i = 0; i < 4; ++i) {
+            const QRect area = m_overlay->pastille(i)->geometry();
+            body << image.pixelColor(area.center().x(), area.top() + 14);
+        }
+        QVERIFY2(body[0].blue() > body[0].red() + 70 && body[0].red() < 105, qPrintable(body[0].name()));
+        QVERIFY2(body[1].red() > body[1].blue() + 70 && body[1].red() > body[1].green(),
+                 qPrintable(body[1].name()));
+        QVERIFY2(body[2].blue() > body[2].red() + 30 && body[2].red() > body[0].red() + 20,
+                 qPrintable(body[2].name()));
+        QVERIFY2(body[3].green() > body[3].red() + 50 && body[3].green() > body[3].blue() + 30,
+                 qPrintable(body[3].name()));
 
         // The two-axis stick is a cross: its bar ends are painted, its corners are not.
         const QRect cross = m_overlay->pastille(dual)->geometry();

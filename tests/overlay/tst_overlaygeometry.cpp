@@ -41,19 +41,7 @@ private slots:
         QFETCH(QSize, widget);
         QFETCH(QSize, picture);
         QFETCH(int, mode);
-        QFETCH(QRect, expected);
-        QCOMPARE(Overlay::backgroundRect(widget, picture, mode), expected);
-    }
-
-    void roundTripThroughBackgroundSpace()
-    {
-        const QRect background(200, 0, 400, 400);
-        const QRect widgetRect(300, 100, 72, 72);
-        const QRectF rect = toBackgroundSpace(widgetRect, background);
-        QCOMPARE(rect, QRectF(0.25, 0.25, 0.18, 0.18));
-        QCOMPARE(fromBackgroundSpace(rect, background), widgetRect);
-        // The same fractions follow the picture into a larger background.
-        QCOMPARE(fromBackgroundSpace(rect, QRect(100, 50, 800, 800)), QRect(300, 250, 144, 144));
+        QTEST(Overlay::backgroundRect(widget, picture, mode), "expected");
     }
 
     void placementRoundsAndKeepsOnePixel_data()
@@ -71,8 +59,7 @@ private slots:
     void placementRoundsAndKeepsOnePixel()
     {
         QFETCH(QRectF, rect);
-        QFETCH(QRect, expected);
-        QCOMPARE(fromBackgroundSpace(rect, QRect(0, 0, 40, 40)), expected);
+        QTEST(fromBackgroundSpace(rect, QRect(0, 0, 40, 40)), "expected");
     }
 
     void emptyBackgroundGivesInvalidRect()

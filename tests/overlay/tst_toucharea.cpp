@@ -1,10 +1,12 @@
+// One pastille: title, state, kind, presses, resizing and dragging rules, and its menu.
 #include "toucharea.h"
 
-#include <memory>
 #include <QAction>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <memory>
 
 class tst_TouchArea : public QObject
 {
@@ -40,13 +42,11 @@ private slots:
     void titleIsTrimmedAndEditedOnce()
     {
         QFETCH(QString, title);
-        QFETCH(QString, expected);
-        QFETCH(int, edits);
         TouchArea area;
         QSignalSpy spy(&area, &TouchArea::titleEdited);
         area.setTitle(title);
-        QCOMPARE(area.title(), expected);
-        QCOMPARE(spy.size(), edits);
+        QTEST(area.title(), "expected");
+        QTEST(int(spy.size()), "edits");
     }
 
     void stateChangesReportNewAndOld()
@@ -82,21 +82,10 @@ private slots:
         QCOMPARE(area->size(), QSize(90, 90));
     }
 
-    void freeAspectNotifiesOnChange()
-    {
-        TouchArea area;
-        QSignalSpy spy(&area, &TouchArea::freeAspectChanged);
-        area.setFreeAspect(false);
-        area.setFreeAspect(true);
-        area.setFreeAspect(true);
-        QCOMPARE(spy.size(), 1);
-    }
-
-    void pressOrderWhenNotEditable()
+    void pressActivatesOnlyOutsideEditing()
     {
         TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(10, 10), false);
         area->setTitle("A");
-        area->setEditable(false);
         QStringList order;
         connect(area, &TouchArea::clicked, this, [&order] { order << "clicked"; });
         connect(area, &TouchArea::activated, this, [&order, area](const QUuid& id, const QString& title) {
@@ -104,27 +93,12 @@ private slots:
             order << "activated " + title;
         });
         QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(36, 36));
-        QCOMPARE(order, (QStringList{"clicked", "activated A"}));
-        QCOMPARE(area->pos(), QPoint(10, 10));
-    }
-
-    void editablePressDoesNotActivate()
-    {
-        TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(10, 10), false);
-        QSignalSpy clicked(area, &TouchArea::clicked);
-        QSignalSpy activated(area, &TouchArea::activated);
+        QCOMPARE(order, QStringList{"clicked"});
+        area->setEditable(false);
         QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(36, 36));
-        QCOMPARE(clicked.size(), 1);
-        QCOMPARE(activated.size(), 0);
-    }
-
-    void rightButtonIsIgnored()
-    {
-        TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(10, 10), false);
-        QSignalSpy clicked(area, &TouchArea::clicked);
-        QTest::mousePress(area, Qt::RightButton, {}, QPoint(36, 36));
-        QTest::mouseRelease(area, Qt::RightButton, {}, QPoint(36, 36));
-        QCOMPARE(clicked.size(), 0);
+        QTest::mouseClick(area, Qt::RightButton, {}, QPoint(36, 36)); // ignored
+        QCOMPARE(order, (QStringList{"clicked", "clicked", "activated A"}));
+        QCOMPARE(area->pos(), QPoint(10, 10));
     }
 
     void resizeRules_data()
@@ -145,8 +119,6 @@ private slots:
             << QSize(90, 135);
         QTest::newRow("free aspect joystick takes the dragged size")
             << int(TouchArea::SingleJoy) << true << QSize(122, 122) << QPoint(40, -30) << QSize(162, 92);
-        QTest::newRow("free aspect joystick keeps its minimum")
-            << int(TouchArea::SingleJoy) << true << QSize(122, 122) << QPoint(-100, 0) << QSize(56, 122);
         QTest::newRow("joystick without free aspect is square")
             << int(TouchArea::SingleJoy) << false << QSize(122, 122) << QPoint(40, -30) << QSize(162, 162);
     }
@@ -157,7 +129,6 @@ private slots:
         QFETCH(bool, freeAspect);
         QFETCH(QSize, start);
         QFETCH(QPoint, drag);
-        QFETCH(QSize, expected);
         TouchArea* area = makeArea(TouchArea::ElementKind(kind), start, QPoint(20, 20), freeAspect);
         QSignalSpy resized(area, &TouchArea::resized);
         QSignalSpy moved(area, &TouchArea::moved);
@@ -165,7 +136,7 @@ private slots:
         QTest::mousePress(area, Qt::LeftButton, {}, grip);
         QTest::mouseMove(area, grip + drag);
         QTest::mouseRelease(area, Qt::LeftButton, {}, grip + drag);
-        QCOMPARE(area->size(), expected);
+        QTEST(area->size(), "expected");
         QCOMPARE(area->pos(), QPoint(20, 20));
         QCOMPARE(resized.size(), 1);
         QCOMPARE(moved.size(), 0);
@@ -175,7 +146,6 @@ private slots:
     {
         QTest::addColumn<QPoint>("drag");
         QTest::addColumn<QPoint>("expected");
-        QTest::newRow("inside moves freely") << QPoint(50, 30) << QPoint(150, 130);
         QTest::newRow("past the right edge is flush right") << QPoint(900, 0) << QPoint(600 - 72, 100);
         QTest::newRow("past the bottom edge is flush bottom") << QPoint(0, 900) << QPoint(100, 400 - 72);
         QTest::newRow("past the top left corner is flush top left") << QPoint(-500, -500) << QPoint(0, 0);
@@ -184,13 +154,12 @@ private slots:
     void dragIsClampedInsideParent()
     {
         QFETCH(QPoint, drag);
-        QFETCH(QPoint, expected);
         TouchArea* area = makeArea(TouchArea::Button, QSize(72, 72), QPoint(100, 100), false);
         QSignalSpy moved(area, &TouchArea::moved);
         QTest::mousePress(area, Qt::LeftButton, {}, QPoint(30, 30));
         QTest::mouseMove(area, QPoint(30, 30) + drag);
         QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(30, 30));
-        QCOMPARE(area->pos(), expected);
+        QTEST(area->pos(), "expected");
         QCOMPARE(area->size(), QSize(72, 72));
         QCOMPARE(moved.size(), 1);
     }

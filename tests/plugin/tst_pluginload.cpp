@@ -3,17 +3,11 @@
 #include "deviceactionrouter.h"
 #include "hostsession.h"
 #include "icominterfacemodelprovider.h"
+#include "support/testsupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QPluginLoader>
 #include <QPointer>
-#include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 
 class tst_PluginLoad : public QObject
 {
@@ -27,37 +21,19 @@ private Q_SLOTS:
         QDir(data).removeRecursively();
 
         // A pad in slot 0 pressing button 2 every 700 ms, seen only by the plugin's own input runtime.
-        const QJsonObject pad{{"slot", 0},
-                              {"name", "Road Pad"},
-                              {"vendorId", "0x045e"},
-                              {"productId", "0x028e"},
-                              {"axes", QJsonArray{0, 1}},
-                              {"buttons", 8}};
-        const QJsonObject scenario{
-            {"pads", QJsonArray{pad}},
-            {"events", QJsonArray{QJsonObject{{"at", 300}, {"slot", 0}, {"button", 2}, {"pressed", true}},
-                                  QJsonObject{{"at", 450}, {"slot", 0}, {"button", 2}, {"pressed", false}}}},
-            {"loop", true},
-            {"period", 700}};
-        const QString scenarioPath = m_dir.filePath("pads.json");
-        QFile scenarioFile(scenarioPath);
-        QVERIFY(scenarioFile.open(QIODevice::WriteOnly));
-        scenarioFile.write(QJsonDocument(scenario).toJson());
-        scenarioFile.close();
-        qputenv("JOYRELAY_VIRTUAL_PADS", scenarioPath.toLocal8Bit());
+        const QString scenario = m_dir.filePath("pads.json");
+        QVERIFY(TestSupport::writeFile(scenario, R"({ "loop": true, "period": 700,
+            "pads": [ { "slot": 0, "name": "Road Pad", "vendorId": "0x045e", "productId": "0x028e",
+                        "axes": [0, 1], "buttons": 8 } ],
+            "events": [ { "at": 300, "slot": 0, "button": 2, "pressed": true },
+                        { "at": 450, "slot": 0, "button": 2, "pressed": false } ] })"));
+        qputenv("JOYRELAY_VIRTUAL_PADS", scenario.toLocal8Bit());
 
         // With no definition at all, a pad announces the shared fallback mapping file.
-        const QJsonObject bridge{{"src", QJsonObject{{"deviceType", "gamepade"},
-                                                     {"deviceId", 0},
-                                                     {"packetId", 1},
-                                                     {"stringKey", "but_2"},
-                                                     {"isJoy", false}}},
-                                 {"action", "photo.capture"},
-                                 {"args", QJsonObject{{"count", 2}}}};
-        QVERIFY(QDir().mkpath(data + QStringLiteral("/GamepadProfiles")));
-        QFile mapping(data + QStringLiteral("/GamepadProfiles/configActionGamepad.json"));
-        QVERIFY(mapping.open(QIODevice::WriteOnly));
-        mapping.write(QJsonDocument(QJsonObject{{"bridges", QJsonArray{bridge}}}).toJson());
+        QVERIFY(TestSupport::writeFile(data + "/GamepadProfiles/configActionGamepad.json", R"({ "bridges": [
+            { "src": { "deviceType": "gamepade", "deviceId": 0, "packetId": 1, "stringKey": "but_2",
+                       "isJoy": false },
+              "action": "photo.capture", "args": { "count": 2 } } ] })"));
     }
 
     void metadataNamesTheProvider()

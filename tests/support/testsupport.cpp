@@ -82,7 +82,12 @@ QByteArray readFile(const QString& path)
 
 QJsonObject readJson(const QString& path)
 {
-    return QJsonDocument::fromJson(readFile(path)).object();
+    return json(readFile(path));
+}
+
+QJsonObject json(const QByteArray& text)
+{
+    return QJsonDocument::fromJson(text).object();
 }
 
 QJsonValue jsonAt(const QJsonObject& object, const QString& path)

@@ -42,6 +42,8 @@ private:
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 QJsonObject readJson(const QString& path);
+// The object of a JSON text (empty when the text is no object).
+QJsonObject json(const QByteArray& text);
 // The member at a "/"-separated path of nested objects ("devices/gp:0/kv/selected"); undefined
 // when a step is missing.
 QJsonValue jsonAt(const QJsonObject& object, const QString& path);

@@ -1,3 +1,4 @@
+// The device card delegate: layout, chips, texts, tooltips, clicks and painting.
 #include "deviceitemdelegate.h"
 
 #include <QFile>
@@ -152,6 +153,7 @@ private Q_SLOTS:
             QCOMPARE(chip.rect.y(), strip.y() + 14 - 10);
     }
 
+    // The count chip may stand out of the strip, never off the card.
     void everyChipStaysOnTheCardOfATile()
     {
         const auto g = DeviceItemDelegate::geometryFor(QRect(0, 0, 300, 240));

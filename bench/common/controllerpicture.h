@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <QRadialGradient>
 
-// A controller drawn with QPainter for tests and the preview (no artwork files needed).
+// A controller drawn with QPainter for the benchmarks (no artwork files needed).
 inline QPixmap drawControllerPicture(const QSize& size = QSize(800, 480))
 {
     QPixmap pixmap(size);
