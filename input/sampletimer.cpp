@@ -69,11 +69,11 @@ bool SampleTimer::armDeadlines()
     }
     if (m_fd < 0)
         return false;
-    itimerspec spec{};
-    spec.it_interval.tv_sec = m_intervalMs / 1000;
-    spec.it_interval.tv_nsec = long(m_intervalMs % 1000) * 1000000L;
-    spec.it_value = spec.it_interval;
-    if (::timerfd_settime(m_fd, 0, &spec, nullptr) != 0)
+    itimerspec period{};
+    period.it_interval.tv_sec = m_intervalMs / 1000;
+    period.it_interval.tv_nsec = long(m_intervalMs % 1000) * 1000000L;
+    period.it_value = period.it_interval;
+    if (::timerfd_settime(m_fd, 0, &period, nullptr) != 0)
         return false;
     m_notifier->setEnabled(true);
     return true;

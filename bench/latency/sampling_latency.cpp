@@ -75,9 +75,9 @@ int measureFloor(int seconds)
         return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
     };
     const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
-    const itimerspec spec{{0, IntervalNs}, {0, IntervalNs}};
+    const itimerspec period{{0, IntervalNs}, {0, IntervalNs}};
     const qint64 start = now();
-    if (fd < 0 || timerfd_settime(fd, 0, &spec, nullptr) != 0) {
+    if (fd < 0 || timerfd_settime(fd, 0, &period, nullptr) != 0) {
         std::fprintf(stderr, "sampling_latency: no timerfd\n");
         return 2;
     }
