@@ -29,8 +29,7 @@ ControlManette::ControlManette(int slot, std::shared_ptr<JoystickBackend> backen
         return;
     m_backend->update();
     readIdentification();
-    connect(&m_sampleTimer, &QTimer::timeout, this, &ControlManette::sample);
-    m_sampleTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_sampleTimer, &SampleTimer::timeout, this, &ControlManette::sample);
 }
 
 ControlManette::~ControlManette() = default;

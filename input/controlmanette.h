@@ -2,11 +2,11 @@
 
 #include "icominterface.h"
 #include "joystickbackend.h"
+#include "sampletimer.h"
 
 #include <QHash>
 #include <QMetaType>
 #include <QString>
-#include <QTimer>
 
 #include <array>
 #include <memory>
@@ -156,8 +156,8 @@ private:
     quint32 m_vendorId = 0;
     quint32 m_productId = 0;
     bool m_connected = false;
-    std::unique_ptr<State> d; // live state and calibration
-    QTimer m_sampleTimer;
+    std::unique_ptr<State> d;  // live state and calibration
+    SampleTimer m_sampleTimer; // on absolute deadlines
 };
 
 Q_DECLARE_METATYPE(ControlManette*)

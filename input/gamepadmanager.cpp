@@ -6,8 +6,22 @@
 #include <QMetaType>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 GamepadManager* g_instance = nullptr;
+
+// The first tick at or after `from` on the grid through `next` (ms); an interval of 0 is due at
+// every pass of the event loop, as a 0 ms timer is.
+qint64 firstTickFrom(qint64 next, int intervalMs, qint64 from)
+{
+    if (next >= from)
+        return next;
+    if (intervalMs <= 0)
+        return from;
+    return next + (from - next + intervalMs - 1) / intervalMs * intervalMs;
+}
 
 bool sameObjects(const QList<QPointer<ControlManette>>& a, const QList<QPointer<ControlManette>>& b)
 {
@@ -42,11 +56,13 @@ GamepadManager::GamepadManager(std::shared_ptr<JoystickBackend> backend, QObject
     : QObject(parent), m_backend(std::move(backend))
 {
     registerInputMetaTypes();
-    m_pollTimer = new QTimer(this);
-    connect(m_pollTimer, &QTimer::timeout, this, &GamepadManager::poll);
+    m_clock.start();
+    m_tick = new QTimer(this);
+    m_tick->setSingleShot(true);
+    m_tick->setTimerType(Qt::PreciseTimer); // the grid is kept here; Qt must not move a tick
+    connect(m_tick, &QTimer::timeout, this, &GamepadManager::onTick);
     m_backend->openEventPump();
-    m_pumpTimer = new QTimer(this);
-    connect(m_pumpTimer, &QTimer::timeout, this, &GamepadManager::pump);
+    connect(m_backend->activity(), &JoystickActivity::deviceEvent, this, &GamepadManager::onDeviceEvent);
     connect(this, &GamepadManager::autoDetectGamePadChanged, this, &GamepadManager::onAutoDetectChanged);
 }
 
@@ -54,8 +70,7 @@ GamepadManager::~GamepadManager()
 {
     if (g_instance == this)
         g_instance = nullptr;
-    m_pollTimer->stop();
-    m_pumpTimer->stop();
+    stopPolling();
     m_backend->closeEventPump();
 }
 
@@ -81,10 +96,82 @@ GamepadManager* GamepadManager::existingInstance()
 
 void GamepadManager::startTimers()
 {
-    if (!m_pollTimer->isActive())
-        m_pollTimer->start(m_pollIntervalMs);
-    if (!m_pumpTimer->isActive())
-        m_pumpTimer->start(PumpIntervalMs);
+    const qint64 now = m_clock.elapsed();
+    // A negative interval starts no poll, as it starts no QTimer.
+    if (!m_polling && m_pollIntervalMs >= 0) {
+        m_polling = true;
+        m_runningPollMs = m_pollIntervalMs;
+        m_nextPollMs = now + m_runningPollMs;
+    }
+    if (!m_pumping) {
+        m_pumping = true;
+        m_nextPumpMs = now + PumpIntervalMs;
+    }
+    armTick();
+}
+
+void GamepadManager::armTick()
+{
+    if (!m_polling && !m_pumping) {
+        m_tick->stop();
+        return;
+    }
+    const qint64 now = m_clock.elapsed();
+    qint64 at = std::numeric_limits<qint64>::max();
+    if (m_resting) {
+        if (m_restUntilMs < 0) {
+            m_tick->stop();
+            return;
+        }
+        // On the pump's grid, so that drain is one it would have made anyway.
+        at = firstTickFrom(m_nextPumpMs, PumpIntervalMs, m_restUntilMs);
+    } else {
+        // Ticks missed by a late event loop are not made up; the grid stays.
+        if (m_polling) {
+            m_nextPollMs = firstTickFrom(m_nextPollMs, m_runningPollMs, now);
+            at = m_nextPollMs;
+        }
+        if (m_pumping) {
+            m_nextPumpMs = firstTickFrom(m_nextPumpMs, PumpIntervalMs, now);
+            at = std::min(at, m_nextPumpMs);
+        }
+    }
+    m_tick->start(int(std::clamp<qint64>(at - now, 0, std::numeric_limits<int>::max())));
+}
+
+void GamepadManager::onTick()
+{
+    const qint64 now = m_clock.elapsed();
+    // The wake-up of a rest serves the backend's own deadline: refresh and drain together.
+    const bool restDeadline = m_resting;
+    m_resting = false;
+    const bool pollDue = m_polling && (restDeadline || m_nextPollMs <= now);
+    const bool pumpDue = m_pumping && (restDeadline || m_nextPumpMs <= now);
+    // The order of two coinciding timers started together: poll, then pump.
+    if (pollDue) {
+        poll();
+        m_nextPollMs = firstTickFrom(m_nextPollMs, m_runningPollMs, m_runningPollMs > 0 ? now + 1 : now);
+    }
+    if (pumpDue) {
+        pump();
+        m_nextPumpMs = firstTickFrom(m_nextPumpMs, PumpIntervalMs, now + 1);
+    }
+    if (m_polling && m_pumping) {
+        const qint64 rest = m_backend->restMs();
+        if (rest != 0) {
+            m_resting = true;
+            m_restUntilMs = rest < 0 ? -1 : m_clock.elapsed() + rest;
+        }
+    }
+    armTick();
+}
+
+void GamepadManager::onDeviceEvent()
+{
+    if (!m_resting)
+        return;
+    m_resting = false;
+    armTick(); // the next tick of the grid, as if it had kept waking up
 }
 
 void GamepadManager::startPolling(int intervalMs)
@@ -97,8 +184,10 @@ void GamepadManager::startPolling(int intervalMs)
 
 void GamepadManager::stopPolling()
 {
-    m_pollTimer->stop();
-    m_pumpTimer->stop();
+    m_polling = false;
+    m_pumping = false;
+    m_resting = false;
+    m_tick->stop();
 }
 
 void GamepadManager::onAutoDetectChanged()
@@ -146,21 +235,6 @@ ControlManette* GamepadManager::gamepadForSlot(int slot) const
             return pad.data();
     }
     return nullptr;
-}
-
-bool GamepadManager::isPolling() const
-{
-    return m_pollTimer->isActive();
-}
-
-int GamepadManager::pollIntervalMs() const
-{
-    return m_pollTimer->isActive() ? m_pollTimer->interval() : m_pollIntervalMs;
-}
-
-bool GamepadManager::isPumping() const
-{
-    return m_pumpTimer->isActive();
 }
 
 void GamepadManager::poll()

@@ -3,6 +3,7 @@
 #include "controlmanette.h"
 #include "joystickbackend.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -17,9 +18,17 @@ class QTimer;
 //
 // Timers, all on the GUI thread: poll (100 ms) refreshes the joystick state, pump (50 ms) drains
 // connection events, and a discovery runs 250 ms after a batch of them. autoDetectGamePad false
-// stops both timers; the devices keep sampling on their own. The two timers are coarse, so Qt
-// aligns their deadlines and the poll fires in the same wake-up as every second pump (20 wake-ups
-// a second); a poll within one sampling interval of a sampling step's refresh leaves it out.
+// stops both; the devices keep sampling on their own. Both run on one fixed grid from their start,
+// driven by one timer armed for the next due tick, so a poll falls in the same wake-up as every
+// second pump (20 wake-ups a second); a poll within one sampling interval of a sampling step's
+// refresh leaves it out.
+//
+// Rest: when the backend says that nothing can change before its next device event
+// (JoystickBackend::restMs(); SFML with udev and no controller connected), the two stay running
+// for every observer but no wake-up is armed, except one at the backend's own deadline (once a
+// second for SFML), where the poll and the pump run together. A device event ends the rest at the
+// next tick of the grid, where the timers would have fired had they kept waking up, so discovery
+// still comes 250 ms after the pump that sees the connection.
 //
 // Tests: install a virtual backend before the first instance() call,
 //     auto pads = std::make_shared<VirtualJoystickBackend>();
@@ -66,9 +75,11 @@ public:
     // The live device of a joystick slot, or null.
     ControlManette* gamepadForSlot(int slot) const;
 
-    bool isPolling() const;
-    int pollIntervalMs() const;
-    bool isPumping() const;
+    bool isPolling() const { return m_polling; }
+    int pollIntervalMs() const { return m_polling ? m_runningPollMs : m_pollIntervalMs; }
+    bool isPumping() const { return m_pumping; }
+    // Polling and pumping, but resting (see above).
+    bool isResting() const { return m_resting; }
     JoystickBackend* backend() const { return m_backend.get(); }
 
 Q_SIGNALS:
@@ -85,13 +96,24 @@ private:
     void pump();
     void startTimers();
     void onAutoDetectChanged();
+    void onTick();
+    void onDeviceEvent();
+    void armTick();
 
     std::shared_ptr<JoystickBackend> m_backend;
     QList<QPointer<ControlManette>> m_gamepads;
     bool m_autoDetectGamePad = true;
-    int m_pollIntervalMs = DefaultPollIntervalMs;
-    QTimer* m_pollTimer = nullptr;
-    QTimer* m_pumpTimer = nullptr;
+    int m_pollIntervalMs = DefaultPollIntervalMs; // asked for; the running poll keeps its own
+    int m_runningPollMs = DefaultPollIntervalMs;
+    bool m_polling = false;
+    bool m_pumping = false;
+    bool m_resting = false;
+    // Manager-clock times (ms): the next tick of each grid, and a resting wake-up (-1: none).
+    qint64 m_nextPollMs = 0;
+    qint64 m_nextPumpMs = 0;
+    qint64 m_restUntilMs = -1;
+    QElapsedTimer m_clock;
+    QTimer* m_tick = nullptr; // single shot, armed for the next due tick
 };
 
 // Registers the meta-types of the input runtime ("ControlManette*", "QPointer<ControlManette>"

@@ -1,7 +1,8 @@
 // The smallest hosts whose CPU use scripts/bench.sh idle compares (all idle, under one X server):
 //   idle_host bare            a QApplication doing nothing (the floor)
 //   idle_host timer           the same woken by a 10 ms timer that does nothing (Qt's price per wake-up)
-//   idle_host timer50         woken every 50 ms, the plugin's idle rate once poll and pump coincide
+//   idle_host timer50         woken every 50 ms, the rate of the joystick manager's poll and pump
+//   idle_host timer1s         woken every second, the manager's rate while it rests
 //   idle_host file            loads the plugin file only
 //   idle_host model           loads it, creates the provider and asks for its model and delegate
 //   idle_host pad             the same with one virtual pad (at rest) selected, so it samples at 100 Hz
@@ -67,9 +68,9 @@ int main(int argc, char** argv)
     QTimer tick;
     QPluginLoader loader(plugin);
     QObject holder;
-    if (mode == "timer" || mode == "timer50") {
+    if (mode == "timer" || mode == "timer50" || mode == "timer1s") {
         QObject::connect(&tick, &QTimer::timeout, [] {});
-        tick.start(mode == "timer" ? 10 : 50);
+        tick.start(mode == "timer" ? 10 : mode == "timer50" ? 50 : 1000);
     } else if (mode == "file") {
         if (!loader.load())
             return fail(qPrintable(loader.errorString()));
@@ -100,7 +101,7 @@ int main(int argc, char** argv)
             return app.exec();
         }
     } else if (mode != "bare") {
-        return fail("mode: bare, timer, timer50, file, model or pad");
+        return fail("mode: bare, timer, timer50, timer1s, file, model or pad");
     }
     std::printf("idle_host %s ready\n", mode.constData());
     std::fflush(stdout);

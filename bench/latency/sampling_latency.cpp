@@ -6,6 +6,10 @@
 //   - the delay from each change of the backend's state to the host's dataChanged carrying joy_0,
 // and prints p50, p99 and max of both.
 //   sampling_latency [seconds]
+//   sampling_latency [seconds] --floor
+// The second form measures the machine instead (Linux): a bare timerfd loop at 10 ms with no Qt
+// and no plugin, its intervals and each wake-up's lateness after its deadline; what is left of
+// the first form's tails above this floor is the process's own.
 #include "controlmanette.h"
 #include "icominterface.h"
 #include "joyrelayprovider.h"
@@ -20,7 +24,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
+
+#if defined(Q_OS_LINUX)
+#include <sys/timerfd.h>
+#include <time.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -54,11 +65,56 @@ void report(const char* what, const std::vector<double>& ms)
                 ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()));
 }
 
+int measureFloor(int seconds)
+{
+#if defined(Q_OS_LINUX)
+    constexpr qint64 IntervalNs = 10 * 1000 * 1000;
+    const auto now = [] {
+        timespec t{};
+        clock_gettime(CLOCK_MONOTONIC, &t);
+        return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
+    const itimerspec period{{0, IntervalNs}, {0, IntervalNs}};
+    const qint64 start = now();
+    if (fd < 0 || timerfd_settime(fd, 0, &period, nullptr) != 0) {
+        std::fprintf(stderr, "sampling_latency: no timerfd\n");
+        return 2;
+    }
+    std::vector<double> intervals;
+    std::vector<double> lateness;
+    qint64 deadlines = 0;
+    qint64 previous = -1;
+    while (deadlines < qint64(seconds) * 100) {
+        quint64 passed = 0;
+        if (read(fd, &passed, sizeof passed) != qint64(sizeof passed))
+            break;
+        deadlines += qint64(passed);
+        const qint64 woke = now();
+        lateness.push_back(double(woke - start - deadlines * IntervalNs) / 1e6);
+        if (previous >= 0)
+            intervals.push_back(double(woke - previous) / 1e6);
+        previous = woke;
+    }
+    close(fd);
+    std::printf("machine floor over %d s: a bare timerfd loop at 10 ms\n", seconds);
+    report("interval between wake-ups", intervals);
+    report("wake-up after its deadline", lateness);
+    return 0;
+#else
+    Q_UNUSED(seconds)
+    std::fprintf(stderr, "sampling_latency: --floor needs Linux\n");
+    return 2;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? qMax(1, atoi(argv[1])) : 10;
+    if (argc > 2 && std::strcmp(argv[2], "--floor") == 0)
+        return measureFloor(seconds);
     QTemporaryDir data;
     qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
     QApplication app(argc, argv);
@@ -114,7 +170,7 @@ int main(int argc, char** argv)
                          });
         measureFrom = g_clock.nsecsElapsed();
         mover.start(37);
-        QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
+        QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &app, &QApplication::quit);
     });
     const int rc = app.exec();
     if (rc != 0)

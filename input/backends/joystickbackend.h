@@ -1,10 +1,21 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 #include <QtGlobal>
 
 #include <memory>
+
+// A backend's device events, for the joystick manager to end a rest of its poll and pump (see
+// JoystickBackend::restMs()).
+class JoystickActivity : public QObject
+{
+    Q_OBJECT
+Q_SIGNALS:
+    // Something may have been plugged in or pulled out; emitted on the GUI thread.
+    void deviceEvent();
+};
 
 // The joystick services the input runtime needs, and nothing more. GamepadManager and ControlManette
 // talk only to this interface; the operating system is reached through the SFML implementation,
@@ -49,14 +60,26 @@ public:
     // Monotonic milliseconds used for button timing (debounce, auto-repeat).
     virtual qint64 nowMs() const = 0;
 
+    // How long the joystick manager's poll and pump may rest: 0 while a refresh or a drain could
+    // change or report something (a controller connected, an event not yet seen, no way to know),
+    // else the real-time milliseconds until the backend wants a call anyway, or -1 for none before
+    // the next device event. Only a backend that emits activity()'s deviceEvent() may answer
+    // anything but 0.
+    virtual qint64 restMs() const { return 0; }
+    JoystickActivity* activity() { return &m_activity; }
+
     // A sampling step calls this after its update(), so the joystick manager's poll can leave out
     // a refresh the same state has just had. Real time (steady clock), whatever nowMs() says.
     virtual void noteSampleRefresh() { m_sampleRefresh.start(); }
     // Milliseconds since the last noteSampleRefresh(); -1 when there was none.
     qint64 msSinceSampleRefresh() const { return m_sampleRefresh.isValid() ? m_sampleRefresh.elapsed() : -1; }
 
+protected:
+    void reportDeviceEvent() { emit m_activity.deviceEvent(); }
+
 private:
     QElapsedTimer m_sampleRefresh;
+    JoystickActivity m_activity;
 };
 
 // The process-wide backend that GamepadManager::instance() and every ControlManette created without

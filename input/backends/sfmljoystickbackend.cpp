@@ -15,6 +15,9 @@
 #include <QAbstractEventDispatcher>
 #include <QThread>
 
+#include <algorithm>
+#include <functional>
+
 #if defined(Q_OS_LINUX)
 #include <QSocketNotifier>
 
@@ -105,8 +108,9 @@ struct SfmlJoystickBackend::DeviceEvents
     int fd = -1;
     std::unique_ptr<QSocketNotifier> notifier;
     quint64 count = 0;
+    std::function<void()> arrived; // after each batch of messages
 
-    DeviceEvents()
+    explicit DeviceEvents(std::function<void()> onArrival) : arrived(std::move(onArrival))
     {
         if (!QAbstractEventDispatcher::instance())
             return;
@@ -135,12 +139,15 @@ struct SfmlJoystickBackend::DeviceEvents
     void receive()
     {
         char buffer[8192];
+        const quint64 before = count;
         for (;;) {
             const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
             if (n < 0 && errno != ENOBUFS) // an overflow lost messages: still activity
                 break;
             ++count;
         }
+        if (count != before && arrived)
+            arrived();
     }
 
     bool active() const { return fd >= 0; }
@@ -149,6 +156,7 @@ struct SfmlJoystickBackend::DeviceEvents
 struct SfmlJoystickBackend::DeviceEvents
 {
     quint64 count = 0;
+    explicit DeviceEvents(std::function<void()>) {}
     bool active() const { return false; }
 };
 #endif
@@ -266,7 +274,7 @@ void SfmlJoystickBackend::openEventPump()
         return;
     m_pumpOpen = true;
     m_connectionEvent = false;
-    m_deviceEvents = std::make_unique<DeviceEvents>();
+    m_deviceEvents = std::make_unique<DeviceEvents>([this] { reportDeviceEvent(); });
     m_lastUpdate = LastCall{};
     sf::Joystick::update();
     for (int slot = 0; slot < SlotCount; ++slot)
@@ -323,6 +331,24 @@ bool SfmlJoystickBackend::takeConnectionEvents()
 qint64 SfmlJoystickBackend::nowMs() const
 {
     return m_clock.elapsed();
+}
+
+// True when a call of this kind could see something the last one did not.
+bool SfmlJoystickBackend::owesCall(const LastCall& last) const
+{
+    return last.atMs < 0 || last.anyConnected || last.deviceEvents != m_deviceEvents->count;
+}
+
+qint64 SfmlJoystickBackend::restMs() const
+{
+    // Both kinds of call must have seen the latest device event with nothing connected.
+    if (!watchesDeviceEvents() || m_connectionEvent || m_displayRetries > 0 || anyConnected() ||
+        owesCall(m_lastUpdate) || (m_window && owesCall(m_lastDrain)))
+        return 0;
+    const qint64 oldest = m_window ? std::min(m_lastUpdate.atMs, m_lastDrain.atMs) : m_lastUpdate.atMs;
+    const qint64 left = oldest + ForcedCallMs - m_clock.elapsed();
+    // +1: the caller's millisecond clock may lag this one by a truncated millisecond.
+    return left > 0 ? left + 1 : 0;
 }
 
 bool SfmlJoystickBackend::canOpenDisplay()

@@ -21,7 +21,9 @@
 // Idle cost: on Linux SFML learns of controllers through udev's device events. While no controller
 // is connected and udev announced nothing since the previous call, a refresh or a drain can change
 // nothing, so update() and takeConnectionEvents() skip the SFML calls (each costs eight system
-// calls); they still run at least once a second. Without the event socket nothing is skipped.
+// calls); they still run at least once a second. restMs() tells the joystick manager so, and each
+// arrival of a device event is reported through activity(). Without the event socket nothing is
+// skipped and restMs() stays 0.
 class SfmlJoystickBackend : public JoystickBackend
 {
 public:
@@ -44,6 +46,7 @@ public:
     void closeEventPump() override;
     bool takeConnectionEvents() override;
     qint64 nowMs() const override;
+    qint64 restMs() const override;
 
     // Whether udev's device events are watched (the skips above are possible).
     bool watchesDeviceEvents() const;
@@ -63,6 +66,7 @@ private:
     };
     bool mayChange(LastCall& last);
     bool anyConnected() const;
+    bool owesCall(const LastCall& last) const;
     void createWindow(void* display);
     void retryDisplay();
 

@@ -178,6 +178,8 @@ void VirtualJoystickBackend::connectionChanged()
     // A window created later starts from the current state: only an open pump records the change.
     if (m_pumpOpen)
         m_connectionEvent = true;
+    if (m_reportsDeviceEvents)
+        reportDeviceEvent();
 }
 
 void VirtualJoystickBackend::update()
@@ -238,6 +240,17 @@ bool VirtualJoystickBackend::takeConnectionEvents()
     const bool any = m_connectionEvent;
     m_connectionEvent = false;
     return any;
+}
+
+qint64 VirtualJoystickBackend::restMs() const
+{
+    if (!m_reportsDeviceEvents || m_connectionEvent || m_dirty || m_nextEvent < m_events.size() || m_loop)
+        return 0;
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        if (m_live[slot].connected || m_snapshot[slot].connected)
+            return 0;
+    }
+    return -1;
 }
 
 // --- Scenario --------------------------------------------------------------------------------------

@@ -19,6 +19,9 @@
 // events whose time has come are applied by update(). With Clock::RealTime (the run-time choice
 // through JOYRELAY_VIRTUAL_PADS) time is wall time since construction; with Clock::Manual (tests)
 // it moves only through advanceClock().
+//
+// By default it cannot announce device events, so the joystick manager's poll and pump never rest
+// on it; setReportsDeviceEvents(true) makes it behave as SFML with udev does (see restMs()).
 class VirtualJoystickBackend : public JoystickBackend
 {
 public:
@@ -54,6 +57,9 @@ public:
     // Number of update() calls so far; lets tests see that a refresh happened.
     int updateCount() const { return m_updateCount; }
     bool isEventPumpOpen() const { return m_pumpOpen; }
+    // When on, plugging and unplugging report a device event, and restMs() is -1 while no pad is
+    // connected, no connection event waits and no scenario event is pending.
+    void setReportsDeviceEvents(bool reports) { m_reportsDeviceEvents = reports; }
 
     // --- Scenario ------------------------------------------------------------------------------
     // Replaces pads and pending events with those of the scenario. On failure nothing changes and
@@ -76,6 +82,7 @@ public:
     void closeEventPump() override;
     bool takeConnectionEvents() override;
     qint64 nowMs() const override;
+    qint64 restMs() const override;
 
 private:
     struct SlotState
@@ -121,6 +128,7 @@ private:
 
     bool m_pumpOpen = false;
     bool m_connectionEvent = false;
+    bool m_reportsDeviceEvents = false;
 
     QList<Pad> m_initialPads;
     QVector<Event> m_events; // sorted by time

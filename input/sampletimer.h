@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+class QSocketNotifier;
+
+// The sampling clock: a repeating timer on absolute deadlines. Each tick is due one interval after
+// the previous deadline, not after the previous tick, so a late tick does not delay the next ones
+// and the mean interval is the interval; a tick more than one interval late starts the grid anew
+// from there. On Linux the deadlines belong to a timerfd, which wakes the event loop to the
+// microsecond: Qt's own timers wait in whole milliseconds, which turned 10 ms into eight steps of
+// 10.1 ms and one of 9.1 ms. Elsewhere, when no timerfd can be made, and for a 0 ms interval (every
+// pass of the event loop) it is a precise QTimer.
+class SampleTimer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SampleTimer(QObject* parent = nullptr);
+    ~SampleTimer() override;
+
+    // (Re)starts with the interval (ms, >= 0); a negative one starts nothing, as with QTimer.
+    void start(int intervalMs);
+    void stop();
+    // Restarts a running timer from now, as QTimer::setInterval does.
+    void setInterval(int intervalMs);
+    bool isActive() const { return m_active; }
+    int interval() const { return m_intervalMs; }
+
+Q_SIGNALS:
+    void timeout();
+
+private:
+    bool armDeadlines();
+    void onExpired();
+
+    int m_intervalMs = 0;
+    bool m_active = false;
+    int m_fd = -1; // timerfd; -1 until first needed, or when none can be made
+    bool m_fdFailed = false;
+    QSocketNotifier* m_notifier = nullptr;
+    QTimer m_fallback;
+};

@@ -1,0 +1,65 @@
+// The sampling clock's life cycle and its behaviour after a late tick. How steady its ticks are is
+// measured by bench/latency, not here.
+#include "sampletimer.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+class tst_SampleTimer : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void startStopAndInterval_data()
+    {
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<bool>("active");
+        QTest::newRow("a 10 ms grid ticks") << 10 << true;
+        QTest::newRow("a 0 ms timer ticks at every pass of the loop") << 0 << true;
+        QTest::newRow("a negative interval starts nothing") << -5 << false;
+    }
+
+    void startStopAndInterval()
+    {
+        QFETCH(int, interval);
+        QFETCH(bool, active);
+        SampleTimer timer;
+        QSignalSpy ticks(&timer, &SampleTimer::timeout);
+        timer.start(interval);
+        QCOMPARE(timer.isActive(), active);
+        QCOMPARE(timer.interval(), interval);
+        if (!active)
+            return;
+        QTRY_VERIFY(ticks.count() >= 3);
+
+        timer.setInterval(25); // restarts, still running
+        QVERIFY(timer.isActive());
+        QCOMPARE(timer.interval(), 25);
+        const qsizetype before = ticks.count();
+        QTRY_VERIFY(ticks.count() > before);
+
+        timer.stop();
+        timer.setInterval(10); // stopped: changes the interval only
+        QVERIFY(!timer.isActive());
+        QCOMPARE(timer.interval(), 10);
+        const qsizetype stopped = ticks.count();
+        QTimer later; // a whole grid of missed deadlines must not tick either
+        later.start(40);
+        QVERIFY(QSignalSpy(&later, &QTimer::timeout).wait(5000));
+        QCOMPARE(ticks.count(), stopped);
+    }
+
+    void aTickOverOneIntervalLateIsOneTick()
+    {
+        SampleTimer timer;
+        QSignalSpy ticks(&timer, &SampleTimer::timeout);
+        timer.start(5);
+        QThread::msleep(40); // the GUI thread busy over eight deadlines
+        QCoreApplication::processEvents();
+        QCOMPARE(ticks.count(), 1);      // no burst to make up for them
+        QTRY_VERIFY(ticks.count() >= 3); // and the grid goes on from there
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SampleTimer)
+#include "tst_sampletimer.moc"
