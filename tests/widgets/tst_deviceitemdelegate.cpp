@@ -52,22 +52,6 @@ public:
     bool setData(const QModelIndex&, const QVariant&, int) override { return false; }
 };
 
-void fillPad(QStandardItemModel* model, int profiles = 3)
-{
-    auto* item = new QStandardItem;
-    item->setData(QString("gp:0"), Usn);
-    item->setData(QString("Pad"), Name);
-    item->setData(false, Selected);
-    item->setData(true, Connected);
-    item->setData(QStringList{QString("Axes|axis://6"), QString("Buttons|btn://12")}, Interfaces);
-    item->setData(QString("Main"), ProfileName);
-    item->setData(2, Position);
-    item->setData(profiles, Count);
-    item->setData(profiles > 1, Carousel);
-    item->setData(2, LinkState);
-    model->appendRow(item);
-}
-
 QStyleOptionViewItem optionFor(const QRect& rect)
 {
     QStyleOptionViewItem option;
@@ -86,7 +70,15 @@ struct Card
         : model(readOnly ? new ReadOnlyModel : new QStandardItemModel)
     {
         model->setItemRoleNames(roles);
-        fillPad(model.get(), profiles);
+        auto* item = new QStandardItem;
+        // In role order: no address, product or model text.
+        const QVariantList values{
+            "gp:0",      "Pad", {}, false,  true, QStringList{"Axes|axis://6", "Buttons|btn://12"},
+            {},          {},    2,  "Main", 2,    profiles,
+            profiles > 1};
+        for (int role = Usn; role <= Carousel; ++role)
+            item->setData(values.at(role - Usn), role);
+        model->appendRow(item); // written past the read-only model's setData
         QObject::connect(&delegate, &DeviceItemDelegate::requestDelete,
                          [this](const QString& usn) { signalled << "delete " + usn; });
         QObject::connect(&delegate, &DeviceItemDelegate::toggledSelect, [this](const QString& usn, bool on) {
