@@ -173,16 +173,20 @@ private slots:
         QTEST(bridges, "bridges");
     }
 
+    // By key, then by title; a combined stick's axis binds both slots, a gate binds by its name.
     void applyBindsByKeyThenTitle()
     {
+        OverlayNode stick = node(Kind::DualJoyCross, {"joy_0", "joy_1"});
+        stick.gateNames = {"Gate_A"};
+        stick.gateBindings = {QJsonObject()};
         QVector<OverlayNode> nodes{node(Kind::Button, {"but_1"}), node(Kind::Button, {""}),
-                                   node(Kind::Button, {"BUT_1"}), node(Kind::Button, {""})};
-        const QStringList titles{"A", "Start", "B", "start"};
+                                   node(Kind::Button, {"BUT_1"}), node(Kind::Button, {""}), stick};
+        const QStringList titles{"A", "Start", "B", "start", "Stick"};
         const QJsonObject mapping = json(R"({"bridges": [
             {"src": {"stringKey": " But_1 "}, "action": "fire", "args": {"power": 2}},
             {"src": {"stringKey": "START"}, "dst": [{"x": 1}, {"ref": "pause"}]},
-            {"src": {"stringKey": "but_9"}, "action": "lost"},
-            "not an object"]})");
+            {"src": {"stringKey": "but_9"}, "action": "lost"}, "not an object",
+            {"src": {"stringKey": "joy_1"}, "action": "look"}, {"src": {"stringKey": "gate_a"}, "action": "dash"}]})");
         QVERIFY(applyBridges(&nodes, titles, mapping));
         const QJsonObject fire{{"ref", "fire"}, {"action", "fire"}, {"args", QJsonObject{{"power", 2}}}};
         QCOMPARE(nodes.at(0).bindings.first(), fire);
@@ -190,6 +194,8 @@ private slots:
         QCOMPARE(nodes.at(1).bindings.first(), (QJsonObject{{"ref", "pause"}}));
         QCOMPARE(nodes.at(3).bindings.first(), QJsonObject()); // only the first titled pastille
         QCOMPARE(nodes.at(1).sources.first().stringKey, "start");
+        QCOMPARE(nodes.at(4).bindings, (QVector<QJsonObject>{action("look"), action("look")}));
+        QCOMPARE(nodes.at(4).gateBindings, QVector<QJsonObject>{action("dash")});
     }
 
     void applyUpdatesSourcesAndPublishMode()
@@ -208,21 +214,6 @@ private slots:
         QVERIFY(applyBridges(&nodes, {"J"}, sparse));
         QCOMPARE(nodes.first().sources.first(), (InputSource{false, "pad", 5, 2, "joy_4"}));
         QCOMPARE(nodes.first().publishMode, PublishMode::Always);
-    }
-
-    void applyCombinedStickAndGates()
-    {
-        OverlayNode stick = node(Kind::DualJoyCross, {"joy_0", "joy_1"});
-        stick.gateNames = {"Gate_A"};
-        stick.gateBindings = {QJsonObject()};
-        QVector<OverlayNode> nodes{stick};
-        const QJsonObject mapping = json(R"({"bridges": [
-            {"src": {"stringKey": "joy_1"}, "action": "look"},
-            {"src": {"stringKey": "gate_a"}, "action": "dash"}]})");
-        QVERIFY(applyBridges(&nodes, {"Stick"}, mapping));
-        QCOMPARE(nodes.first().bindings.at(0).value("ref").toString(), "look");
-        QCOMPARE(nodes.first().bindings.at(1).value("ref").toString(), "look");
-        QCOMPARE(nodes.first().gateBindings.first().value("ref").toString(), "dash");
     }
 
     void applyResetsBindingsAndReportsMisses()
