@@ -47,15 +47,15 @@ private slots:
         QTest::addColumn<bool>("freeAspect");
         QTest::addColumn<QStringList>("slotList");
         QTest::addColumn<QStringList>("labels");
+        using O = InteractiveOverlay;
         QTest::newRow("single joystick")
-            << int(InteractiveOverlay::SingleJoy) << QSize(122, 122) << "Joy 1"
-            << int(InteractiveOverlay::ActiveOnly) << true << QStringList{"main"} << QStringList{"Joystick"};
-        QTest::newRow("two-axis joystick") << int(InteractiveOverlay::DualJoyCross) << QSize(180, 180)
-                                           << "Double Joy 1" << int(InteractiveOverlay::ActiveOnly) << true
-                                           << QStringList{"x", "y"} << QStringList{"Axe X", "Axe Y"};
-        QTest::newRow("button") << int(InteractiveOverlay::Button) << QSize(72, 72) << "Bouton 1"
-                                << int(InteractiveOverlay::OnChange) << false << QStringList{"main"}
-                                << QStringList{"Bouton"};
+            << int(O::SingleJoy) << QSize(122, 122) << "Joy 1" << int(O::ActiveOnly) << true
+            << QStringList{"main"} << QStringList{"Joystick"};
+        QTest::newRow("two-axis joystick")
+            << int(O::DualJoyCross) << QSize(180, 180) << "Double Joy 1" << int(O::ActiveOnly) << true
+            << QStringList{"x", "y"} << QStringList{"Axe X", "Axe Y"};
+        QTest::newRow("button") << int(O::Button) << QSize(72, 72) << "Bouton 1" << int(O::OnChange) << false
+                                << QStringList{"main"} << QStringList{"Bouton"};
     }
 
     void newPastilleDefaults()
@@ -127,9 +127,7 @@ private slots:
         QSignalSpy selected(m_overlay, &InteractiveOverlay::selectedNodeChanged);
         QVERIFY(
             !m_overlay->loadFromJson(QJsonObject{{"type", "Overlay"}, {"nodes", QJsonArray{QJsonObject()}}}));
-        QCOMPARE(m_overlay->nodeCount(), 1);
-        QCOMPARE(m_overlay->selectedIndex(), 0);
-        QCOMPARE(selected.size(), 0);
+        QVERIFY(m_overlay->nodeCount() == 1 && m_overlay->selectedIndex() == 0 && selected.isEmpty());
 
         // A hostile but well-typed document loads and paints.
         QVERIFY(
@@ -149,16 +147,11 @@ private slots:
         m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
         QVERIFY(m_overlay->startListening(0, "main"));
         QPointer<TouchArea> old = m_overlay->pastille(0);
-        const QJsonObject document{{"type", "InteractiveOverlay"},
-                                   {"version", 4},
-                                   {"bgMode", "Center"},
-                                   {"nodes", QJsonArray{QJsonObject{{"kind", "singleJoy"}}}}};
-        QVERIFY(m_overlay->loadFromJson(document));
-        QCOMPARE(m_overlay->backgroundScaleMode(), OverlayLines::Cover);
-        QCOMPARE(m_overlay->selectedIndex(), -1);
-        QCOMPARE(m_overlay->listeningIndex(), -1);
-        QCOMPARE(m_overlay->nodeTitle(0), "Joy 2");
+        QVERIFY(m_overlay->loadFromJson(TestSupport::json(
+            R"({"type": "InteractiveOverlay", "version": 4, "bgMode": "Center", "nodes": [{"kind": "singleJoy"}]})")));
         QCOMPARE(m_overlay->toJson().value("bgMode").toString(), "Cover");
+        QVERIFY(m_overlay->selectedIndex() == -1 && m_overlay->listeningIndex() == -1);
+        QCOMPARE(m_overlay->nodeTitle(0), "Joy 2");
         QVERIFY(old && !old->isVisible());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!old);
@@ -219,16 +212,14 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("keys"); // one per slot, learnt in slot order
         QTest::addColumn<QString>("title");
-        QTest::addColumn<bool>("bound");
-        QTest::newRow("button learns button 7")
-            << int(InteractiveOverlay::Button) << QStringList{" but_7 "} << "but_7" << true;
-        QTest::newRow("two-axis stick learns axes 0 and 1")
-            << int(InteractiveOverlay::DualJoyCross) << QStringList{"joy_0", "joy_1"} << "Joy 0/1" << true;
-        QTest::newRow("two-axis stick with one button key joins the keys")
-            << int(InteractiveOverlay::DualJoyCross) << QStringList{"joy_0", "but_3"} << "joy_0 / but_3"
-            << true;
-        QTest::newRow("a gate key on a button")
-            << int(InteractiveOverlay::Button) << QStringList{"gate_1"} << "gate_1" << true;
+        auto row = [](const char* name, InteractiveOverlay::ElementKind kind, QStringList keys,
+                      const char* title) { QTest::newRow(name) << int(kind) << keys << QString(title); };
+        row("button learns button 7", InteractiveOverlay::Button, {" but_7 "}, "but_7");
+        row("two-axis stick learns axes 0 and 1", InteractiveOverlay::DualJoyCross, {"joy_0", "joy_1"},
+            "Joy 0/1");
+        row("two-axis stick with one button key joins the keys", InteractiveOverlay::DualJoyCross,
+            {"joy_0", "but_3"}, "joy_0 / but_3");
+        row("a gate key on a button", InteractiveOverlay::Button, {"gate_1"}, "gate_1");
     }
 
     void learnRenamesPastille()
@@ -245,8 +236,7 @@ private slots:
         }
         QTEST(m_overlay->nodeTitle(0), "title");
         QCOMPARE(m_overlay->nodeSource(0, slotList.first()).stringKey, keys.first().trimmed());
-        QTEST(m_overlay->pastille(0)->isBound(), "bound");
-        QCOMPARE(m_overlay->pastille(0)->state(), TouchArea::Active);
+        QVERIFY(m_overlay->pastille(0)->isBound() && m_overlay->pastille(0)->state() == TouchArea::Active);
         QVERIFY(dirty.size() >= 2 * keys.size());
     }
 
@@ -443,19 +433,21 @@ private slots:
         QCOMPARE(m_overlay->nodeTitle(0), "Gâchette copie");
     }
 
+    // The pastille's own menu reaches the overlay.
     void pastilleDeleteRequestRemovesNode()
     {
         m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
         m_overlay->addNode(QPointF(300, 100), InteractiveOverlay::Button);
         QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-        std::unique_ptr<QMenu> menu(m_overlay->pastille(0)->createContextMenu());
-        menu->actions().at(2)->trigger(); // "Supprimer"
-        QCOMPARE(m_overlay->nodeCount(), 1);
-        QCOMPARE(m_overlay->nodeTitle(0), "Bouton 2");
-        QCOMPARE(dirty.size(), 1);
-        menu.reset();
-        std::unique_ptr<QMenu> second(m_overlay->pastille(0)->createContextMenu());
-        second->actions().at(1)->trigger(); // "Dupliquer"
+        std::unique_ptr<QMenu>(m_overlay->pastille(0)->createContextMenu())
+            ->actions()
+            .at(2)
+            ->trigger(); // "Supprimer"
+        QVERIFY(m_overlay->nodeCount() == 1 && m_overlay->nodeTitle(0) == "Bouton 2" && dirty.size() == 1);
+        std::unique_ptr<QMenu>(m_overlay->pastille(0)->createContextMenu())
+            ->actions()
+            .at(1)
+            ->trigger(); // "Dupliquer"
         QCOMPARE(m_overlay->nodeCount(), 2);
     }
 
