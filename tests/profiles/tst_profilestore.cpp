@@ -155,19 +155,11 @@ private slots:
         profile(data() + "/bob/GamepadProfiles", "Bob's", {"Xbox Pad"});
         writeFile(sharedRoot() + "/stray.json", "{}"); // files beside definitions are ignored
 
-        const QList<ProfileSummary> list = ProfileStore::profilesForDevice("  Xbox Pad ");
-        QCOMPARE(list.size(), 2);
-        QCOMPARE(list.at(0).name, "Old area");
-        QCOMPARE(list.at(0).scope, ProfileScope::Shared);
-        QCOMPARE(list.at(1).folder, userCopy.folder);
-        QCOMPARE(list.at(1).scope, ProfileScope::User);
-        QVERIFY(ProfileStore::profilesForDevice("  ").isEmpty());
-        QVERIFY(ProfileStore::profilesForDevice("Xbox").isEmpty());
-
-        // Without login only the shared roots are searched.
-        DataRoot::setLogin(QVariant());
-        QCOMPARE(ProfileStore::profilesForDevice("xbox pad").size(), 2);
-        QCOMPARE(ProfileStore::profilesForDevice("xbox pad").at(1).name, "Shared copy");
+        QCOMPARE(offered("  Xbox Pad "), (QStringList{"Old area shared", "User copy user"}));
+        QCOMPARE(ProfileStore::profilesForDevice("  Xbox Pad ").at(1).folder, userCopy.folder);
+        QVERIFY(offered("  ").isEmpty() && offered("Xbox").isEmpty());
+        DataRoot::setLogin(QVariant()); // without login only the shared roots are searched
+        QCOMPARE(offered("xbox pad"), (QStringList{"Old area shared", "Shared copy shared"}));
     }
 
     void profilesForDeviceSortsTies()
@@ -178,12 +170,8 @@ private slots:
         profile(sharedRoot(), "PAD", {"Pad"}, Config, low);
         profile(userRoot(), "Pad", {"Pad"}, Config, "88888888-0000-4000-8000-000000000001");
         profile(sharedRoot(), "Alpha", {"Pad"});
-        const QList<ProfileSummary> list = ProfileStore::profilesForDevice("pad");
-        QCOMPARE(list.size(), 4);
-        QCOMPARE(list.at(0).name, "Alpha");
-        QCOMPARE(list.at(1).scope, ProfileScope::User);
-        QCOMPARE(list.at(2).id, QUuid::fromString(low));
-        QCOMPARE(list.at(3).id, QUuid::fromString(high));
+        // By name ignoring case, the user's first, then by id.
+        QCOMPARE(offered("pad"), (QStringList{"Alpha shared", "Pad user", "PAD shared", "pad shared"}));
     }
 
     void findProfileFolderAndSummaryById()
@@ -336,6 +324,14 @@ private:
     QString data() const { return m_data->path(); }
     QString sharedRoot() const { return m_data->sharedRoot(); }
     QString userRoot() const { return m_data->userRoot(); }
+    // "<name> <scope>" of each profile offered to a device name.
+    static QStringList offered(const QString& deviceName)
+    {
+        QStringList list;
+        for (const ProfileSummary& summary : ProfileStore::profilesForDevice(deviceName))
+            list << summary.name + (summary.scope == ProfileScope::User ? " user" : " shared");
+        return list;
+    }
     static Definition profile(const QString& root, const QString& name, const QStringList& names,
                               int files = Config | Image, const QString& id = QString())
     {
