@@ -163,15 +163,13 @@ private Q_SLOTS:
         })"),
                                                        &ok, nullptr, 8, 32);
         QVERIFY(ok);
-        QCOMPARE(set.axes.size(), 8);
-        QCOMPARE(set.axes.at(0).deadzoneRadius, 12.0);
-        QCOMPARE(set.axes.at(2).mode, AxisMode::Trigger);
-        for (int i : {1, 3, 4, 5, 6, 7})
-            QCOMPARE(set.axes.at(i), AxisSettings());
+        QList<AxisSettings> axes(8);
+        axes[0].deadzoneRadius = 12;
+        axes[2].mode = AxisMode::Trigger;
+        QCOMPARE(set.axes, axes);
         QCOMPARE(set.buttons, QList<ButtonSettings>(32));
         QCOMPARE(set.gates.size(), 3);
-        QCOMPARE(set.gates.at(1).key, "gate_0");
-        QCOMPARE(set.gates.at(1).xAxis, 7);
+        QVERIFY(set.gates.at(1).key == "gate_0" && set.gates.at(1).xAxis == 7);
         QCOMPARE(set.gates.at(2), defaultGate(2));
     }
 
@@ -182,19 +180,18 @@ private Q_SLOTS:
         set.buttons[31].debounceMs = 25;
         set.gates.append(defaultGate(0));
         const QJsonObject document = calibrationToJson(set, DeviceIdentity(), QString());
-        QCOMPARE(document.value("type").toString(), "GamepadCalibration");
-        QCOMPARE(document.value("version").toInt(), 3);
+        // Without an identity no informative member is written.
+        QCOMPARE(document.keys(), (QStringList{"axes", "buttons", "gates", "type", "version"}));
+        QCOMPARE(document.value("type").toString() + document.value("version").toVariant().toString(),
+                 "GamepadCalibration3");
         const QJsonArray axes = document.value("axes").toArray();
         const QJsonArray buttons = document.value("buttons").toArray();
-        QCOMPARE(axes.size(), 8);
-        QCOMPARE(buttons.size(), 32);
+        QVERIFY(axes.size() == 8 && buttons.size() == 32);
         QCOMPARE(axes.at(2).toObject().value("mode").toString(), "trigger");
         QCOMPARE(axes.at(7).toObject(), axisToJson(AxisSettings()));
         QCOMPARE(buttons.at(31).toObject().value("debounceMs").toInt(), 25);
         QCOMPARE(axes.at(0).toObject().size() + buttons.at(0).toObject().size(), 12 + 8);
         QCOMPARE(document.value("gates").toArray().at(0).toObject().size(), 12);
-        for (const char* key : {"deviceName", "vendorId", "productId", "profileId"})
-            QVERIFY2(!document.contains(QLatin1String(key)), key);
     }
 
     void identityMembers_data()
@@ -202,16 +199,16 @@ private Q_SLOTS:
         QTest::addColumn<DeviceIdentity>("identity");
         QTest::addColumn<QString>("profileId");
         QTest::addColumn<QJsonObject>("expected"); // the informative members, nothing more
-        QTest::newRow("a vendor 0x45E is written as 0x045e, a product 0 is left out")
-            << DeviceIdentity{QString(), 0x45E, 0} << QString() << json(R"({"vendorId": "0x045e"})");
-        QTest::newRow("ids longer than four digits stay whole")
-            << DeviceIdentity{QString(), 0x12345, 0xFFFFFFFF} << QString()
-            << json(R"({"vendorId": "0x12345", "productId": "0xffffffff"})");
-        QTest::newRow("name and profile are trimmed")
-            << DeviceIdentity{"  Pad Pro ", 0, 0} << QStringLiteral(" 1234 ")
-            << json(R"({"deviceName": "Pad Pro", "profileId": "1234"})");
-        QTest::newRow("blank name and profile are left out")
-            << DeviceIdentity{"   ", 0, 0} << QStringLiteral("  ") << QJsonObject();
+        auto row = [](const char* name, DeviceIdentity pad, const char* profile, const char* members) {
+            QTest::newRow(name) << pad << QString(profile) << json(members);
+        };
+        row("a vendor 0x45E is written as 0x045e, a product 0 is left out", {"", 0x45E, 0}, "",
+            R"({"vendorId": "0x045e"})");
+        row("ids longer than four digits stay whole", {"", 0x12345, 0xFFFFFFFF}, "",
+            R"({"vendorId": "0x12345", "productId": "0xffffffff"})");
+        row("name and profile are trimmed", {"  Pad Pro ", 0, 0}, " 1234 ",
+            R"({"deviceName": "Pad Pro", "profileId": "1234"})");
+        row("blank name and profile are left out", {"   ", 0, 0}, "  ", "{}");
     }
 
     void identityMembers()
