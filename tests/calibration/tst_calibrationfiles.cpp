@@ -2,11 +2,6 @@
 #include "calibrationfiles.h"
 #include "support/testsupport.h"
 
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QTest>
-
 #include <memory>
 
 using namespace GamepadCalibration;
@@ -31,14 +26,15 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("sanitized");
-        QTest::newRow("spaces are trimmed and two colons become one underscore")
-            << "  Pad::Pro  " << QString("pad_pro");
-        QTest::newRow("inner runs collapse, edges stay") << "Pad Pro (USB)" << QString("pad_pro_usb_");
-        QTest::newRow("only punctuation gives one underscore") << "!!!" << QString("_");
-        QTest::newRow("a blank name is unknown") << " \t " << QString("unknown");
-        QTest::newRow("digits and accented letters stay") << "Manette ÉTÉ 360" << QString("manette_été_360");
-        QTest::newRow("100 letters keep the first 64")
-            << QString(60, 'a') + QString(40, 'b') << QString(60, 'a') + QString(4, 'b');
+        auto row = [](const char* name, const QString& in, const QString& out) {
+            QTest::newRow(name) << in << out;
+        };
+        row("spaces are trimmed and two colons become one underscore", "  Pad::Pro  ", "pad_pro");
+        row("inner runs collapse, edges stay", "Pad Pro (USB)", "pad_pro_usb_");
+        row("only punctuation gives one underscore", "!!!", "_");
+        row("a blank name is unknown", " \t ", "unknown");
+        row("digits and accented letters stay", "Manette ÉTÉ 360", "manette_été_360");
+        row("100 letters keep the first 64", QString(60, 'a') + QString(40, 'b'), QString(60, 'a') + "bbbb");
     }
 
     void sanitizedDeviceName()
@@ -52,40 +48,39 @@ private slots:
         QCOMPARE(GamepadCalibration::baseCalibrationFileName({" Pad::Pro ", 0, 0}), "0000_0000_pad_pro.json");
         QCOMPARE(GamepadCalibration::baseCalibrationFileName({"X", 0x45E, 0xABCD}), "045e_abcd_x.json");
         QCOMPARE(GamepadCalibration::baseCalibrationFileName({"", 0x12345, 1}), "12345_0001_unknown.json");
-        QCOMPARE(calibrationSourceLabel(CalibrationSource::Defaults), "Defaults");
-        QCOMPARE(calibrationSourceLabel(CalibrationSource::BaseDevice), "Base device");
-        QCOMPARE(calibrationSourceLabel(CalibrationSource::ProfileOverride), "Profile override");
-        QCOMPARE(calibrationSourceLabel(CalibrationSource(7)), "Defaults");
+        QStringList labels;
+        for (int source : {0, 1, 2, 7})
+            labels << calibrationSourceLabel(CalibrationSource(source));
+        QCOMPARE(labels, (QStringList{"Defaults", "Base device", "Profile override", "Defaults"}));
     }
 
     void findBaseFileFollowsSearchOrder()
     {
+        // The file found, relative to the data root.
+        const auto found = [this](const DeviceIdentity& pad) {
+            return QDir(data()).relativeFilePath(findBaseCalibrationFile(pad)).section('/', 0, -3);
+        };
         const DeviceIdentity pad{"Pad", 0x45e, 0x28e};
         const QString name = "/_deviceCalibration/045e_028e_pad.json";
         QCOMPARE(findBaseCalibrationFile(pad), QString());
-
-        const QString old = data() + "/Gamepads" + name;
-        const QString shared = data() + "/GamepadProfiles" + name;
-        const QString user = data() + "/alice/GamepadProfiles" + name;
-        writeFile(old, document(1));
-        QCOMPARE(findBaseCalibrationFile(pad), old);
-        writeFile(shared, document(2));
-        QCOMPARE(findBaseCalibrationFile(pad), shared);
+        writeFile(data() + "/Gamepads" + name, document(1));
+        QCOMPARE(found(pad), "Gamepads");
+        writeFile(data() + "/GamepadProfiles" + name, document(2));
+        QCOMPARE(found(pad), "GamepadProfiles");
         // A folder under the file's name in an earlier root is no file: the search goes on.
-        QVERIFY(QDir().mkpath(user));
-        QCOMPARE(findBaseCalibrationFile(pad), shared);
-        QVERIFY(QDir(user).removeRecursively());
-        writeFile(user, document(3));
-        QCOMPARE(findBaseCalibrationFile(pad), user);
+        QVERIFY(QDir().mkpath(data() + "/alice/GamepadProfiles" + name));
+        QCOMPARE(found(pad), "GamepadProfiles");
+        QVERIFY(QDir(data() + "/alice/GamepadProfiles" + name).removeRecursively());
+        writeFile(data() + "/alice/GamepadProfiles" + name, document(3));
+        QCOMPARE(found(pad), "alice/GamepadProfiles");
         TestSupport::DataRoot::setLogin("");
-        QCOMPARE(findBaseCalibrationFile(pad), shared);
+        QCOMPARE(found(pad), "GamepadProfiles");
 
         // A blank identity has no base file, even when one with its name exists; one id is enough.
         writeFile(data() + "/GamepadProfiles/_deviceCalibration/0000_0000_unknown.json", document(4));
         QCOMPARE(findBaseCalibrationFile({"  ", 0, 0}), QString());
         writeFile(data() + "/Gamepads/_deviceCalibration/0000_0001_unknown.json", document(5));
-        QCOMPARE(findBaseCalibrationFile({"", 0, 1}),
-                 data() + "/Gamepads/_deviceCalibration/0000_0001_unknown.json");
+        QCOMPARE(found({"", 0, 1}), "Gamepads");
     }
 
     void baseSavePath_data()
@@ -94,13 +89,15 @@ private slots:
         QTest::addColumn<bool>("canEdit");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("relative"); // empty for no path
-        QTest::newRow("a shared editor writes to the shared root")
-            << "alice" << true << "Pad" << QString("GamepadProfiles/_deviceCalibration/0001_0002_pad.json");
-        QTest::newRow("a user writes to the own root")
-            << "alice" << false << "Pad"
-            << QString("alice/GamepadProfiles/_deviceCalibration/0001_0002_pad.json");
-        QTest::newRow("no login and no edit right give no path") << "" << false << "Pad" << QString();
-        QTest::newRow("a blank identity gives no path") << "alice" << true << "" << QString();
+        auto row = [](const char* name, const char* login, bool canEdit, const char* pad, const char* path) {
+            QTest::newRow(name) << QString(login) << canEdit << QString(pad) << QString(path);
+        };
+        row("a shared editor writes to the shared root", "alice", true, "Pad",
+            "GamepadProfiles/_deviceCalibration/0001_0002_pad.json");
+        row("a user writes to the own root", "alice", false, "Pad",
+            "alice/GamepadProfiles/_deviceCalibration/0001_0002_pad.json");
+        row("no login and no edit right give no path", "", false, "Pad", "");
+        row("a blank identity gives no path", "alice", true, "", "");
     }
 
     void baseSavePath()
@@ -120,17 +117,15 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("path");
-        const QUuid id = QUuid::createUuid();
-        QTest::newRow("the default file name")
-            << id << "/p/def" << QString() << "/p/def/calibration.override.json";
-        QTest::newRow("an own file name trimmed") << id << "/p/def"
-                                                  << " mine.json "
-                                                  << "/p/def/mine.json";
-        QTest::newRow("an absolute file name kept") << id << "/p/def"
-                                                    << "/elsewhere/c.json"
-                                                    << "/elsewhere/c.json";
-        QTest::newRow("a null profile id has none") << QUuid() << "/p/def" << QString() << QString();
-        QTest::newRow("a blank folder has none") << id << "  " << QString() << QString();
+        auto row = [](const char* name, bool withId, const char* folder, const char* file, const char* path) {
+            QTest::newRow(name) << (withId ? QUuid::createUuid() : QUuid()) << QString(folder)
+                                << QString(file) << QString(path);
+        };
+        row("the default file name", true, "/p/def", "", "/p/def/calibration.override.json");
+        row("an own file name trimmed", true, "/p/def", " mine.json ", "/p/def/mine.json");
+        row("an absolute file name kept", true, "/p/def", "/elsewhere/c.json", "/elsewhere/c.json");
+        row("a null profile id has none", false, "/p/def", "", "");
+        row("a blank folder has none", true, "  ", "", "");
     }
 
     void overridePath()
@@ -152,15 +147,17 @@ private slots:
         QTest::addColumn<QByteArray>("content"); // null for no file
         QTest::addColumn<QString>("error");      // "untouched" when no text is set; "*" for the parser's text
 
-        QTest::newRow("a missing file sets no text") << QByteArray() << "untouched";
-        QTest::newRow("a folder in the file's place sets no text") << QByteArray("dir") << "untouched";
-        QTest::newRow("an empty file") << QByteArray("") << "*";
-        QTest::newRow("binary garbage") << QByteArray("\x00\x9f\x92\x96", 4) << "*";
-        QTest::newRow("a truncated document") << document(20).left(30) << "*";
-        QTest::newRow("valid JSON of the wrong shape is told in French")
-            << QByteArray("[1, 2, 3]") << "Le fichier ne contient pas d’objet JSON.";
-        QTest::newRow("a wrong type")
-            << QByteArray(R"({"type":"gamepadcalibration","axes":[]})") << "Unsupported calibration type";
+        auto row = [](const char* name, const QByteArray& content, const char* error) {
+            QTest::newRow(name) << content << QString(error);
+        };
+        row("a missing file sets no text", QByteArray(), "untouched");
+        row("a folder in the file's place sets no text", "dir", "untouched");
+        row("an empty file", "", "*");
+        row("binary garbage", QByteArray("\x00\x9f\x92\x96", 4), "*");
+        row("a truncated document", document(20).left(30), "*");
+        row("valid JSON of the wrong shape is told in French", "[1, 2, 3]",
+            "Le fichier ne contient pas d’objet JSON.");
+        row("a wrong type", R"({"type":"gamepadcalibration","axes":[]})", "Unsupported calibration type");
     }
 
     void loadFailures()
@@ -213,16 +210,12 @@ private slots:
         QCOMPARE(loaded, defaultCalibration());
     }
 
-    void saveFailures()
+    // Read-only folders, a file where the folder should be and a full disk: with the file faults.
+    void saveWithoutPath()
     {
         QString error;
         QVERIFY(!saveCalibrationFile("  ", defaultCalibration(), {}, QString(), &error));
         QCOMPARE(error, "Empty path");
-        writeFile(data() + "/blocker", "x"); // a file where the folder should be
-        error.clear();
-        QVERIFY(
-            !saveCalibrationFile(data() + "/blocker/c.json", defaultCalibration(), {}, QString(), &error));
-        QVERIFY(!error.isEmpty());
     }
 
     void resolve_data()
@@ -233,24 +226,21 @@ private slots:
         QTest::addColumn<bool>("withId");
         QTest::addColumn<CalibrationSource>("source");
 
-        QTest::newRow("nothing on disk gives defaults")
-            << +Missing << +Missing << "override" << true << CalibrationSource::Defaults;
-        QTest::newRow("a base file") << +Valid << +Missing << "inherit" << true
-                                     << CalibrationSource::BaseDevice;
-        QTest::newRow("a broken base file is skipped")
-            << +Broken << +Missing << "inherit" << true << CalibrationSource::Defaults;
-        QTest::newRow("an override in any case")
-            << +Valid << +Valid << "Override" << true << CalibrationSource::ProfileOverride;
-        QTest::newRow("an override without base")
-            << +Missing << +Valid << "OVERRIDE" << true << CalibrationSource::ProfileOverride;
-        QTest::newRow("inherit ignores an existing override")
-            << +Valid << +Valid << "inherit" << true << CalibrationSource::BaseDevice;
-        QTest::newRow("an override of the wrong type falls back to base")
-            << +Valid << +WrongType << "override" << true << CalibrationSource::BaseDevice;
-        QTest::newRow("an override of the wrong type falls back to defaults")
-            << +Missing << +WrongType << "override" << true << CalibrationSource::Defaults;
-        QTest::newRow("a null profile id uses base only")
-            << +Valid << +Valid << "override" << false << CalibrationSource::BaseDevice;
+        using S = CalibrationSource;
+        auto row = [](const char* name, int base, int overrides, const char* mode, bool withId, S source) {
+            QTest::newRow(name) << base << overrides << QString(mode) << withId << source;
+        };
+        row("nothing on disk gives defaults", Missing, Missing, "override", true, S::Defaults);
+        row("a base file", Valid, Missing, "inherit", true, S::BaseDevice);
+        row("a broken base file is skipped", Broken, Missing, "inherit", true, S::Defaults);
+        row("an override in any case", Valid, Valid, "Override", true, S::ProfileOverride);
+        row("an override without base", Missing, Valid, "OVERRIDE", true, S::ProfileOverride);
+        row("inherit ignores an existing override", Valid, Valid, "inherit", true, S::BaseDevice);
+        row("an override of the wrong type falls back to base", Valid, WrongType, "override", true,
+            S::BaseDevice);
+        row("an override of the wrong type falls back to defaults", Missing, WrongType, "override", true,
+            S::Defaults);
+        row("a null profile id uses base only", Valid, Valid, "override", false, S::BaseDevice);
     }
 
     void resolve()
@@ -260,7 +250,6 @@ private slots:
         QFETCH(QString, mode);
         QFETCH(bool, withId);
         QFETCH(CalibrationSource, source);
-
         const QString basePath = data() + "/GamepadProfiles/_deviceCalibration/0001_0002_pad.json";
         if (base != Missing)
             writeFile(basePath, base == Valid ? document(20) : document(20).left(20));

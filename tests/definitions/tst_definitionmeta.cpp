@@ -57,17 +57,11 @@ private slots:
         DefinitionRecord record;
         QVERIFY(DefinitionMeta::loadDefinition(def.folder, &record));
         QCOMPARE(record.id, QUuid::fromString(def.id));
-        QCOMPARE(record.name, " Spaced ");
         QCOMPARE(record.folder, def.folder);
-        QCOMPARE(record.imagePath, def.folder + "/pic.jpg");
-        QCOMPARE(record.overlayPath, def.folder + "/layout.json");
-        QCOMPARE(record.deviceNames, (QStringList{"B", "A", "C"}));
-        QCOMPARE(record.createdAt, "2024-05-01T12:00:00Z"); // no createdAt: modifiedAt stands in
-        QCOMPARE(record.calibrationMode, "override");
-        QCOMPARE(record.calibrationOverrideFile, "mine.json");
-        QCOMPARE(record.vendorId, 1118);
-        QCOMPARE(record.productId, 0x028e);
-        QCOMPARE(record.scope, ProfileScope::User);
+        // No createdAt: modifiedAt stands in.
+        QCOMPARE(describe(record),
+                 "' Spaced ' pic.jpg layout.json B,A,C 2024-05-01T12:00:00Z override mine.json "
+                 "1118:0x28e user");
     }
 
     void loadFallsBackOnWrongTypes()
@@ -77,13 +71,7 @@ private slots:
                                                Overlay);
         DefinitionRecord record;
         QVERIFY(DefinitionMeta::loadDefinition(def.folder, &record));
-        QCOMPARE(record.name, "Gamepad");
-        QCOMPARE(record.imagePath, def.folder + "/image.png");
-        QCOMPARE(record.overlayPath, def.folder + "/overlay.json");
-        QVERIFY(record.deviceNames.isEmpty() && record.createdAt.isEmpty());
-        QCOMPARE(record.calibrationMode, "inherit");
-        QCOMPARE(record.vendorId, 0);
-        QCOMPARE(record.scope, ProfileScope::Shared);
+        QCOMPARE(describe(record), "'Gamepad' image.png overlay.json   inherit  0:0x0 shared");
     }
 
     void usbIds_data()
@@ -102,8 +90,7 @@ private slots:
     {
         QFETCH(QJsonValue, value);
         QTEST(DefinitionMeta::parseUsbId(value), "id");
-        QCOMPARE(DefinitionMeta::usbIdText(1118), "0x045e");
-        QCOMPARE(DefinitionMeta::usbIdText(0x12345), "0x12345");
+        QCOMPARE(DefinitionMeta::usbIdText(1118) + DefinitionMeta::usbIdText(0x12345), "0x045e0x12345");
     }
 
     void writeMetaNormalisesRecordAndFile()
@@ -151,13 +138,6 @@ private slots:
         QVERIFY(!written.contains("calibrationOverrideFile"));
         QCOMPARE(written["createdAt"].toString(), record.createdAt);
         QCOMPARE(written["vendorId"].toString(), "0x0000");
-
-        // A file where the definition folder should be.
-        QVERIFY(writeFile(m_data->sharedRoot() + "/blocked", "x"));
-        record.folder = m_data->sharedRoot() + "/blocked";
-        QString error;
-        QVERIFY(!DefinitionMeta::writeMeta(record, &error));
-        QCOMPARE(error, QString("Impossible d’écrire %1").arg(record.folder + "/meta.json"));
     }
 
     void listDefinitionsFirstRootWins()
@@ -185,6 +165,18 @@ private slots:
     }
 
 private:
+    // "'<name>' <image> <overlay> <names> <createdAt> <mode> <override file> <vendor>:<product> <scope>",
+    // files relative to the folder.
+    static QString describe(const DefinitionRecord& r)
+    {
+        const QDir folder(r.folder);
+        return QStringLiteral("'%1' %2 %3 %4 %5 %6 %7 %8:0x%9 %10")
+            .arg(r.name, folder.relativeFilePath(r.imagePath), folder.relativeFilePath(r.overlayPath),
+                 r.deviceNames.join(','), r.createdAt, r.calibrationMode, r.calibrationOverrideFile)
+            .arg(r.vendorId)
+            .arg(r.productId, 0, 16)
+            .arg(r.scope == ProfileScope::User ? "user" : "shared");
+    }
     std::unique_ptr<DataRoot> m_data;
 };
 

@@ -1,5 +1,6 @@
 // The JSON helpers: reading an object file with its error texts, and the atomic writers that
-// leave the old file in place when the new content cannot be written in full.
+// leave the old file in place when the new content cannot be written in full (a file where the
+// folder should be is checked for each writer with the file fault tests).
 #include "jsonio.h"
 #include "support/testsupport.h"
 
@@ -38,10 +39,8 @@ private slots:
 
         bool readOk = !ok;
         QString error;
-        const QJsonObject object = JsonIo::readJsonObject(path, &readOk, &error);
+        QCOMPARE(JsonIo::readJsonObject(path, &readOk, &error), TestSupport::json(ok ? R"({"a": 1})" : "{}"));
         QCOMPARE(readOk, ok);
-        const QJsonObject expected = ok ? QJsonObject{{"a", 1}} : QJsonObject();
-        QCOMPARE(object, expected);
         if (ok) {
             QVERIFY(error.isEmpty());
         } else {
@@ -66,19 +65,6 @@ private slots:
         QVERIFY(JsonIo::writeJsonAtomically(path, object, nullptr, false));
         QCOMPARE(readFile(path), QByteArray(R"({"a":"x","b":1})"));
         QCOMPARE(QDir(m_dir.path()).entryList({"layout.json*"}, QDir::Files), QStringList{"layout.json"});
-    }
-
-    void failedOpenKeepsOldFile()
-    {
-        // A file where the folder should be.
-        const QString blocker = m_dir.filePath("blocker");
-        QVERIFY(TestSupport::writeFile(blocker, "old"));
-        const QString path = blocker + "/meta.json";
-        QString error;
-        QVERIFY(!JsonIo::writeBytesAtomically(path, "new", &error));
-        QCOMPARE(error, QString("Impossible d’écrire %1").arg(path));
-        QCOMPARE(readFile(blocker), QByteArray("old"));
-        QVERIFY(!JsonIo::writeJsonAtomically(path, {{"a", 1}}));
     }
 
     void failedWriteKeepsOldFile_data()

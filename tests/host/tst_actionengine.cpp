@@ -15,36 +15,31 @@ Bridge bridge(const QString& key, Bridge::Mode mode, const QJsonObject& args = {
     return b;
 }
 
-// One timed input of a sequence: at ms, key takes value; an empty key is a clock step only.
-struct Step
-{
-    qint64 at;
-    QString key;
-    QVariant value;
-};
-
-// Feeds the steps and ticks the clock every 10 ms up to the end; returns "t:value" per firing,
-// with "r" marking repeats.
-QStringList run(ActionEngine& engine, const QList<Step>& steps, qint64 endMs)
+// Feeds "<ms>:<key>=<value>" inputs (a value with a dot or digits only is a number, else a flag)
+// and ticks the clock every 10 ms up to endMs; returns "t:value" per firing, "r" marking repeats.
+QStringList run(ActionEngine& engine, const QString& inputs, qint64 endMs)
 {
     QStringList fired;
     auto note = [&fired](qint64 t, const QList<TriggeredAction>& list) {
-        for (const TriggeredAction& a : list)
+        for (const TriggeredAction& a : list) {
+            const QVariantList xy = a.value.toList();
             fired << QStringLiteral("%1%2:%3")
-                         .arg(a.repeat ? QStringLiteral("r") : QString())
+                         .arg(a.repeat ? "r" : "")
                          .arg(t)
-                         .arg(a.value.userType() == QMetaType::QVariantList
-                                  ? QStringLiteral("%1,%2")
-                                        .arg(a.value.toList().at(0).toDouble())
-                                        .arg(a.value.toList().at(1).toDouble())
+                         .arg(xy.size() == 2
+                                  ? QStringLiteral("%1,%2").arg(xy.at(0).toDouble()).arg(xy.at(1).toDouble())
                                   : a.value.toString());
+        }
     };
-    int next = 0;
+    QStringList pending = inputs.split(' ', Qt::SkipEmptyParts);
     for (qint64 t = 0; t <= endMs; t += 10) {
-        while (next < steps.size() && steps.at(next).at <= t) {
-            const Step& s = steps.at(next++);
-            if (!s.key.isEmpty())
-                note(t, engine.feed({s.key}, {s.value}, t));
+        while (!pending.isEmpty() && pending.first().section(':', 0, 0).toLongLong() <= t) {
+            const QString input = pending.takeFirst().section(':', 1);
+            const QString value = input.section('=', 1);
+            note(t, engine.feed({input.section('=', 0, 0)},
+                                {value == "true" || value == "false" ? QVariant(value == "true")
+                                                                     : QVariant(value.toDouble())},
+                                t));
         }
         note(t, engine.tick(t));
     }
@@ -60,35 +55,33 @@ private Q_SLOTS:
     void publishModes_data()
     {
         QTest::addColumn<int>("mode");
-        QTest::addColumn<QList<Step>>("steps");
+        QTest::addColumn<QString>("inputs");
         QTest::addColumn<int>("endMs");
         QTest::addColumn<QStringList>("fired");
-        const QList<Step> press{{0, QString(), {}}, {100, "but_3", true}, {400, "but_3", false}};
-        QTest::newRow("onChange fires on each report only")
-            << int(Bridge::Mode::OnChange) << press << 500 << QStringList{"100:true", "400:false"};
-        QTest::newRow("activeOnly repeats while pressed and reports the release once")
-            << int(Bridge::Mode::ActiveOnly) << press << 500
-            << QStringList{"100:true", "r200:true", "r300:true", "400:false"};
-        const QList<Step> axis{{50, "joy_0", 40.0}, {260, "joy_0", 0.0}};
-        QTest::newRow("activeOnly axis off rest then back to zero")
-            << int(Bridge::Mode::ActiveOnly) << axis << 600
-            << QStringList{"50:40", "r150:40", "r250:40", "260:0"};
-        QTest::newRow("activeOnly ignores a zero report at rest")
-            << int(Bridge::Mode::ActiveOnly) << QList<Step>{{50, "joy_0", 0.0}} << 300 << QStringList{};
-        QTest::newRow("always fires at rest too")
-            << int(Bridge::Mode::Always) << QList<Step>{{150, "joy_0", 10.0}} << 360
-            << QStringList{"r100:0", "150:10", "r250:10", "r350:10"};
+        auto row = [](const char* name, Bridge::Mode mode, const char* inputs, int endMs, QStringList fired) {
+            QTest::newRow(name) << int(mode) << QString(inputs) << endMs << fired;
+        };
+        const char* press = "100:but_3=true 400:but_3=false";
+        row("onChange fires on each report only", Bridge::Mode::OnChange, press, 500,
+            {"100:true", "400:false"});
+        row("activeOnly repeats while pressed and reports the release once", Bridge::Mode::ActiveOnly, press,
+            500, {"100:true", "r200:true", "r300:true", "400:false"});
+        row("activeOnly axis off rest then back to zero", Bridge::Mode::ActiveOnly, "50:joy_0=40 260:joy_0=0",
+            600, {"50:40", "r150:40", "r250:40", "260:0"});
+        row("activeOnly ignores a zero report at rest", Bridge::Mode::ActiveOnly, "50:joy_0=0", 300, {});
+        row("always fires at rest too", Bridge::Mode::Always, "150:joy_0=10", 360,
+            {"r100:0", "150:10", "r250:10", "r350:10"});
     }
 
     void publishModes()
     {
         QFETCH(int, mode);
-        QFETCH(QList<Step>, steps);
+        QFETCH(QString, inputs);
         QFETCH(int, endMs);
         ActionEngine engine;
-        const QString key = steps.last().key;
-        engine.setBridges({bridge(key, Bridge::Mode(mode))});
-        QTEST(run(engine, steps, endMs), "fired");
+        engine.setBridges(
+            {bridge(inputs.section(' ', -1).section(':', 1).section('=', 0, 0), Bridge::Mode(mode))});
+        QTEST(run(engine, inputs, endMs), "fired");
     }
 
     void combinedStickRestsOnBothAxes()
@@ -98,10 +91,8 @@ private Q_SLOTS:
         stick.joyYKey = QStringLiteral("joy_1");
         ActionEngine engine;
         engine.setBridges({stick});
-        const QStringList fired =
-            run(engine, {{20, "joy_0", 30.0}, {60, "joy_1", -20.0}, {90, "joy_0", 0.0}, {230, "joy_1", 0.0}},
-                300);
-        QCOMPARE(fired, (QStringList{"20:30,0", "60:30,-20", "90:0,-20", "r190:0,-20", "230:0,0"}));
+        QCOMPARE(run(engine, "20:joy_0=30 60:joy_1=-20 90:joy_0=0 230:joy_1=0", 300),
+                 (QStringList{"20:30,0", "60:30,-20", "90:0,-20", "r190:0,-20", "230:0,0"}));
     }
 
     void argumentsTakeInputValues()

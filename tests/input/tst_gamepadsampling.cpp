@@ -4,9 +4,7 @@
 #include "profilestore.h"
 #include "support/testsupport.h"
 
-#include <QDir>
 #include <QLoggingCategory>
-#include <QTest>
 
 using namespace TestSupport;
 
@@ -20,131 +18,122 @@ private Q_SLOTS:
         m_device.reset();
         m_pads = std::make_shared<VirtualJoystickBackend>();
         m_events.clear();
-        axisDebug(false);
+        QLoggingCategory::setFilterRules(QString());
     }
 
-    void stickMoveReportsInOrder()
+    // Scripts on pad 1: "a0=54" moves axis 0, "p3"/"r3" press/release button 3, "t10" advances the
+    // clock, "s" samples and shows the reports (" / " between them, "-" for none), "S" samples
+    // quietly, "reload" reloads the calibration, "unplug"/"plug" pull and put back the pad, and
+    // "?a0", "?r0", "?b3", "?g" show the calibrated axis, raw axis, button and gates held.
+    void scenario_data()
     {
-        plug();
-        m_device->sample(); // at rest with the default calibration: silent
-        m_pads->advanceClock(1000);
-        m_device->sample();
-        QCOMPARE(m_events, QStringList());
-
-        axisDebug(true);
-        LogRecorder log;
-        m_pads->setAxis(1, 0, 54.f);
-        m_device->sample();
-        QCOMPARE(m_events, (QStringList{"axis 0 50", "data 0 1 joy_0=50", "data gamepad gamepad joy_0=50",
-                                        "axes", "raw"}));
-        QCOMPARE(log.lines(),
-                 QStringList{"Gamepad axis updated key= \"joy_0\" raw= 54 value= 50 rest= false"});
-
-        // A calibrated move under 0.5 is stored, not reported.
-        m_events.clear();
-        m_pads->setAxis(1, 0, 54.4f);
-        m_device->sample();
-        QCOMPARE(m_events, QStringList{"raw"});
-        QVERIFY(m_device->axisValue(0) > 50.4);
+        QTest::addColumn<QByteArray>("calibration"); // the pad's base file, empty for none
+        QTest::addColumn<QList<int>>("axes");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("shown"); // " | " between the shown items
+        const QList<int> all{0, 1, 2, 3, 4, 5, 6, 7};
+        const QByteArray gate =
+            R"({"type": "GamepadCalibration", "gates": [{"key": "stick", "radius": 20}]})";
+        QTest::newRow("a stick at rest is silent, a move reports in order, a move under 0.5 is only stored")
+            << QByteArray() << all << "s t1000 s a0=54 s a0=54.4 s ?a0"
+            << "- | - | axis 0 50 / data 0 1 joy_0=50 / data gamepad gamepad joy_0=50 / axes / raw | raw | "
+               "a0=50.4";
+        QTest::newRow("a raw move just under a tenth is quiet but stored")
+            << QByteArray() << all << "a2=10 S a2=10.09999 s ?r2"
+            << "- | r2=10.1";
+        QTest::newRow("a raw move of 0.11 notifies") << QByteArray() << all << "a2=10 S a2=10.11 s ?r2"
+                                                     << "raw | r2=10.11";
+        QTest::newRow("a press reports, a hold does not repeat by default, a release only changes the state")
+            << QByteArray() << all << "p3 s t2000 s r3 s ?b3"
+            << "button 3 true / data 0 1 but_3=true / data gamepad gamepad but_3=true / buttons | - | "
+               "buttons | "
+               "b3=false";
+        QTest::newRow("a pad without axis 1 never evaluates the gate") << gate << QList<int>{0, 2} << "s ?g"
+                                                                       << "- | g=";
+        QTest::newRow("a gate state survives steps, not reloads")
+            << gate << QList<int>{0, 1} << "s s ?g reload ?g s"
+            << "gate stick true / data 0 1 stick=true / data gamepad gamepad stick=true | - | g=stick | g= | "
+               "gate stick true / data 0 1 stick=true / data gamepad gamepad stick=true";
+        QTest::newRow("one step reports axis, gate and button in one change set")
+            << QByteArray(R"({"type": "GamepadCalibration",
+                             "gates": [{"key": "right", "centerX": 50, "centerY": 0, "radius": 10}]})")
+            << all << "S a0=54 p3 s"
+            << "axis 0 50 / gate right true / button 3 true / data 0 1 joy_0=50,right=true,but_3=true / "
+               "data gamepad gamepad joy_0=50,right=true,but_3=true / axes / raw / buttons";
+        // The manager deletes a lost device; it does not stop itself, and resumes in the same slot.
+        QTest::newRow("a lost pad reports once and resumes when back before discovery")
+            << QByteArray() << all << "unplug s s plug p0 s"
+            << "connected 0 | - | connected 1 / button 0 true / data 0 1 but_0=true / "
+               "data gamepad gamepad but_0=true / buttons";
     }
 
-    void rawMoveThreshold_data()
+    void scenario()
     {
-        QTest::addColumn<float>("to");
-        QTest::addColumn<bool>("notified");
-        QTest::newRow("a raw move just under a tenth is quiet") << 10.09999f << false;
-        QTest::newRow("a raw move of 0.11 notifies") << 10.11f << true;
+        QFETCH(QByteArray, calibration);
+        QFETCH(QList<int>, axes);
+        QFETCH(QString, script);
+        if (!calibration.isEmpty())
+            writeCalibration(calibration);
+        plug(axes);
+        QStringList shown;
+        for (const QString& step : script.split(' ')) {
+            const int n = step.mid(1).section('=', 0, 0).toInt();
+            if (step == "s" || step == "S") {
+                m_events.clear();
+                m_device->sample();
+                if (step == "s")
+                    shown << (m_events.isEmpty() ? "-" : m_events.join(" / "));
+            } else if (step == "reload") {
+                m_device->reloadCalibration();
+            } else if (step == "unplug") {
+                m_pads->unplug(1);
+            } else if (step == "plug") {
+                plug(axes);
+            } else if (step == "?g") {
+                shown << "g=" + QStringList(m_device->gateStates().keys()).join(',');
+            } else if (step.startsWith('?')) {
+                const QChar what = step.at(1);
+                const int i = step.mid(2).toInt();
+                shown << step.mid(1) + "=" +
+                             (what == 'b'   ? QVariant(m_device->buttonPressed(i)).toString()
+                              : what == 'r' ? QString::number(m_device->rawAxisValue(i), 'g', 4)
+                                            : QString::number(m_device->axisValue(i), 'g', 3));
+            } else if (step.startsWith('a')) {
+                m_pads->setAxis(1, n, step.section('=', 1).toFloat());
+            } else if (step.startsWith('t')) {
+                m_pads->advanceClock(n);
+            } else {
+                m_pads->setButton(1, n, step.startsWith('p'));
+            }
+        }
+        QTEST(shown.join(" | "), "shown");
     }
 
-    void rawMoveThreshold()
+    // The debug lines of one step, and the repeats of a held button on the backend's clock.
+    void logLinesAndRepeats()
     {
-        QFETCH(float, to);
-        plug();
-        m_pads->setAxis(1, 2, 10.f);
-        m_device->sample();
-        m_events.clear();
-        m_pads->setAxis(1, 2, to);
-        m_device->sample();
-        QTEST(m_events.contains("raw"), "notified");
-        QCOMPARE(m_device->rawAxisValue(2), double(to)); // stored either way
-    }
-
-    void buttonPressHoldRelease()
-    {
-        plug();
-        m_pads->press(1, 3);
-        m_device->sample();
-        QCOMPARE(m_events, (QStringList{"button 3 true", "data 0 1 but_3=true",
-                                        "data gamepad gamepad but_3=true", "buttons"}));
-        m_events.clear();
-        m_pads->advanceClock(2000);
-        m_device->sample(); // held: no repeat by default
-        QCOMPARE(m_events, QStringList());
-        m_pads->release(1, 3);
-        m_device->sample(); // release not reported, but the state changed
-        QCOMPARE(m_events, QStringList{"buttons"});
-        QVERIFY(!m_device->buttonPressed(3));
-    }
-
-    void repeatFollowsBackendClock()
-    {
-        writeCalibration(R"({ "type": "GamepadCalibration", "buttons": [ {}, {}, {},
-            { "repeatOnPress": true, "repeatDelayMs": 350, "repeatIntervalMs": 120 } ] })");
+        writeCalibration(R"({"type": "GamepadCalibration", "buttons": [{}, {}, {}, {"repeatOnPress": true}],
+                             "gates": [{"key": "right", "centerX": 50, "centerY": 0, "radius": 10}]})");
         plug();
         QCOMPARE(m_device->calibrationSourceLabel(), "Base device");
-        axisDebug(true);
+        m_device->sample();
+        QLoggingCategory::setFilterRules("hx.plugin.gamepad.input.axis.debug=true");
         LogRecorder log;
-
-        m_pads->press(1, 3);
-        m_device->sample(); // pressed at 0 ms
+        m_pads->setAxis(1, 0, 54.f);
+        m_pads->press(1, 3); // at 0 ms; repeats after 350 ms, then every 120 ms
+        m_device->sample();
         QList<qint64> repeats;
         connect(m_device.get(), &ControlManette::buttonChanged, this, [&] { repeats << m_pads->nowMs(); });
-        for (int step = 0; step < 70; ++step) { // 10 ms steps up to 700 ms
+        for (int step = 0; step < 70; ++step) {
             m_pads->advanceClock(10);
             m_device->sample();
         }
         QCOMPARE(repeats, (QList<qint64>{350, 470, 590}));
-        QCOMPARE(log.count("Gamepad button updated key= \"but_3\" pressed= true repeat= false"), 1);
+        QCOMPARE(log.lines().mid(0, 3),
+                 (QStringList{"Gamepad axis updated key= \"joy_0\" raw= 54 value= 50 rest= false",
+                              "Gamepad gate updated key= \"right\" inside= true value= true distance= 0",
+                              "Gamepad button updated key= \"but_3\" pressed= true repeat= false"}));
         QCOMPARE(log.count("Gamepad button updated key= \"but_3\" pressed= true repeat= true"), 3);
-    }
-
-    void gateNeedsBothAxes_data()
-    {
-        QTest::addColumn<QList<int>>("axes");
-        QTest::addColumn<int>("reports");
-        QTest::newRow("a pad without axis 1 never evaluates the gate") << QList<int>{0, 2} << 0;
-        QTest::newRow("a pad with both axes does") << QList<int>{0, 1} << 1;
-    }
-
-    void gateNeedsBothAxes()
-    {
-        QFETCH(QList<int>, axes);
-        QFETCH(int, reports);
-        writeCalibration(
-            R"({ "type": "GamepadCalibration", "gates": [ { "xAxis": 0, "yAxis": 1, "radius": 20 } ] })");
-        plug(axes);
-        m_device->sample(); // the centre is inside the gate
-        QCOMPARE(m_events.filter("gate ").size(), reports);
-        QCOMPARE(m_device->gateStates().size(), reports);
-    }
-
-    void gateStateSurvivesStepsNotReloads()
-    {
-        writeCalibration(
-            R"({ "type": "GamepadCalibration", "gates": [ { "key": "stick", "radius": 20 } ] })");
-        plug();
-        m_device->sample();
-        QCOMPARE(m_events,
-                 (QStringList{"gate stick true", "data 0 1 stick=true", "data gamepad gamepad stick=true"}));
-        m_events.clear();
-        m_device->sample();
-        QCOMPARE(m_events, QStringList());
-        QCOMPARE(m_device->gateStates().value("stick"), true);
-
-        m_device->reloadCalibration();
-        QVERIFY(m_device->gateStates().isEmpty());
-        m_device->sample(); // starts from outside again
-        QCOMPARE(m_events.first(), "gate stick true");
     }
 
     // A receiver of gateChanged (the calibration editor) may reload the calibration at once: the step
@@ -169,44 +158,6 @@ private Q_SLOTS:
         QCOMPARE(m_events.filter("gate "), (QStringList{"gate a true", "gate b true", "gate c true"}));
     }
 
-    void oneChangeSetPerStep()
-    {
-        writeCalibration(R"({ "type": "GamepadCalibration",
-                              "gates": [ { "key": "right", "centerX": 50, "centerY": 0, "radius": 10 } ] })");
-        plug();
-        m_device->sample();
-        m_events.clear();
-        m_pads->setAxis(1, 0, 54.f);
-        m_pads->press(1, 3);
-        axisDebug(true);
-        LogRecorder log;
-        m_device->sample();
-        QVERIFY(
-            log.lines().contains("Gamepad gate updated key= \"right\" inside= true value= true distance= 0"));
-        QCOMPARE(m_events, (QStringList{"axis 0 50", "gate right true", "button 3 true",
-                                        "data 0 1 joy_0=50,right=true,but_3=true",
-                                        "data gamepad gamepad joy_0=50,right=true,but_3=true", "axes", "raw",
-                                        "buttons"}));
-    }
-
-    void connectionLoss()
-    {
-        plug();
-        m_pads->unplug(1);
-        m_device->sample();
-        QCOMPARE(m_events, QStringList{"connected 0"});
-        m_events.clear();
-        m_device->sample();
-        QCOMPARE(m_events, QStringList());
-        QVERIFY(m_device->isSampling()); // the manager deletes it; the device does not stop itself
-
-        plug(); // back in the same slot before discovery: sampling resumes
-        m_pads->press(1, 0);
-        m_device->sample();
-        QCOMPARE(m_events.first(), "connected 1");
-        QVERIFY(m_events.contains("button 0 true"));
-    }
-
 private:
     void plug(const QList<int>& axes = {0, 1, 2, 3, 4, 5, 6, 7})
     {
@@ -226,10 +177,6 @@ private:
     {
         QVERIFY(writeFile(ProfileStore::sharedProfilesRoot() + "/_deviceCalibration/045e_028e_pad.json",
                           document));
-    }
-    static void axisDebug(bool on)
-    {
-        QLoggingCategory::setFilterRules(on ? "hx.plugin.gamepad.input.axis.debug=true" : QString());
     }
     // Every report of the device as text, in the order it comes.
     void record()

@@ -39,18 +39,13 @@ private Q_SLOTS:
         pads.setAxis(0, 2, 30.f); // absent axis
         pads.setAxis(0, 0, 250.f);
         pads.press(0, 4); // beyond the button count
-        pads.update();
-        QVERIFY(pads.hasAxis(0, 1));
-        QVERIFY(!pads.hasAxis(0, 2));
-        QCOMPARE(pads.axisPosition(0, 2), 0.f);
-        QCOMPARE(pads.axisPosition(0, 0), 100.f);
-        QCOMPARE(pads.buttonCount(0), 4);
-        QVERIFY(!pads.isButtonPressed(0, 4));
-        QVERIFY(!pads.isConnected(-1));
-        QVERIFY(!pads.isConnected(8));
+        QCOMPARE(after(pads, 0), "0 Virtual Pad 0:0 2 axes 4 buttons a0=100");
+        QVERIFY(pads.axisPosition(0, 2) == 0.f && !pads.isButtonPressed(0, 4));
+        QVERIFY(!pads.isConnected(-1) && !pads.isConnected(8));
         QVERIFY(!pads.plug(VirtualJoystickBackend::Pad{8}));
     }
 
+    // Scenario time: events apply in time order, not file order, as the clock reaches them.
     void scenarioEventsFollowTheClock()
     {
         VirtualJoystickBackend pads;
@@ -68,77 +63,38 @@ private Q_SLOTS:
                               &error),
             qPrintable(error));
         pads.openEventPump();
-        pads.update();
-        QVERIFY(pads.isConnected(0));
-        QCOMPARE(pads.identification(0).vendorId, 0x045eu);
-        QCOMPARE(pads.identification(0).productId, 0x028eu);
-        QVERIFY(!pads.hasAxis(0, 6));
-        QCOMPARE(pads.buttonCount(0), 12);
-
-        pads.advanceClock(499);
-        pads.update();
-        QCOMPARE(pads.axisPosition(0, 0), 0.f);
-        pads.advanceClock(1);
-        pads.update();
-        QCOMPARE(pads.axisPosition(0, 0), 54.f);
-        pads.advanceClock(300);
-        pads.update();
-        QVERIFY(pads.isButtonPressed(0, 3)); // events are applied in time order, not file order
-        pads.advanceClock(100);
-        pads.update();
-        QVERIFY(!pads.isButtonPressed(0, 3));
-        QVERIFY(!pads.takeConnectionEvents());
-
-        pads.advanceClock(600);
-        pads.update();
-        QVERIFY(pads.isConnected(1));
-        QCOMPARE(pads.identification(1).name, "Second Pad");
-        QCOMPARE(pads.identification(1).vendorId, 1118u);
-        QVERIFY(pads.takeConnectionEvents());
-
-        pads.advanceClock(5000);
-        pads.update();
-        QVERIFY(!pads.isConnected(0));
-        QVERIFY(pads.takeConnectionEvents());
-        pads.advanceClock(5000);
-        pads.update();
-        QVERIFY(!pads.isConnected(0)); // no loop
+        QCOMPARE(after(pads, 0), "0 Virtual Pad 45e:28e 6 axes 12 buttons a0=0");
+        QCOMPARE(after(pads, 499), "0 Virtual Pad 45e:28e 6 axes 12 buttons a0=0");
+        QCOMPARE(after(pads, 1), "0 Virtual Pad 45e:28e 6 axes 12 buttons a0=54");
+        QCOMPARE(after(pads, 300), "0 Virtual Pad 45e:28e 6 axes 12 buttons a0=54 b3");
+        QCOMPARE(after(pads, 100), "0 Virtual Pad 45e:28e 6 axes 12 buttons a0=54");
+        QCOMPARE(after(pads, 600), "event | 0 Virtual Pad 45e:28e 6 axes 12 buttons a0=54 | "
+                                   "1 Second Pad 45e:28e 2 axes 4 buttons a0=0");
+        QCOMPARE(after(pads, 5000), "event | 1 Second Pad 45e:28e 2 axes 4 buttons a0=0");
+        QCOMPARE(after(pads, 5000), "1 Second Pad 45e:28e 2 axes 4 buttons a0=0"); // no loop
     }
 
     void loopingScenarioStartsOver()
     {
         VirtualJoystickBackend pads;
-        QVERIFY(pads.loadScenario(json(R"({ "pads": [ { "slot": 0 } ],
+        QVERIFY(pads.loadScenario(json(R"({ "pads": [ { "slot": 0, "name": "P" } ],
             "events": [ { "at": 100, "slot": 0, "axis": 1, "value": -20 }, { "at": 200, "unplug": 0 } ],
             "loop": true, "period": 300 })")));
         pads.openEventPump();
-        pads.update();
-        QVERIFY(pads.isConnected(0));
-        pads.advanceClock(250);
-        pads.update();
-        QVERIFY(!pads.isConnected(0));
-        QVERIFY(pads.takeConnectionEvents());
-        pads.advanceClock(50); // 300: the pads are back as at the start
-        pads.update();
-        QVERIFY(pads.isConnected(0));
-        QVERIFY(pads.takeConnectionEvents());
+        const QString pad = "0 P 0:0 8 axes 32 buttons a0=0";
+        QCOMPARE(after(pads, 0), pad);
+        QCOMPARE(after(pads, 250), "event");
+        QCOMPARE(after(pads, 50), "event | " + pad); // 300: the pads are back as at the start
         QCOMPARE(pads.axisPosition(0, 1), 0.f);
-        pads.advanceClock(100); // 400 = 300 + 100
-        pads.update();
+        after(pads, 100); // 400 = 300 + 100
         QCOMPARE(pads.axisPosition(0, 1), -20.f);
-        pads.advanceClock(3000 * 100); // a long pause replays only the running cycle
-        pads.update();
-        QVERIFY(pads.isConnected(0));
-        QVERIFY(pads.takeConnectionEvents());
+        QCOMPARE(after(pads, 3000 * 100), "event | " + pad); // a long pause replays only the running cycle
 
         // A loop that plugs nothing in or out restarts without a connection event.
-        QVERIFY(pads.loadScenario(json(R"({ "pads": [ { "slot": 2 } ],
+        QVERIFY(pads.loadScenario(json(R"({ "pads": [ { "slot": 2, "name": "Q" } ],
             "events": [ { "at": 100, "slot": 2, "button": 0, "pressed": true } ], "loop": true })")));
         pads.takeConnectionEvents();
-        pads.advanceClock(1100); // one second after the last event
-        pads.update();
-        QVERIFY(!pads.isButtonPressed(2, 0));
-        QVERIFY(!pads.takeConnectionEvents());
+        QCOMPARE(after(pads, 1100), "2 Q 0:0 8 axes 32 buttons a0=0"); // one second after the last event
     }
 
     void badScenario_data()
@@ -200,6 +156,38 @@ private Q_SLOTS:
         pads->update();
         for (int slot = 0; slot < JoystickBackend::SlotCount; ++slot)
             QVERIFY(!pads->isConnected(slot));
+    }
+
+private:
+    // Advances the clock by ms and describes what a reader sees: "event" when connection events
+    // are pending, then each connected pad with its identity, shape, axis 0 and pressed buttons.
+    static QString after(VirtualJoystickBackend& pads, qint64 ms)
+    {
+        pads.advanceClock(ms);
+        pads.update();
+        QStringList seen;
+        if (pads.takeConnectionEvents())
+            seen << "event";
+        for (int slot = 0; slot < JoystickBackend::SlotCount; ++slot) {
+            if (!pads.isConnected(slot))
+                continue;
+            const auto id = pads.identification(slot);
+            int axes = 0;
+            for (int axis = 0; axis < 8; ++axis)
+                axes += pads.hasAxis(slot, axis) ? 1 : 0;
+            QString text = QStringLiteral("%1 %2 %3:%4 %5 axes %6 buttons a0=%7")
+                               .arg(slot)
+                               .arg(id.name)
+                               .arg(id.vendorId, 0, 16)
+                               .arg(id.productId, 0, 16)
+                               .arg(axes)
+                               .arg(pads.buttonCount(slot))
+                               .arg(pads.axisPosition(slot, 0));
+            for (int button = 0; button < pads.buttonCount(slot); ++button)
+                text += pads.isButtonPressed(slot, button) ? QStringLiteral(" b%1").arg(button) : QString();
+            seen << text;
+        }
+        return seen.join(" | ");
     }
 };
 

@@ -82,10 +82,9 @@ private slots:
         for (int i = 0; i < nodes.size(); ++i) {
             const DocumentNode& out = contents.nodes.at(i);
             QCOMPARE(describe(out), describe(nodes.at(i)));
-            QCOMPARE(out.id, nodes.at(i).id);
-            QCOMPARE(out.freeAspect, nodes.at(i).freeAspect);
-            QCOMPARE(out.node.split, nodes.at(i).node.split);
-            QCOMPARE(out.node.sources.value(0).packetId, nodes.at(i).node.sources.value(0).packetId);
+            QVERIFY(out.id == nodes.at(i).id && out.freeAspect == nodes.at(i).freeAspect);
+            QVERIFY(out.node.split == nodes.at(i).node.split &&
+                    out.node.sources.value(0).packetId == nodes.at(i).node.sources.value(0).packetId);
         }
     }
 
@@ -94,18 +93,15 @@ private slots:
         QVector<DocumentNode> nodes{sampleNode(Kind::Button, "B", QRectF(0, 0, 0.1, 0.1)),
                                     sampleNode(Kind::DualJoyCross, "D", QRectF(0, 0, 0.2, 0.2))};
         nodes.first().node.publishMode = PublishMode::Always; // "state" is Normal whatever the pastille
-        const QJsonObject document = writeDocument(nodes, QSize(640, 360), Center);
-        QCOMPARE(document.value("type").toString(), "InteractiveOverlay");
-        QCOMPARE(document.value("version").toInt(), 4);
-        QCOMPARE(document.value("coordSpace").toString(), "background");
-        QCOMPARE(document.value("bgMode").toString(), "Center");
-        QCOMPARE(document.value("overlaySize").toObject(), (QJsonObject{{"w", 640}, {"h", 360}}));
-        const QJsonObject button = document.value("nodes").toArray().at(0).toObject();
+        QJsonObject document = writeDocument(nodes, QSize(640, 360), Center);
+        const QJsonArray written = document.take("nodes").toArray();
+        QCOMPARE(document, json(R"({"type": "InteractiveOverlay", "version": 4, "coordSpace": "background",
+                                   "bgMode": "Center", "overlaySize": {"w": 640, "h": 360}})"));
+        const QJsonObject button = written.at(0).toObject();
+        const QJsonObject dual = written.at(1).toObject();
         QCOMPARE(button.value("state").toString(), "Normal");
-        QVERIFY(!button.contains("split"));
-        QVERIFY(!button.value("id").toString().startsWith('{'));
+        QVERIFY(!button.contains("split") && !button.value("id").toString().startsWith('{'));
         QCOMPARE(button.value("sources").toObject().keys(), QStringList{"main"});
-        const QJsonObject dual = document.value("nodes").toArray().at(1).toObject();
         QCOMPARE(dual.value("split").toBool(true), false);
         QCOMPARE(dual.value("sources").toObject().keys(), (QStringList{"x", "y"}));
     }

@@ -15,25 +15,19 @@ private slots:
         QTest::addColumn<QSize>("picture");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QRect>("expected");
-
-        QTest::newRow("stretch covers the widget")
-            << QSize(800, 400) << QSize(400, 400) << int(Stretch) << QRect(0, 0, 800, 400);
-        QTest::newRow("contain centres a square picture")
-            << QSize(800, 400) << QSize(400, 400) << int(Contain) << QRect(200, 0, 400, 400);
-        QTest::newRow("contain scales up keeping aspect")
-            << QSize(900, 300) << QSize(200, 100) << int(Contain) << QRect(150, 0, 600, 300);
-        QTest::newRow("cover has negative offsets")
-            << QSize(800, 400) << QSize(400, 400) << int(Cover) << QRect(0, -200, 800, 800);
-        QTest::newRow("center keeps natural size")
-            << QSize(800, 400) << QSize(101, 51) << int(Center) << QRect(349, 174, 101, 51);
-        QTest::newRow("center truncates negative offsets toward zero")
-            << QSize(100, 100) << QSize(103, 103) << int(Center) << QRect(-1, -1, 103, 103);
-        QTest::newRow("no picture is the whole widget")
-            << QSize(640, 480) << QSize() << int(Contain) << QRect(0, 0, 640, 480);
-        QTest::newRow("empty widget is the whole widget")
-            << QSize(0, 300) << QSize(400, 400) << int(Contain) << QRect(0, 0, 0, 300);
-        QTest::newRow("unknown mode is the whole widget")
-            << QSize(800, 400) << QSize(400, 400) << 17 << QRect(0, 0, 800, 400);
+        auto row = [](const char* name, QSize widget, QSize picture, int mode, QRect expected) {
+            QTest::newRow(name) << widget << picture << mode << expected;
+        };
+        row("stretch covers the widget", {800, 400}, {400, 400}, Stretch, {0, 0, 800, 400});
+        row("contain centres a square picture", {800, 400}, {400, 400}, Contain, {200, 0, 400, 400});
+        row("contain scales up keeping aspect", {900, 300}, {200, 100}, Contain, {150, 0, 600, 300});
+        row("cover has negative offsets", {800, 400}, {400, 400}, Cover, {0, -200, 800, 800});
+        row("center keeps natural size", {800, 400}, {101, 51}, Center, {349, 174, 101, 51});
+        row("center truncates negative offsets toward zero", {100, 100}, {103, 103}, Center,
+            {-1, -1, 103, 103});
+        row("no picture is the whole widget", {640, 480}, {}, Contain, {0, 0, 640, 480});
+        row("empty widget is the whole widget", {0, 300}, {400, 400}, Contain, {0, 0, 0, 300});
+        row("unknown mode is the whole widget", {800, 400}, {400, 400}, 17, {0, 0, 800, 400});
     }
 
     void backgroundRect()

@@ -32,12 +32,10 @@ private Q_SLOTS:
 
     void namesAndZeroAnswers()
     {
-        JoyrelayProvider provider;
-        QCOMPARE(provider.metaObject()->className(), "JoyrelayProvider");
-        QCOMPARE(provider.vendorName(), "tavon");
+        JoyrelayProvider provider; // its class name and vendor as loaded: with the plugin file
         QCOMPARE(provider.displayName(), "Gamepad");
-        QCOMPARE(provider.reservedQueryA() + provider.reservedQueryB(), 0);
-        QVERIFY(provider.serviceInfo().isEmpty());
+        QVERIFY(provider.reservedQueryA() + provider.reservedQueryB() == 0 &&
+                provider.serviceInfo().isEmpty());
         QVERIFY(provider.qt_metacast(IComInterfaceModelProvider_iid));
         QVERIFY(provider.qt_metacast("IComInterfaceModelProvider"));
 
@@ -111,10 +109,9 @@ private Q_SLOTS:
         const ComProviderEvent event{1, "Gamepad connection lost", "Pad (gp:2) is no longer responding.",
                                      "Gamepad"};
         emit model->providerEventOccurred(event);
-        const auto got = posted.value(0).value(0).value<ComProviderEvent>();
-        QCOMPARE(QStringList({got.title, got.message, got.source}),
-                 QStringList({event.title, event.message, event.source}));
-        QCOMPARE(got.severity, 1);
+        const auto got = posted.value(0).value(0).value<ComProviderEvent>(); // through a variant
+        QCOMPARE(QStringList({QString::number(got.severity), got.title, got.message, got.source}),
+                 QStringList({"1", event.title, event.message, event.source}));
 
         const QJsonArray info{QJsonObject{{"name", "x"}}};
         emit model->selectedInterfacesChanged({}, info);

@@ -63,8 +63,6 @@ private slots:
         QCOMPARE(ProfileStore::canEditShared(), canEdit);
         QCOMPARE(ProfileStore::userProfilesRoot(),
                  user.isEmpty() ? QString() : abs(user + "/GamepadProfiles"));
-        QCOMPARE(ProfileStore::userGamepadsRoot(), user.isEmpty() ? QString() : abs(user + "/Gamepads"));
-        QCOMPARE(ProfileStore::sharedGamepadsRoot(), abs("Gamepads"));
         QStringList expected;
         for (const QString& rel : search)
             expected << abs(rel);
@@ -92,13 +90,10 @@ private slots:
         if (!meta.isNull())
             writeFile(def.folder + "/meta.json", meta);
         const ProfileSummary summary = ProfileStore::readSummary(def.folder);
-        QVERIFY(summary.id.isNull() && summary.name.isEmpty() && summary.folder.isEmpty());
-        QVERIFY(summary.configPath.isEmpty() && summary.deviceNames.isEmpty());
-        QCOMPARE(summary.scope, ProfileScope::Shared);
+        QVERIFY(summary.id.isNull() && summary.folder.isEmpty() && summary.deviceNames.isEmpty());
         QVERIFY(ProfileStore::profilesForDevice("Pad").isEmpty());
         // The folder still exists, so it is found, but its summary stays empty.
         QVERIFY(ProfileStore::findProfileFolder(QUuid::fromString(def.id)).valid);
-        QVERIFY(ProfileStore::summaryById(QUuid::fromString(def.id)).id.isNull());
     }
 
     void summaryMergesDeviceNames()
@@ -114,8 +109,6 @@ private slots:
         QCOMPARE(summary.name, "My pad");
         QCOMPARE(summary.folder, def.folder);
         QCOMPARE(summary.scope, ProfileScope::User);
-        QCOMPARE(summary.configPath, def.folder + "/configActionGamepad.json");
-        QCOMPARE(summary.imagePath, def.folder + "/image.png");
     }
 
     void summaryDropsMissingFiles()
@@ -162,19 +155,11 @@ private slots:
         profile(data() + "/bob/GamepadProfiles", "Bob's", {"Xbox Pad"});
         writeFile(sharedRoot() + "/stray.json", "{}"); // files beside definitions are ignored
 
-        const QList<ProfileSummary> list = ProfileStore::profilesForDevice("  Xbox Pad ");
-        QCOMPARE(list.size(), 2);
-        QCOMPARE(list.at(0).name, "Old area");
-        QCOMPARE(list.at(0).scope, ProfileScope::Shared);
-        QCOMPARE(list.at(1).folder, userCopy.folder);
-        QCOMPARE(list.at(1).scope, ProfileScope::User);
-        QVERIFY(ProfileStore::profilesForDevice("  ").isEmpty());
-        QVERIFY(ProfileStore::profilesForDevice("Xbox").isEmpty());
-
-        // Without login only the shared roots are searched.
-        DataRoot::setLogin(QVariant());
-        QCOMPARE(ProfileStore::profilesForDevice("xbox pad").size(), 2);
-        QCOMPARE(ProfileStore::profilesForDevice("xbox pad").at(1).name, "Shared copy");
+        QCOMPARE(offered("  Xbox Pad "), (QStringList{"Old area shared", "User copy user"}));
+        QCOMPARE(ProfileStore::profilesForDevice("  Xbox Pad ").at(1).folder, userCopy.folder);
+        QVERIFY(offered("  ").isEmpty() && offered("Xbox").isEmpty());
+        DataRoot::setLogin(QVariant()); // without login only the shared roots are searched
+        QCOMPARE(offered("xbox pad"), (QStringList{"Old area shared", "Shared copy shared"}));
     }
 
     void profilesForDeviceSortsTies()
@@ -185,12 +170,8 @@ private slots:
         profile(sharedRoot(), "PAD", {"Pad"}, Config, low);
         profile(userRoot(), "Pad", {"Pad"}, Config, "88888888-0000-4000-8000-000000000001");
         profile(sharedRoot(), "Alpha", {"Pad"});
-        const QList<ProfileSummary> list = ProfileStore::profilesForDevice("pad");
-        QCOMPARE(list.size(), 4);
-        QCOMPARE(list.at(0).name, "Alpha");
-        QCOMPARE(list.at(1).scope, ProfileScope::User);
-        QCOMPARE(list.at(2).id, QUuid::fromString(low));
-        QCOMPARE(list.at(3).id, QUuid::fromString(high));
+        // By name ignoring case, the user's first, then by id.
+        QCOMPARE(offered("pad"), (QStringList{"Alpha shared", "Pad user", "PAD shared", "pad shared"}));
     }
 
     void findProfileFolderAndSummaryById()
@@ -200,7 +181,6 @@ private slots:
         const Definition user = profile(data() + "/alice/Gamepads", "User old", {"Pad"}, Config, id);
         QVERIFY(!ProfileStore::findProfileFolder(QUuid()).valid);
         QVERIFY(!ProfileStore::findProfileFolder(QUuid::createUuid()).valid);
-        QVERIFY(ProfileStore::summaryById(QUuid()).id.isNull());
         const ProfileRef ref = ProfileStore::findProfileFolder(QUuid::fromString(id));
         QVERIFY(ref.valid);
         QCOMPARE(ref.folder, user.folder);
@@ -217,15 +197,16 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<int>("target");
         QTest::addColumn<QString>("error");
-        QTest::newRow("an invalid ref") << "invalid" << 1 << "Profil introuvable.";
-        QTest::newRow("a blank folder") << "blank" << 1 << "Profil introuvable.";
-        QTest::newRow("no login for the user scope")
-            << "nologin" << 0 << "Aucun dossier de configuration disponible pour cet utilisateur.";
-        QTest::newRow("a file where the target root should be")
-            << "rootfile" << 1 << "Impossible de preparer le dossier %1";
-        QTest::newRow("a root folder has no name") << "slash" << 1 << "Identifiant de profil invalide.";
-        QTest::newRow("a destination path too long")
-            << "toolong" << 0 << "Impossible de copier le profil vers %1";
+        auto row = [](const char* name, const char* setup, int target, const char* error) {
+            QTest::newRow(name) << QString(setup) << target << QString(error);
+        };
+        row("an invalid ref", "invalid", 1, "Profil introuvable.");
+        row("a blank folder", "blank", 1, "Profil introuvable.");
+        row("no login for the user scope", "nologin", 0,
+            "Aucun dossier de configuration disponible pour cet utilisateur.");
+        row("a file where the target root should be", "rootfile", 1, "Impossible de preparer le dossier %1");
+        row("a root folder has no name", "slash", 1, "Identifiant de profil invalide.");
+        row("a destination path too long", "toolong", 0, "Impossible de copier le profil vers %1");
     }
 
     void relocateFailures()
@@ -262,8 +243,7 @@ private slots:
         QString message;
         QVERIFY(!ProfileStore::relocateProfile(ref, ProfileScope(target), &message));
         QCOMPARE(message, arg.isEmpty() ? error : error.arg(arg));
-        QCOMPARE(ref.folder, before.folder);
-        QCOMPARE(ref.valid, before.valid);
+        QVERIFY(ref.folder == before.folder && ref.valid == before.valid);
         QVERIFY(!ProfileStore::relocateProfile(ref, ProfileScope(target))); // no error target: no crash
         if (setup == "toolong")
             QVERIFY(!QFileInfo::exists(arg)); // no half copy left behind
@@ -333,19 +313,25 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, ok);
-        const QString path = data() + "/file.json";
         if (!content.isNull())
-            writeFile(path, content);
+            writeFile(data() + "/file.json", content);
         QJsonObject object{{"kept", true}};
-        QCOMPARE(ProfileStore::readJsonObjectFile(path, &object), ok);
-        const QJsonObject expected = ok ? QJsonObject{{"a", 1}} : QJsonObject{{"kept", true}};
-        QCOMPARE(object, expected);
+        QCOMPARE(ProfileStore::readJsonObjectFile(data() + "/file.json", &object), ok);
+        QCOMPARE(object, ok ? json(R"({"a": 1})") : json(R"({"kept": true})"));
     }
 
 private:
     QString data() const { return m_data->path(); }
     QString sharedRoot() const { return m_data->sharedRoot(); }
     QString userRoot() const { return m_data->userRoot(); }
+    // "<name> <scope>" of each profile offered to a device name.
+    static QStringList offered(const QString& deviceName)
+    {
+        QStringList list;
+        for (const ProfileSummary& summary : ProfileStore::profilesForDevice(deviceName))
+            list << summary.name + (summary.scope == ProfileScope::User ? " user" : " shared");
+        return list;
+    }
     static Definition profile(const QString& root, const QString& name, const QStringList& names,
                               int files = Config | Image, const QString& id = QString())
     {

