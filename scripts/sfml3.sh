@@ -76,7 +76,10 @@ if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCH
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${launcher[@]}" \
     -DCMAKE_PREFIX_PATH="$sfml" -DJOY_REQUIRE_SFML3=ON -DJOY_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target joyrelay joyrelay-host tst_sfmljoystickbackend tst_pluginload
-if ! ldd "$build/plugins/libjoyrelay.so" | grep -q 'libsfml-window\.so\.3'; then
+# ldd's whole output first: grep -q stops reading at the first match, and with pipefail the
+# broken pipe of a longer output would fail the check.
+linked="$(ldd "$build/plugins/libjoyrelay.so")"
+if ! grep -q 'libsfml-window\.so\.3' <<<"$linked"; then
     echo "sfml3: the plugin is not linked against SFML 3" >&2
     exit 1
 fi
