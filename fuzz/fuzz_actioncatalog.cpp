@@ -48,10 +48,19 @@ QString actionCatalog(const QByteArray& input)
         const QJsonObject first = ActionCatalog::makeBinding(action, {});
         const QJsonObject second = ActionCatalog::makeBinding(action, fieldTexts(action, first));
         const QJsonObject third = ActionCatalog::makeBinding(action, fieldTexts(action, second));
-        if (second != third)
-            return compareBytes(qPrintable(action.name + QStringLiteral(" binding")),
-                                QJsonDocument(second).toJson(QJsonDocument::Compact),
-                                QJsonDocument(third).toJson(QJsonDocument::Compact));
+        // Unquoting an expression takes one level of backslashes off each time it is shown, so an
+        // argument is stable only once its text no longer changes by it.
+        const QJsonObject secondArgs = second.value(QStringLiteral("args")).toObject();
+        const QJsonObject thirdArgs = third.value(QStringLiteral("args")).toObject();
+        for (const ActionCatalog::ParameterDescriptor& parameter : action.parameters) {
+            const QJsonValue kept = secondArgs.value(parameter.name);
+            if (kept.isString() && ActionCatalog::unquoteExpression(kept.toString()) != kept.toString())
+                continue;
+            if (kept != thirdArgs.value(parameter.name))
+                return compareBytes(qPrintable(action.name + QStringLiteral(" binding")),
+                                    QJsonDocument(second).toJson(QJsonDocument::Compact),
+                                    QJsonDocument(third).toJson(QJsonDocument::Compact));
+        }
     }
     QVector<ActionCatalog::ActionDescriptor> sorted = actions;
     ActionCatalog::sortByGroupAndTitle(&sorted);
