@@ -73,7 +73,8 @@ QString exchangeDocument(const QByteArray& input)
     if (pasted && fromFile != fromClipboard)
         return QStringLiteral("the clipboard and the file reader read different documents");
     const QString name = ExchangeDocument::sanitizedName(fromFile.value(QStringLiteral("name")).toString());
-    if (name.isEmpty() || name.size() > 64 || name.contains(QLatin1Char('/')) || name != name.trimmed())
+    // Trimmed before the cut to 64 characters, so white space may end it but never start it.
+    if (name.isEmpty() || name.size() > 64 || name.contains(QLatin1Char('/')) || name.front().isSpace())
         return QStringLiteral("unsafe file name offered: ") + name;
 
     ExchangeDocument::Contents contents;
