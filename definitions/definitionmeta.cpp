@@ -31,6 +31,21 @@ QString textOr(const QJsonObject& meta, QLatin1String key, const QString& fallba
     return value.isString() ? value.toString() : fallback;
 }
 
+// The name meta.json keeps for one of the folder's files: the path's last component, trailing
+// separators ignored. A path naming the folder itself, or no file at all, gives the default name:
+// a hand-edited "image.png/" or "" must not make the folder's own name the picture's on the next
+// save.
+QString fileMember(const QString& path, const QString& folder, QLatin1String fallback)
+{
+    QString file = path;
+    while (file.size() > 1 && file.endsWith(u'/'))
+        file.chop(1);
+    const QString name = QFileInfo(file).fileName();
+    if (name.isEmpty() || name == u"." || name == u".." || QDir::cleanPath(file) == QDir::cleanPath(folder))
+        return fallback;
+    return name;
+}
+
 } // namespace
 
 namespace DefinitionMeta {
@@ -82,8 +97,9 @@ QJsonObject buildMeta(const DefinitionRecord& record)
     meta.insert(MetaKeys::Version, MetaKeys::VersionValue);
     meta.insert(MetaKeys::Id, record.id.toString(QUuid::WithoutBraces));
     meta.insert(MetaKeys::Name, record.name);
-    meta.insert(MetaKeys::Image, QFileInfo(record.imagePath).fileName());
-    meta.insert(MetaKeys::OverlayFile, QFileInfo(record.overlayPath).fileName());
+    meta.insert(MetaKeys::Image, fileMember(record.imagePath, record.folder, MetaKeys::DefaultImageFile));
+    meta.insert(MetaKeys::OverlayFile,
+                fileMember(record.overlayPath, record.folder, MetaKeys::DefaultOverlayFile));
     meta.insert(MetaKeys::Config, MetaKeys::DefaultConfigFile);
     meta.insert(MetaKeys::DeviceName, names.isEmpty() ? QString() : names.constFirst());
     meta.insert(MetaKeys::DeviceNames, QJsonArray::fromStringList(names));

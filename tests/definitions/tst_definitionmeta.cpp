@@ -122,6 +122,34 @@ private slots:
             "productId": "0x045e"})"));
     }
 
+    void writeMetaKeepsOnlyAFileName_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("a file in a sub-folder is named by its file name")
+            << QString("pictures/pad.png") << QString("pad.png");
+        QTest::newRow("a trailing slash is ignored") << QString("pad.png/") << QString("pad.png");
+        QTest::newRow("an empty name gives the default") << QString("") << QString("image.png");
+        QTest::newRow("the folder itself gives the default") << QString(".") << QString("image.png");
+        QTest::newRow("the parent folder gives the default") << QString("..") << QString("image.png");
+    }
+
+    void writeMetaKeepsOnlyAFileName()
+    {
+        QFETCH(QString, image);
+        QFETCH(QString, written);
+        const Definition def = writeDefinition(m_data->userRoot(), {{"image", image}}, Overlay);
+        DefinitionRecord record;
+        QVERIFY(DefinitionMeta::loadDefinition(def.folder, &record));
+        QString error;
+        QVERIFY2(DefinitionMeta::writeMeta(record, &error), qPrintable(error));
+        QCOMPARE(readJson(def.folder + "/meta.json").value("image").toString(), written);
+        // Read back, the name stays what it is.
+        QVERIFY(DefinitionMeta::loadDefinition(def.folder, &record));
+        QVERIFY2(DefinitionMeta::writeMeta(record, &error), qPrintable(error));
+        QCOMPARE(readJson(def.folder + "/meta.json").value("image").toString(), written);
+    }
+
     void writeMetaInheritDropsOverrideFile()
     {
         DefinitionRecord record;
