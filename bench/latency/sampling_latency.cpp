@@ -4,7 +4,9 @@
 // phase, moves the pad's X axis between -80 and +80. Over the run (10 s by default) it records
 //   - the interval between successive sampling steps (each step's backend refresh),
 //   - the delay from each change of the backend's state to the host's dataChanged carrying joy_0,
-// and prints p50, p99 and max of both.
+// and prints p50, p99 and max of both; then, per change, whether the first sampling step after it
+// delivered it and its delay as a share of the interval it fell in (at most 1 when no change
+// waits longer than the step that follows it, plus that step's own work, printed last).
 //   sampling_latency [seconds]
 //   sampling_latency [seconds] --floor
 // The second form measures the machine instead (Linux): a bare timerfd loop at 10 ms with no Qt
@@ -25,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #if defined(Q_OS_LINUX)
@@ -140,6 +143,7 @@ int main(int argc, char** argv)
 
     std::vector<qint64> changes; // times the axis was moved
     std::vector<double> delays;
+    std::vector<std::pair<size_t, qint64>> deliveries; // change index, time of its dataChanged
     QTimer mover;
     mover.setTimerType(Qt::PreciseTimer);
     QObject::connect(&mover, &QTimer::timeout, [&] {
@@ -165,8 +169,11 @@ int main(int argc, char** argv)
                          qOverload<const QString&, const QString&, const QStringList&, const QVariantList&>(
                              &IComInterface::dataChanged),
                          [&](const QString&, const QString&, const QStringList& keys, const QVariantList&) {
-                             if (keys.contains(QStringLiteral("joy_0")) && !changes.empty())
-                                 delays.push_back(double(g_clock.nsecsElapsed() - changes.back()) / 1e6);
+                             if (!keys.contains(QStringLiteral("joy_0")) || changes.empty())
+                                 return;
+                             const qint64 now = g_clock.nsecsElapsed();
+                             delays.push_back(double(now - changes.back()) / 1e6);
+                             deliveries.emplace_back(changes.size() - 1, now);
                          });
         measureFrom = g_clock.nsecsElapsed();
         mover.start(37);
@@ -185,5 +192,26 @@ int main(int argc, char** argv)
                 changes.size());
     report("interval between sampling steps", intervals);
     report("backend change -> dataChanged", delays);
+
+    // Which step carried each change: the first one after it, or a later one?
+    const std::vector<qint64>& steps = pads->steps;
+    size_t byNextStep = 0;
+    std::vector<double> shares;
+    std::vector<double> work; // from the step's refresh to its dataChanged
+    for (const auto& [index, delivered] : deliveries) {
+        const qint64 changed = changes[index];
+        const auto next = std::upper_bound(steps.begin(), steps.end(), changed);
+        if (next == steps.begin() || next == steps.end())
+            continue;
+        if (*next <= delivered && (next + 1 == steps.end() || *(next + 1) > delivered))
+            ++byNextStep;
+        shares.push_back(double(delivered - changed) / double(*next - *(next - 1)));
+        work.push_back(double(delivered - *next) / 1e6);
+    }
+    std::printf("changes delivered by the next step: %zu of %zu\n", byNextStep, shares.size());
+    std::printf("%-34s n=%-5zu p50 %6.3f      p99 %6.3f      max %6.3f\n", "delay / interval it fell in",
+                shares.size(), percentile(shares, 0.5), percentile(shares, 0.99),
+                shares.empty() ? 0.0 : *std::max_element(shares.begin(), shares.end()));
+    report("step's refresh -> dataChanged", work);
     return 0;
 }
