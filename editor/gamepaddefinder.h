@@ -207,7 +207,7 @@ private:
     // One gate source per two-axis pastille: its identifier, title and axis numbers.
     QList<GateSource2D> twoAxisSources() const;
 
-    // Inspector and slot editor (gamepaddefinder_inspector.cpp).
+    // Inspector and slot editor (gamepaddefinder_slotpanels.cpp).
     void refreshInspector();
     QWidget* buildSlotPanel(int node, const QString& title, const QStringList& slotList, bool gate);
     // The action editor of one slot or gate, reporting each change of its binding.
