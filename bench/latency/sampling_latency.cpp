@@ -141,8 +141,7 @@ int main(int argc, char** argv)
     view.resize(640, 300);
     view.show();
 
-    std::vector<qint64> changes; // times the axis was moved
-    std::vector<double> delays;
+    std::vector<qint64> changes;                       // times the axis was moved
     std::vector<std::pair<size_t, qint64>> deliveries; // change index, time of its dataChanged
     QTimer mover;
     mover.setTimerType(Qt::PreciseTimer);
@@ -171,9 +170,7 @@ int main(int argc, char** argv)
                          [&](const QString&, const QString&, const QStringList& keys, const QVariantList&) {
                              if (!keys.contains(QStringLiteral("joy_0")) || changes.empty())
                                  return;
-                             const qint64 now = g_clock.nsecsElapsed();
-                             delays.push_back(double(now - changes.back()) / 1e6);
-                             deliveries.emplace_back(changes.size() - 1, now);
+                             deliveries.emplace_back(changes.size() - 1, g_clock.nsecsElapsed());
                          });
         measureFrom = g_clock.nsecsElapsed();
         mover.start(37);
@@ -191,6 +188,9 @@ int main(int argc, char** argv)
     std::printf("sampling over %d s at %d ms, %zu axis changes\n", seconds, pad->sampleIntervalMs(),
                 changes.size());
     report("interval between sampling steps", intervals);
+    std::vector<double> delays;
+    for (const auto& [index, delivered] : deliveries)
+        delays.push_back(double(delivered - changes[index]) / 1e6);
     report("backend change -> dataChanged", delays);
 
     // Which step carried each change: the first one after it, or a later one?
