@@ -4,6 +4,7 @@
 # prints per target the executions, the coverage (libFuzzer's cov: and ft:) and the findings.
 #   scripts/fuzz.sh [SECONDS] [reader...]           every reader of fuzz/corpus/ when none is named
 #   FUZZ_RUNS=10000000 nice -n 19 scripts/fuzz.sh 0 meta   stops after that many executions
+#   FUZZ_RESUME=1 FUZZ_RUNS=3000000 scripts/fuzz.sh 0 meta   goes on over the corpus a run left
 # New inputs go to ${FUZZ_WORK:-build-asan/fuzz-work}/<reader>/corpus, never into fuzz/corpus;
 # a crashing, hanging or leaking input is saved there as artifacts/crash-* (or leak-*, timeout-*):
 # fix the reader and keep the input in fuzz/regressions/<reader>/. Exits 1 when anything was found.
@@ -40,7 +41,8 @@ status=0
 printf '%-12s %12s %8s %8s %8s %s\n' reader executions cov ft findings seconds
 for reader in "${readers[@]}"; do
     dir="$work/$reader"
-    rm -rf "$dir"
+    # A long run cut short goes on from the corpus it grew; its artifacts stay counted.
+    if [ -z "${FUZZ_RESUME:-}" ] || [ ! -d "$dir/corpus" ]; then rm -rf "$dir"; fi
     mkdir -p "$dir/corpus" "$dir/artifacts"
     cp "$root/fuzz/corpus/$reader"/* "$dir/corpus/"
     if [ -d "$root/fuzz/regressions/$reader" ]; then
