@@ -8,6 +8,7 @@
 #include "support/testsupport.h"
 
 #include <QLoggingCategory>
+#include <QMetaEnum>
 #include <QMetaProperty>
 
 using namespace TestSupport;
@@ -59,27 +60,23 @@ private Q_SLOTS:
         QCOMPARE(pad->status(), IComInterface::noCom);
         QCOMPARE(int(pad->deviceType()), 4);
         QVERIFY(pad->reservedQuery() == 0 && !pad->readData().isValid() && pad->fonctions().isEmpty());
-        QSignalSpy status(pad.get(), &IComInterface::statusChanged);
-        QSignalSpy connected(pad.get(), &ControlManette::connectedChanged);
+        QStringList seen;
+        connect(pad.get(), &IComInterface::statusChanged, this, [&](IComInterface::ComStatus status) {
+            seen << QMetaEnum::fromType<IComInterface::ComStatus>().valueToKey(status);
+        });
+        connect(pad.get(), &ControlManette::connectedChanged, this, [&] { seen << "connectedChanged"; });
+        connect(pad.get(), &IComInterface::finished, this, [&] { seen << "finished"; });
         pad->disconnectDevice(); // not connected: nothing
-        QCOMPARE(status.count() + connected.count(), 0);
-
         pad->connectDevice("ignored");
         pad->connectDevice(QString()); // a second call emits nothing more
-        QCOMPARE(status.count(), 1);
-        QCOMPARE(status.first().first().value<IComInterface::ComStatus>(), IComInterface::connected);
-        QCOMPARE(connected.count(), 1);
         pad->disconnectDevice();
-        QCOMPARE(status.last().first().value<IComInterface::ComStatus>(), IComInterface::noCom);
         QVERIFY(!pad->isSampling());
-
         pad->connectDevice(QString());
-        QStringList order;
-        connect(pad.get(), &IComInterface::statusChanged, this, [&] { order << "status"; });
-        connect(pad.get(), &IComInterface::finished, this, [&] { order << "finished"; });
         pad->closeDevice();
         pad->closeDevice();
-        QCOMPARE(order, (QStringList{"status", "finished", "finished"}));
+        QCOMPARE(seen, (QStringList{"connectedChanged", "connected", "connectedChanged", "noCom",
+                                    "connectedChanged", "connected", "connectedChanged", "noCom", "finished",
+                                    "finished"}));
 
         // A device without joystick reads nothing and never connects.
         const int updates = m_pads->updateCount();
@@ -219,37 +216,28 @@ private Q_SLOTS:
         QCOMPARE(pad->calibrationSourceLabel(), "Profile override");
     }
 
-    void activeProfileAndPicture()
+    // The active profile's mapping file and picture win; its id is compared ignoring case.
+    void activeProfileWins()
     {
         const QString resource = ":/new/prefix1/ressources/menette_id_654.png";
         auto pad = plug(2);
         QCOMPARE(pad->imagePath(), resource);
         // A definition naming the pad, with its picture but without a mapping file: no profile.
-        const Definition named =
-            writeDefinition(ProfileStore::userProfilesRoot(),
-                            {{"deviceNames", QJsonArray{" PAD PRO "}}, {"image", "pic.png"}}, Image);
+        const Definition named = writeDefinition(
+            m_data->userRoot(), {{"deviceNames", QJsonArray{" PAD PRO "}}, {"image", "pic.png"}}, Image);
         QCOMPARE(pad->imagePath(), named.folder + "/pic.png");
         QVERIFY(pad->activeProfileSummary().id.isNull());
-        // The active profile's picture wins; its id is compared ignoring case.
-        const Definition active =
-            writeDefinition(ProfileStore::sharedProfilesRoot(), {{"deviceName", "Other"}}, Config | Image);
+        const Definition mapped = writeDefinition(m_data->userRoot(), {{"deviceName", "Pad Pro"}});
+        QCOMPARE(pad->noCodeApp(), QStringList{config(mapped)});
+        const Definition active = writeDefinition(shared(), {{"deviceName", "Other"}}, Config | Image);
         pad->setActiveProfileId(active.id.toUpper());
         QCOMPARE(pad->imagePath(), active.folder + "/image.png");
         QCOMPARE(pad->activeProfileSummary().id, QUuid::fromString(active.id));
+        QCOMPARE(pad->noCodeApp(), QStringList{config(active)});
         // A nameless pad never matches by name.
         pad->setActiveProfileId(QString());
         pad->setName(QString());
         QCOMPARE(pad->imagePath(), resource);
-    }
-    void activeProfileWins()
-    {
-        const Definition named =
-            writeDefinition(m_data->userRoot(), {{"deviceName", "Pad Pro"}, {"name", "A"}});
-        const Definition active = writeDefinition(shared(), {{"deviceName", "Other"}, {"name", "B"}});
-        auto device = plug(0, "Pad Pro", 0x045e, 0x02fd);
-        QCOMPARE(device->noCodeApp(), QStringList{config(named)});
-        device->setActiveProfileId(active.id);
-        QCOMPARE(device->noCodeApp(), QStringList{config(active)});
     }
 
     void nameBeatsIdentifiers()
@@ -314,14 +302,12 @@ private Q_SLOTS:
         QVERIFY(log.lines().contains(
             QStringLiteral("Gamepad input unmapped choice= QList(\"%1\") profile= \"\"").arg(rootFile)));
 
-        const QString idFile = shared() + "/045e_02fd/configActionGamepad.json";
-        const QString userRootFile = m_data->userRoot() + "/configActionGamepad.json";
-        QVERIFY(writeFile(rootFile, "{}"));
-        QCOMPARE(device->noCodeApp(), QStringList{rootFile});
-        QVERIFY(writeFile(idFile, "{}"));
-        QCOMPARE(device->noCodeApp(), QStringList{idFile});
-        QVERIFY(writeFile(userRootFile, "{}")); // an earlier root
-        QCOMPARE(device->noCodeApp(), QStringList{userRootFile});
+        // Then a root file, one in the pad's "<vendor>_<product>" folder, and one in an earlier root.
+        for (const QString& file : {rootFile, shared() + "/045e_02fd/configActionGamepad.json",
+                                    m_data->userRoot() + "/configActionGamepad.json"}) {
+            QVERIFY(writeFile(file, "{}"));
+            QCOMPARE(device->noCodeApp(), QStringList{file});
+        }
     }
 
     void sameModelSameFileSameDeviceNumber()
