@@ -119,18 +119,14 @@ private Q_SLOTS:
         m_pads->setAxis(2, 0, 54.f);
         m_pads->press(2, 31);
         pad->sample();
-        QCOMPARE(pad->property("rawAxes").toList().value(0),
-                 QVariant(54.0)); // read by name, as the host does
-        QCOMPARE(pad->property("axes").toList().value(0), QVariant(50.0));
-        QCOMPARE(pad->property("buttons").toList().value(31), QVariant(true));
-
         const QString text = pad->infoJson();
         QVERIFY(!text.contains(QLatin1Char('\n')));
         QJsonObject info = json(text.toUtf8());
-        QCOMPARE(info.take("rawAxes").toArray().at(0).toDouble(), 54.0);
-        QCOMPARE(info.take("axes").toArray().at(0).toDouble(), 50.0);
-        const QJsonArray buttons = info.take("buttons").toArray();
-        QVERIFY(buttons.size() == 32 && buttons.at(31).toBool() && !buttons.at(0).toBool());
+        for (const char* list : {"rawAxes", "axes", "buttons"}) // the lists as the host reads them by name
+            QCOMPARE(info.take(list).toArray().toVariantList(), pad->property(list).toList());
+        QCOMPARE(pad->property("rawAxes").toList().value(0), QVariant(54.0));
+        QCOMPARE(pad->property("axes").toList().value(0), QVariant(50.0));
+        QCOMPARE(pad->property("buttons").toList().mid(30), (QVariantList{false, true})); // 32 of them
         QCOMPARE(info, (QJsonObject{{"deviceId", 2},
                                     {"name", "Pad Pro"},
                                     {"activeProfileId", "p-1"},
@@ -310,23 +306,10 @@ private Q_SLOTS:
         }
     }
 
-    void sameModelSameFileSameDeviceNumber()
+    // Every pad reports as device 0, category 1 (the sampled pad in slot 1 shows it below).
+    void sameModelSameFile()
     {
-        auto first = plug(0, "Twin", 7, 8);
-        auto second = plug(1, "Twin", 7, 8);
-        QCOMPARE(first->noCodeApp(), second->noCodeApp());
-        QList<int> numbers;
-        for (ControlManette* device : {first.get(), second.get()}) {
-            connect(device,
-                    qOverload<int, int, const QStringList&, const QVariantList&>(&IComInterface::dataChanged),
-                    this, [&](int id, int cat) { numbers << id << cat; });
-            device->connectDevice(QString());
-        }
-        m_pads->press(0, 1);
-        m_pads->press(1, 1);
-        first->sample();
-        second->sample();
-        QCOMPARE(numbers, (QList<int>{0, 1, 0, 1}));
+        QCOMPARE(plug(0, "Twin", 7, 8)->noCodeApp(), plug(1, "Twin", 7, 8)->noCodeApp());
     }
 
     void refreshMappingAnnounces()
