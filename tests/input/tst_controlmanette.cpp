@@ -338,37 +338,34 @@ private Q_SLOTS:
         const QList<int> all{0, 1, 2, 3, 4, 5, 6, 7};
         const QByteArray gate =
             R"({"type": "GamepadCalibration", "gates": [{"key": "stick", "radius": 20}]})";
-        QTest::newRow("a stick at rest is silent, a move reports in order, a move under 0.5 is only stored")
-            << QByteArray() << all << "s t1000 s a0=54 s a0=54.4 s ?a0"
-            << "- | - | axis 0 50 / data 0 1 joy_0=50 / data gamepad gamepad joy_0=50 / axes / raw | raw | "
-               "a0=50.4";
-        QTest::newRow("a raw move just under a tenth is quiet but stored")
-            << QByteArray() << all << "a2=10 S a2=10.09999 s ?r2"
-            << "- | r2=10.1";
-        QTest::newRow("a raw move of 0.11 notifies") << QByteArray() << all << "a2=10 S a2=10.11 s ?r2"
-                                                     << "raw | r2=10.11";
-        QTest::newRow("a press reports, a hold does not repeat by default, a release only changes the state")
-            << QByteArray() << all << "p3 s t2000 s r3 s ?b3"
-            << "button 3 true / data 0 1 but_3=true / data gamepad gamepad but_3=true / buttons | - | "
-               "buttons | "
-               "b3=false";
-        QTest::newRow("a pad without axis 1 never evaluates the gate") << gate << QList<int>{0, 2} << "s ?g"
-                                                                       << "- | g=";
-        QTest::newRow("a gate state survives steps, not reloads")
-            << gate << QList<int>{0, 1} << "s s ?g reload ?g s"
-            << "gate stick true / data 0 1 stick=true / data gamepad gamepad stick=true | - | g=stick | g= | "
-               "gate stick true / data 0 1 stick=true / data gamepad gamepad stick=true";
-        QTest::newRow("one step reports axis, gate and button in one change set")
-            << QByteArray(R"({"type": "GamepadCalibration",
-                             "gates": [{"key": "right", "centerX": 50, "centerY": 0, "radius": 10}]})")
-            << all << "S a0=54 p3 s"
-            << "axis 0 50 / gate right true / button 3 true / data 0 1 joy_0=50,right=true,but_3=true / "
-               "data gamepad gamepad joy_0=50,right=true,but_3=true / axes / raw / buttons";
+        const QByteArray right = R"({"type": "GamepadCalibration",
+            "gates": [{"key": "right", "centerX": 50, "centerY": 0, "radius": 10}]})";
+        auto row = [](const char* name, const QByteArray& calibration, const QList<int>& axes,
+                      const char* script, const char* shown) {
+            QTest::newRow(name) << calibration << axes << script << QString(shown);
+        };
+        row("a stick at rest is silent, a move reports in order, a move under 0.5 is only stored", {}, all,
+            "s t1000 s a0=54 s a0=54.4 s ?a0",
+            "- | - | axis 0 50 / data 0 1 joy_0=50 / data gamepad gamepad joy_0=50 / axes / raw | raw | "
+            "a0=50.4");
+        row("a raw move just under a tenth is quiet but stored", {}, all, "a2=10 S a2=10.09999 s ?r2",
+            "- | r2=10.1");
+        row("a raw move of 0.11 notifies", {}, all, "a2=10 S a2=10.11 s ?r2", "raw | r2=10.11");
+        row("a press reports, a hold does not repeat by default, a release only changes the state", {}, all,
+            "p3 s t2000 s r3 s ?b3",
+            "button 3 true / data 0 1 but_3=true / data gamepad gamepad but_3=true / buttons | - | "
+            "buttons | b3=false");
+        row("a pad without axis 1 never evaluates the gate", gate, {0, 2}, "s ?g", "- | g=");
+        row("a gate state survives steps, not reloads", gate, {0, 1}, "s s ?g reload ?g s",
+            "gate stick true / data 0 1 stick=true / data gamepad gamepad stick=true | - | g=stick | g= | "
+            "gate stick true / data 0 1 stick=true / data gamepad gamepad stick=true");
+        row("one step reports axis, gate and button in one change set", right, all, "S a0=54 p3 s",
+            "axis 0 50 / gate right true / button 3 true / data 0 1 joy_0=50,right=true,but_3=true / "
+            "data gamepad gamepad joy_0=50,right=true,but_3=true / axes / raw / buttons");
         // The manager deletes a lost device; it does not stop itself, and resumes in the same slot.
-        QTest::newRow("a lost pad reports once and resumes when back before discovery")
-            << QByteArray() << all << "unplug s s plug p0 s"
-            << "connected 0 | - | connected 1 / button 0 true / data 0 1 but_0=true / "
-               "data gamepad gamepad but_0=true / buttons";
+        row("a lost pad reports once and resumes when back before discovery", {}, all, "unplug s s plug p0 s",
+            "connected 0 | - | connected 1 / button 0 true / data 0 1 but_0=true / "
+            "data gamepad gamepad but_0=true / buttons");
     }
 
     void scenario()
