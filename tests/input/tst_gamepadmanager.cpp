@@ -62,9 +62,13 @@ private Q_SLOTS:
         QCOMPARE(m_log, (QStringList{"changed", "added 0", "changed"}));
     }
 
-    void burstOfConnectionsIsOneDiscovery()
+    // Connection changes reach the list one discovery delay after the event, as one discovery.
+    void connectionBurstsAndRemovals()
     {
+        m_pads->plug(pad(2));
         GamepadManager* manager = watched();
+        QPointer<ControlManette> device = manager->gamepadForSlot(2); // found at once in a later slot
+        QVERIFY(device && device->parent() == manager && manager->gamepads().size() == 1);
         QSignalSpy added(manager, &GamepadManager::gamepadAdded);
         QElapsedTimer sincePlug;
         sincePlug.start();
@@ -75,21 +79,14 @@ private Q_SLOTS:
                  qPrintable(QString::number(sincePlug.elapsed())));
         // One discovery adds both, each with the new list, before its closing notification.
         QTRY_COMPARE(m_log, (QStringList{"changed", "added 1", "changed", "added 5", "changed"}));
-    }
 
-    void pulledOutControllerIsRemoved()
-    {
-        m_pads->plug(pad(2));
-        GamepadManager* manager = watched();
-        QPointer<ControlManette> device = manager->gamepadForSlot(2); // found at once in a later slot
-        QVERIFY(device && device->parent() == manager && manager->gamepads().size() == 1);
         bool aliveWhenRemoved = false;
         connect(manager, &GamepadManager::gamepadRemoved, this, [&] { aliveWhenRemoved = !device.isNull(); });
         m_pads->unplug(2);
-        QTRY_VERIFY_WITH_TIMEOUT(m_log.size() >= 2, 10000);
-        QCOMPARE(m_log.mid(0, 2), (QStringList{"removed 2", "changed"}));
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.size() >= 7, 10000);
+        QCOMPARE(m_log.mid(5, 2), (QStringList{"removed 2", "changed"}));
         QVERIFY(aliveWhenRemoved); // deleted later by the event loop, not during the signal
-        QVERIFY(manager->gamepads().isEmpty());
+        QCOMPARE(manager->gamepads().size(), 2);
         QTRY_VERIFY(device.isNull());
     }
 
