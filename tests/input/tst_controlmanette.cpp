@@ -177,8 +177,7 @@ private Q_SLOTS:
 
     void calibrationFromBaseFileAndOverride()
     {
-        const QString shared = ProfileStore::sharedProfilesRoot();
-        const QString base = shared + "/_deviceCalibration/045e_028e_pad_pro.json";
+        const QString base = shared() + "/_deviceCalibration/045e_028e_pad_pro.json";
         QVERIFY(writeFile(base, R"({ "type": "GamepadCalibration", "axes": [ { "deadzoneRadius": 60 } ] })"));
         auto pad = plug(2);
         pad->connectDevice(QString());
@@ -190,7 +189,7 @@ private Q_SLOTS:
 
         // A profile for this pad asking for its own override.
         const Definition def = writeDefinition(
-            shared,
+            shared(),
             {{"name", "Course"}, {"deviceNames", QJsonArray{"Pad Pro"}}, {"calibrationMode", "Override"}});
         const QString override = def.folder + "/calibration.override.json";
         QVERIFY(
@@ -251,41 +250,33 @@ private Q_SLOTS:
 
     void identifiersMatchNamelessPad_data()
     {
-        QTest::addColumn<QJsonValue>("vendor");
-        QTest::addColumn<QJsonValue>("product");
-        QTest::addColumn<bool>("matches");
-        QTest::newRow("hexadecimal texts match") << QJsonValue("0x045e") << QJsonValue("0x02fd") << true;
-        QTest::newRow("texts without prefix match") << QJsonValue("45E") << QJsonValue("2FD") << true;
-        QTest::newRow("a vendor of zero never matches")
-            << QJsonValue("0x0000") << QJsonValue("0x02fd") << false;
-        QTest::newRow("numbers are not read") << QJsonValue(0x45e) << QJsonValue(0x2fd) << false;
+        QTest::addColumn<QJsonObject>("meta");
+        QTest::addColumn<QString>("file"); // empty: the shared fallback
+        const QString map = "configActionGamepad.json";
+        QTest::newRow("hexadecimal texts match")
+            << QJsonObject{{"vendorId", "0x045e"}, {"productId", "0x02fd"}} << map;
+        QTest::newRow("texts without prefix match")
+            << QJsonObject{{"vendorId", "45E"}, {"productId", "2FD"}} << map;
+        QTest::newRow("numbers are not read") << QJsonObject{{"vendorId", 0x45e}, {"productId", 0x2fd}} << "";
         QTest::newRow("an unparsable vendor never matches")
-            << QJsonValue("0xZZ") << QJsonValue("0x02fd") << false;
+            << QJsonObject{{"vendorId", "0xZZ"}, {"productId", "0x02fd"}} << "";
+        QTest::newRow("\"config\" names the file")
+            << QJsonObject{{"vendorId", "0x045e"}, {"productId", "0x02fd"}, {"config", "map.json"}}
+            << "map.json";
     }
 
+    // A definition with the pad's ids but without a mapping file comes first and is passed over.
     void identifiersMatchNamelessPad()
     {
-        QFETCH(QJsonValue, vendor);
-        QFETCH(QJsonValue, product);
-        QFETCH(bool, matches);
-        const Definition def = writeDefinition(shared(), {{"vendorId", vendor}, {"productId", product}});
+        QFETCH(QJsonObject, meta);
+        QFETCH(QString, file);
+        writeDefinition(shared(), {{"vendorId", "0x045e"}, {"productId", "0x02fd"}}, MetaOnly,
+                        "00000000-0000-4000-8000-000000000001");
+        const Definition def =
+            writeDefinition(shared(), meta, Config, "00000000-0000-4000-8000-000000000002");
         auto device = plug(0, QString(), 0x045E, 0x02FD);
         QCOMPARE(device->noCodeApp(),
-                 QStringList{matches ? config(def) : shared() + "/configActionGamepad.json"});
-    }
-
-    void definitionWithoutMappingIsPassedOver()
-    {
-        const QJsonObject ids{{"vendorId", "0x045e"}, {"productId", "0x02fd"}};
-        writeDefinition(shared(), ids, MetaOnly, "00000000-0000-4000-8000-000000000001");
-        const Definition second =
-            writeDefinition(shared(), ids, Config, "00000000-0000-4000-8000-000000000002");
-        QCOMPARE(plug(0, QString(), 0x045e, 0x02fd)->noCodeApp(), QStringList{config(second)});
-
-        // "config" names the file.
-        const Definition own =
-            writeDefinition(shared(), {{"vendorId", "0x1"}, {"productId", "0x2"}, {"config", "map.json"}});
-        QCOMPARE(plug(1, QString(), 1, 2)->noCodeApp(), QStringList{config(own, "map.json")});
+                 QStringList{file.isEmpty() ? shared() + "/configActionGamepad.json" : config(def, file)});
     }
 
     void identifierFolderRootFileAndFallback()
