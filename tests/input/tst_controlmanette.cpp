@@ -257,6 +257,8 @@ private Q_SLOTS:
             << QJsonObject{{"vendorId", "0x045e"}, {"productId", "0x02fd"}} << map;
         QTest::newRow("texts without prefix match")
             << QJsonObject{{"vendorId", "45E"}, {"productId", "2FD"}} << map;
+        QTest::newRow("another vendor's ids never match")
+            << QJsonObject{{"vendorId", "0x045f"}, {"productId", "0x02fd"}} << "";
         QTest::newRow("numbers are not read") << QJsonObject{{"vendorId", 0x45e}, {"productId", 0x2fd}} << "";
         QTest::newRow("an unparsable vendor never matches")
             << QJsonObject{{"vendorId", "0xZZ"}, {"productId", "0x02fd"}} << "";
