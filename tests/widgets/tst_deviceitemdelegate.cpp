@@ -121,15 +121,9 @@ private Q_SLOTS:
         const auto& g = kGeometry;
         QCOMPARE((QList<QRect>{g.card, g.imageBox, g.textArea, g.controlsStrip, g.deleteButton, g.statusDot,
                                g.leftArrow, g.rightArrow, g.selectionBadge}),
-                 (QList<QRect>{{6, 6, 288, 228},
-                               {102, 22, 96, 96},
-                               {18, 128, 264, 60},
-                               {18, 194, 264, 28},
-                               {12, 12, 24, 24},
-                               {268, 18, 14, 14},
-                               {74, 54, 18, 32},
-                               {208, 54, 18, 32},
-                               {256, 196, 26, 26}}));
+                 (QList<QRect>{QRect(6, 6, 288, 228), QRect(102, 22, 96, 96), QRect(18, 128, 264, 60),
+                               QRect(18, 194, 264, 28), QRect(12, 12, 24, 24), QRect(268, 18, 14, 14),
+                               QRect(74, 54, 18, 32), QRect(208, 54, 18, 32), QRect(256, 196, 26, 26)}));
         QCOMPARE(DeviceItemDelegate().sizeHint(QStyleOptionViewItem(), QModelIndex()), QSize(300, 240));
     }
 
@@ -184,14 +178,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("product");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("subtitle");
-        QTest::newRow("nameless device") << QString() << QString() << "<Sans nom>"
-                                         << "45e-2fd";
-        QTest::newRow("product joins the model text") << "Pad"
-                                                      << "Xbox"
-                                                      << "Pad"
-                                                      << "Xbox - 45e-2fd";
+        QTest::addColumn<QStringList>("texts"); // title, subtitle, address
+        auto row = [](const char* what, const char* name, const char* product, const QStringList& texts) {
+            QTest::newRow(what) << QString(name) << QString(product) << texts;
+        };
+        row("nameless device", "", "", {"<Sans nom>", "45e-2fd", ""});
+        row("product joins the model text", "Pad", "Xbox", {"Pad", "Xbox - 45e-2fd", ""});
     }
 
     void cardTexts()
@@ -203,9 +195,7 @@ private Q_SLOTS:
         card.set(product, Product);
         card.set(QString("45e-2fd"), ModelText);
         const auto texts = card.delegate.cardTexts(card.index());
-        QTEST(texts.title, "title");
-        QTEST(texts.subtitle, "subtitle");
-        QVERIFY(texts.address.isEmpty());
+        QTEST((QStringList{texts.title, texts.subtitle, texts.address}), "texts");
     }
 
     void tooltips_data()
