@@ -1,5 +1,6 @@
 // The device list model over the virtual backend: rows of live and remembered pads, selection,
-// the profile carousel, the registry file and the provider events. Discovery is run by hand.
+// the profile carousel, the registry file (and its writer) and the provider events. Discovery is
+// run by hand.
 #include "controlmanette.h"
 #include "gamepadmanager.h"
 #include "linkerdevicemodel.h"
@@ -347,6 +348,31 @@ private Q_SLOTS:
                  (QVariantList{1, id}));
         QCOMPARE(mapping.count(), 1); // the selected pad re-announced its mapping file
         QCOMPARE(jsonAt(registry(), "devices/gp:0/kv/activeProfileId").toString(), id);
+    }
+
+    // The file itself: its place per context, the compact write through ".tmp" and rename, and a
+    // temporary file that cannot be opened (read-only folders and a full disk: the file fault tests).
+    void registryFileWrites()
+    {
+        const QString path = RegistryFile::path("ctxB");
+        QCOMPARE(path, m_data->path() + "/ctxB/TavonCom/gamepads.json");
+        QVERIFY(QFileInfo(m_data->path() + "/ctxB/TavonCom").isDir());
+        // An empty context stays below the application data folder.
+        QCOMPARE(RegistryFile::path(QString()), m_data->path() + "//TavonCom/gamepads.json");
+        QVERIFY(RegistryFile::write(path, {{"lastCount", 1}}));
+        QVERIFY(RegistryFile::write(path, {{"lastCount", 2}}));
+        QCOMPARE(readFile(path), "{\"lastCount\":2}");
+        QVERIFY(!QFile::exists(path + ".tmp"));
+        // A folder where the temporary file should be: the write fails and keeps the old file.
+        QVERIFY(QDir().mkpath(path + ".tmp"));
+        QVERIFY(!RegistryFile::write(path, {{"lastCount", 8}}));
+        QCOMPARE(RegistryFile::read(path).object().value("lastCount").toInt(), 2);
+        QVERIFY(!RegistryFile::read(path + ".missing").isObject());
+        for (const QByteArray& broken :
+             {QByteArray("{\"devices\": {},}"), QByteArray("[1, 2]"), QByteArray()}) {
+            QVERIFY(writeFile(path, broken));
+            QVERIFY(!RegistryFile::read(path).isObject());
+        }
     }
 
     // The switch reaches the manager (whose polling rules its own test checks); a restart discovers.
