@@ -210,7 +210,6 @@ private Q_SLOTS:
             QTest::newRow(name) << state << pos << QString(tip);
         };
         row("axis chip names its count", 2, chips.at(0).rect.center(), "Axes: 6");
-        row("button chip names its count", 2, chips.at(1).rect.center(), "Buttons: 12");
         row("picture names the active profile", 2, g.imageBox.center(), "Main (2/3)");
         row("status dot when connected", 2, g.statusDot.center(), "Interface: connecté");
         row("status dot while linking", 1, g.statusDot.center(), "Interface: connexion en cours");
