@@ -13,34 +13,22 @@
 
 namespace {
 
-// The roles the card reads, in the order of their names.
-enum : int
+// The roles the card reads, from Qt::UserRole + 1 on in this order.
+const QList<QByteArray> kRoleNames = QByteArray("usn name ip selected isConnected videoInterfaces product "
+                                                "modelString linkState activeProfileName "
+                                                "activeProfilePosition profileCount hasProfileCarousel")
+                                         .split(' ');
+
+int role(const QByteArray& name)
 {
-    Usn = Qt::UserRole + 1,
-    Name,
-    Ip,
-    Selected,
-    Connected,
-    Interfaces,
-    Product,
-    ModelText,
-    LinkState,
-    ProfileName,
-    Position,
-    Count,
-    Carousel
-};
+    return Qt::UserRole + 1 + int(kRoleNames.indexOf(name));
+}
 
 QHash<int, QByteArray> allRoles()
 {
-    const QList<QByteArray> names =
-        QByteArray("usn name ip selected isConnected videoInterfaces product modelString "
-                   "linkState activeProfileName activeProfilePosition profileCount "
-                   "hasProfileCarousel")
-            .split(' ');
     QHash<int, QByteArray> roles;
-    for (int role = Usn; role <= Carousel; ++role)
-        roles.insert(role, names.at(role - Usn));
+    for (const QByteArray& name : kRoleNames)
+        roles.insert(role(name), name);
     return roles;
 }
 
@@ -76,8 +64,8 @@ struct Card
             "gp:0",      "Pad", {}, false,  true, QStringList{"Axes|axis://6", "Buttons|btn://12"},
             {},          {},    2,  "Main", 2,    profiles,
             profiles > 1};
-        for (int role = Usn; role <= Carousel; ++role)
-            item->setData(values.at(role - Usn), role);
+        for (int i = 0; i < values.size(); ++i)
+            item->setData(values.at(i), Qt::UserRole + 1 + i);
         model->appendRow(item); // written past the read-only model's setData
         QObject::connect(&delegate, &DeviceItemDelegate::requestDelete,
                          [this](const QString& usn) { signalled << "delete " + usn; });
@@ -191,9 +179,9 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, product);
         Card card;
-        card.set(name, Name);
-        card.set(product, Product);
-        card.set(QString("45e-2fd"), ModelText);
+        card.set(name, role("name"));
+        card.set(product, role("product"));
+        card.set(QString("45e-2fd"), role("modelString"));
         const auto texts = card.delegate.cardTexts(card.index());
         QTEST((QStringList{texts.title, texts.subtitle, texts.address}), "texts");
     }
@@ -222,7 +210,7 @@ private Q_SLOTS:
         QFETCH(int, linkState);
         QFETCH(QPoint, pos);
         Card card;
-        card.set(linkState, LinkState);
+        card.set(linkState, role("linkState"));
         QTEST(card.delegate.toolTipAt(pos, optionFor(kTile), card.index()), "tip");
     }
 
@@ -257,12 +245,12 @@ private Q_SLOTS:
         QFETCH(QPoint, pos);
         QHash<int, QByteArray> roles = allRoles();
         if (model == "no carousel role")
-            roles.remove(Carousel);
+            roles.remove(role("hasProfileCarousel"));
         Card card(model == "read-only", roles, model == "one profile" ? 1 : 3);
-        card.set(true, Carousel); // only shown with the role and more than one profile
+        card.set(true, role("hasProfileCarousel")); // only shown with the role and more than one profile
         QVERIFY(card.click(pos, card.index()));
         QTEST(card.signalled, "signalled");
-        QTEST(card.index().data(Selected).toBool(), "selected");
+        QTEST(card.index().data(role("selected")).toBool(), "selected");
         QVERIFY(!card.click(QPoint(5, 5), QModelIndex()));
     }
 
@@ -300,19 +288,19 @@ private Q_SLOTS:
         QImage shot = card.render();
         QCOMPARE(shot.pixelColor(g.statusDot.center()), QColor(60, 200, 120));
         QVERIFY(shot.pixelColor(g.selectionBadge.center() + QPoint(0, -9)) != QColor(110, 200, 215));
-        card.set(false, Connected);
-        card.set(true, Selected);
+        card.set(false, role("isConnected"));
+        card.set(true, role("selected"));
         shot = card.render();
         QCOMPARE(shot.pixelColor(g.statusDot.center()), QColor(200, 70, 70));
         QCOMPARE(shot.pixelColor(g.selectionBadge.center() + QPoint(0, -9)), QColor(110, 200, 215));
 
         // No control at all: the warning (an amber square without the host's icon) and "No controls".
-        card.set(QStringList(), Interfaces);
+        card.set(QStringList(), role("videoInterfaces"));
         const QImage bare = card.render();
         QCOMPARE(bare.pixelColor(g.controlsStrip.x() + 10, g.controlsStrip.center().y()),
                  QColor(220, 160, 0));
         // An entry that is neither an axis nor a button is a text chip with its label.
-        card.set(QStringList{"Video|rtsp://cam"}, Interfaces);
+        card.set(QStringList{"Video|rtsp://cam"}, role("videoInterfaces"));
         const QRect chip =
             DeviceItemDelegate::layoutChips(g.controlsStrip, {"Video|rtsp://cam"}).first().rect;
         QVERIFY(card.render().copy(chip) != bare.copy(chip));
@@ -332,7 +320,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         const QRect rect = view.visualRect(card.index());
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rect.topLeft() + QPoint(150, 150));
-        QCOMPARE(card.index().data(Selected).toBool(), true);
+        QCOMPARE(card.index().data(role("selected")).toBool(), true);
         QVERIFY(!view.indexWidget(card.index()));
         QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, rect.topLeft() + QPoint(150, 150));
         QVERIFY(!view.findChild<QLineEdit*>()); // no text editor over the card
@@ -340,7 +328,7 @@ private Q_SLOTS:
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, g.deleteButton.center());
         QCOMPARE(card.signalled, QStringList{"delete gp:0"});
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, rect.topLeft() + QPoint(150, 150));
-        QCOMPARE(card.index().data(Selected).toBool(), false); // a second click unselects
+        QCOMPARE(card.index().data(role("selected")).toBool(), false); // a second click unselects
     }
 };
 
