@@ -18,12 +18,10 @@ namespace {
 
 const QString kContext = QStringLiteral("deck");
 
-VirtualJoystickBackend::Pad pad4(int slot, const QString& name = "Pad A")
+// Eight axes and 32 buttons.
+VirtualJoystickBackend::Pad padA(int slot, const QString& name = "Pad A")
 {
-    VirtualJoystickBackend::Pad p = pad(slot, name, 0x45e, 0x2fd);
-    p.axes = {0, 1, 2, 3};
-    p.buttons = 12;
-    return p;
+    return pad(slot, name, 0x45e, 0x2fd);
 }
 
 // A shared definition offered as a profile to the pads named deviceName.
@@ -78,13 +76,13 @@ private Q_SLOTS:
     {
         makeModel();
         QCOMPARE(m_model->previousCount(), 0);
-        m_pads->plug(pad4(2));
+        m_pads->plug(padA(2));
         discover();
         QCOMPARE(rows(), QStringList{"gp:2 'Pad A' connected"});
         QCOMPARE(
             (QVariantList{role(0, Model::IpRole), role(0, Model::ModelRole),
                           role(0, Model::VideoInterfacesRole)}),
-            (QVariantList{"VID:45e PID:2fd", "45e-2fd", QStringList{"Axes|axis://4", "Buttons|btn://12"}}));
+            (QVariantList{"VID:45e PID:2fd", "45e-2fd", QStringList{"Axes|axis://8", "Buttons|btn://32"}}));
         QCOMPARE(events(), QStringList{"0 Gamepad detected: Pad A (gp:2) is now available."});
         QCOMPARE(m_events->at(0).at(0).value<ComProviderEvent>().source, "Gamepad");
         QCOMPARE(registry().value("lastCount").toInt(), 1);
@@ -95,7 +93,7 @@ private Q_SLOTS:
     {
         writeProfile("Alpha");
         const QString second = writeProfile("Beta");
-        makeModel({pad4(5, "Other"), pad4(0)});
+        makeModel({padA(5, "Other"), padA(0)});
         const int r = m_model->indexOfUsn("gp:0");
         QVERIFY(m_model->setData(m_model->index(r, 0), "My pad", Model::NameRole));
         m_model->setSelected("gp:0", true);
@@ -105,7 +103,7 @@ private Q_SLOTS:
         QCOMPARE(rows().at(r), "gp:0 'My pad' absent selected");
 
         QSignalSpy selection(m_model.get(), &Model::selectedInterfacesChanged);
-        m_pads->plug(pad4(3));
+        m_pads->plug(padA(3));
         discover();
         QCOMPARE(rows().at(r), "gp:3 'My pad' connected selected");
         QCOMPARE(role(r, Model::ActiveProfileIdRole).toString(), second);
@@ -143,7 +141,7 @@ private Q_SLOTS:
         writeRegistry(devices);
         makeModel();
         QCOMPARE(m_model->previousCount(), 5);
-        m_pads->plug(pad4(slot, name));
+        m_pads->plug(padA(slot, name));
         discover();
         QTEST(rows(), "rows");
         QTEST(events(), "events");
@@ -161,7 +159,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, selected);
         QFETCH(QString, event);
-        makeModel({pad4(1)});
+        makeModel({padA(1)});
         m_model->setSelected("gp:1", selected);
         m_events->clear();
         QSignalSpy selection(m_model.get(), &Model::selectedInterfacesChanged);
@@ -192,7 +190,7 @@ private Q_SLOTS:
     void selection()
     {
         QFETCH(bool, unique);
-        makeModel({pad4(0), pad(1, "Pad B", 0x54c, 0x5c4)});
+        makeModel({padA(0), pad(1, "Pad B", 0x54c, 0x5c4)});
         m_model->setUniqSelection(unique);
         QSignalSpy selection(m_model.get(), &Model::selectedInterfacesChanged);
         m_model->setSelected("gp:0", true);
@@ -228,7 +226,7 @@ private Q_SLOTS:
         QFETCH(int, delta);
         for (int i = 0; i < profiles; ++i)
             writeProfile(QStringLiteral("Profile %1").arg(i));
-        makeModel({pad4(0)});
+        makeModel({padA(0)});
         QCOMPARE(role(0, Model::ProfileCountRole).toInt(), profiles);
         QCOMPARE(role(0, Model::HasProfileCarouselRole).toBool(), profiles > 1);
         QTEST(m_model->cycleProfile("gp:0", delta), "result");
@@ -245,7 +243,7 @@ private Q_SLOTS:
     {
         writeProfile("Alpha");
         const QString beta = writeProfile("Beta");
-        makeModel({pad4(0)});
+        makeModel({padA(0)});
         QVERIFY(m_model->setActiveProfile("gp:0", QStringLiteral(" %1 ").arg(beta.toUpper())));
         QSignalSpy changes(m_model.get(), &QAbstractItemModel::dataChanged);
         QVERIFY(!m_model->setActiveProfile("gp:0", QUuid::createUuid().toString()));
@@ -293,7 +291,7 @@ private Q_SLOTS:
 
     void linkStateEventsPostedOnce()
     {
-        makeModel({pad4(4)});
+        makeModel({padA(4)});
         m_events->clear();
         m_model->setSelected("gp:4", true);
         auto* live = GamepadManager::instance()->gamepadForSlot(4);
@@ -310,7 +308,7 @@ private Q_SLOTS:
 
     void writableRoles()
     {
-        makeModel({pad4(0)});
+        makeModel({padA(0)});
         const QModelIndex row = m_model->index(0, 0);
         QCOMPARE(m_model->flags(row), Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled);
         QCOMPARE(row.data(Qt::SizeHintRole).toSize(), QSize(300, 240));
@@ -337,7 +335,7 @@ private Q_SLOTS:
 
     void catalogRefreshFindsNewProfiles()
     {
-        makeModel({pad4(0)});
+        makeModel({padA(0)});
         m_model->setSelected("gp:0", true);
         const QString id = writeProfile("Fresh");
         auto* live = GamepadManager::instance()->gamepadForSlot(0);
@@ -382,7 +380,7 @@ private Q_SLOTS:
         QSignalSpy changed(m_model.get(), &Model::autoDetectChanged);
         m_model->setAutoDetect(true); // already on
         m_model->setAutoDetect(false);
-        m_pads->plug(pad4(6));
+        m_pads->plug(padA(6));
         m_model->setAutoDetect(true);
         QCOMPARE(changed.count(), 2);
         QCOMPARE(m_model->indexOfUsn("gp:6"), 0);
