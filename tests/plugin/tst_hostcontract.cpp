@@ -52,11 +52,11 @@ private Q_SLOTS:
         QFETCH(QList<QByteArray>, signatures);
         const QMetaObject& mo =
             provider ? IComInterfaceModelProvider::staticMetaObject : IComInterface::staticMetaObject;
-        for (int i = 0; i < signatures.size(); ++i) {
-            const QMetaMethod method = mo.method(mo.methodOffset() + i);
-            QCOMPARE(method.methodType(), QMetaMethod::Signal);
-            QCOMPARE(method.methodSignature(), signatures.at(i));
-        }
+        QList<QByteArray> declared; // every signal of the class, in the order moc lists them
+        for (int i = mo.methodOffset(); i < mo.methodCount(); ++i)
+            if (mo.method(i).methodType() == QMetaMethod::Signal)
+                declared << mo.method(i).methodSignature();
+        QCOMPARE(declared, signatures);
     }
 
     void enumerations_data()
@@ -77,11 +77,10 @@ private Q_SLOTS:
         QFETCH(QStringList, keys);
         const QMetaObject& mo = IComInterface::staticMetaObject;
         const QMetaEnum e = mo.enumerator(mo.indexOfEnumerator(enumName.constData()));
-        QCOMPARE(e.keyCount(), keys.size());
-        for (int i = 0; i < keys.size(); ++i) {
-            QCOMPARE(QString::fromLatin1(e.key(i)), keys.at(i));
-            QCOMPARE(e.value(i), i);
-        }
+        QStringList declared; // a key whose value is not its place is marked
+        for (int i = 0; i < e.keyCount(); ++i)
+            declared << QString::fromLatin1(e.key(i)) + (e.value(i) == i ? "" : "?");
+        QCOMPARE(declared, keys);
     }
 
     void metaTypesRegisteredByName_data()
