@@ -21,19 +21,18 @@ DocumentContents read(const QJsonObject& document)
     return contents;
 }
 
-// "<kind> x,y,w,h <publish mode> <title>", then " <slot>:<key>:<axis|button>:<device id>:<device
-// type>" for each source that differs from a new pastille's.
+// "<kind> x,y,w,h <publish mode> <title>" (no x,y,w,h for the default 0.1,0.1,0.08,0.08), then
+// " <slot>:<key>:<axis|button>:<device id>:<device type>" for each source that differs from a new
+// pastille's.
 QString describe(const DocumentNode& entry)
 {
     const char* kinds[] = {"singleJoy", "dualJoyCross", "button"};
     const OverlayNode& node = entry.node;
-    QString text = QStringLiteral("%1 %2,%3,%4,%5 %6 %7")
-                       .arg(QLatin1String(kinds[int(node.kind)]))
-                       .arg(node.rect.x())
-                       .arg(node.rect.y())
-                       .arg(node.rect.width())
-                       .arg(node.rect.height())
-                       .arg(publishModeToString(node.publishMode), entry.title);
+    const QRectF& r = node.rect;
+    QString text = kinds[int(node.kind)];
+    if (r != QRectF(0.1, 0.1, 0.08, 0.08))
+        text += QStringLiteral(" %1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    text += QStringLiteral(" %1 %2").arg(publishModeToString(node.publishMode), entry.title);
     for (int i = 0; i < node.sources.size(); ++i) {
         const InputSource& s = node.sources.at(i);
         if (s != InputSource::forKind(node.kind))
@@ -133,12 +132,12 @@ private slots:
             << QByteArray(R"("version": 2, "nodes": [1, "x", null, [], {"kind": " DuAlJoYcRoSs "},
                 {"kind": "pad", "src": {"stringKey": "but_4"}}, {"src": {"stringKey": "joy_1", "isJoy": false}},
                 {"src": {"stringKey": "gate_1", "isJoy": false}}, {"kind": 3, "src": [1, 2]}, {}])")
-            << QStringList{"dualJoyCross 0.1,0.1,0.08,0.08 activeOnly Double Joy 1",
-                           "button 0.1,0.1,0.08,0.08 onChange Bouton 2 main:but_4:button:0:gamepade",
-                           "singleJoy 0.1,0.1,0.08,0.08 activeOnly Joy 3 main:joy_1:axis:0:gamepade",
-                           "button 0.1,0.1,0.08,0.08 onChange Bouton 4 main:gate_1:button:0:gamepade",
-                           "singleJoy 0.1,0.1,0.08,0.08 activeOnly Joy 5",
-                           "singleJoy 0.1,0.1,0.08,0.08 activeOnly Joy 6"};
+            << QStringList{"dualJoyCross activeOnly Double Joy 1",
+                           "button onChange Bouton 2 main:but_4:button:0:gamepade",
+                           "singleJoy activeOnly Joy 3 main:joy_1:axis:0:gamepade",
+                           "button onChange Bouton 4 main:gate_1:button:0:gamepade",
+                           "singleJoy activeOnly Joy 5",
+                           "singleJoy activeOnly Joy 6"};
         QTest::newRow("without geometry the pastille rectangle is read, else the defaults")
             << QByteArray(R"("version": 2, "nodes": [{"geometry": {},
                 "pastille": {"x": 0.4, "y": 0.3, "w": 0.2, "h": 0.1}},
@@ -150,19 +149,17 @@ private slots:
                    R"("version": 4, "nodes": [{"kind": "button", "title": "Start"}, {"kind": "singleJoy"},
                 {"kind": "button", "publishMode": " ACTIVE_ONLY "}, {"kind": "singleJoy", "publishMode": "x"},
                 {"kind": "dualJoyCross", "publishMode": "always", "title": " "}])")
-            << QStringList{"button 0.1,0.1,0.08,0.08 onChange Start",
-                           "singleJoy 0.1,0.1,0.08,0.08 activeOnly Joy 2",
-                           "button 0.1,0.1,0.08,0.08 activeOnly Bouton 3",
-                           "singleJoy 0.1,0.1,0.08,0.08 onChange Joy 4",
-                           "dualJoyCross 0.1,0.1,0.08,0.08 always Double Joy 5"};
+            << QStringList{"button onChange Start", "singleJoy activeOnly Joy 2",
+                           "button activeOnly Bouton 3", "singleJoy onChange Joy 4",
+                           "dualJoyCross always Double Joy 5"};
         const QByteArray both = R"({"kind": "dualJoyCross", "src": {"stringKey": "joy_5"},
             "sources": {"y": {"stringKey": "joy_1", "deviceType": "other"}, "x": {}}})";
         QTest::newRow("version 2 reads the legacy src")
             << QByteArray(R"("version": 2, "nodes": [)" + both + "]")
-            << QStringList{"dualJoyCross 0.1,0.1,0.08,0.08 activeOnly Double Joy 1 x:joy_5:axis:0:gamepade"};
+            << QStringList{"dualJoyCross activeOnly Double Joy 1 x:joy_5:axis:0:gamepade"};
         QTest::newRow("version 3 reads the sources by slot")
             << QByteArray(R"("version": 3, "nodes": [)" + both + "]")
-            << QStringList{"dualJoyCross 0.1,0.1,0.08,0.08 activeOnly Double Joy 1 y:joy_1:axis:0:other"};
+            << QStringList{"dualJoyCross activeOnly Double Joy 1 y:joy_1:axis:0:other"};
         QTest::newRow("an axis key makes an axis source and device numbers are read leniently")
             << QByteArray(R"("version": 4, "nodes": [
                 {"kind": "button", "sources": {"main": {"stringKey": "joy_2", "isJoy": false}}},
@@ -171,12 +168,12 @@ private slots:
                 {"kind": "button", "sources": {"main": {"deviceId": "twelve"}}},
                 {"kind": "button", "sources": {"main": {"deviceId": 1e20}}},
                 {"kind": "dualJoyCross", "sources": {"x": "joy_1", "y": 3}}])")
-            << QStringList{"button 0.1,0.1,0.08,0.08 onChange Bouton 1 main:joy_2:axis:0:gamepade",
-                           "singleJoy 0.1,0.1,0.08,0.08 activeOnly Joy 2 main:gate_1:button:0:gamepade",
-                           "button 0.1,0.1,0.08,0.08 onChange Bouton 3 main::button:-3:gamepade",
-                           "button 0.1,0.1,0.08,0.08 onChange Bouton 4",
-                           "button 0.1,0.1,0.08,0.08 onChange Bouton 5",
-                           "dualJoyCross 0.1,0.1,0.08,0.08 activeOnly Double Joy 6"};
+            << QStringList{"button onChange Bouton 1 main:joy_2:axis:0:gamepade",
+                           "singleJoy activeOnly Joy 2 main:gate_1:button:0:gamepade",
+                           "button onChange Bouton 3 main::button:-3:gamepade",
+                           "button onChange Bouton 4",
+                           "button onChange Bouton 5",
+                           "dualJoyCross activeOnly Double Joy 6"};
         QTest::newRow("mistyped members take their defaults, here as a version 1 document")
             << QByteArray(R"("version": "4", "coordSpace": 1, "overlaySize": "big", "bgMode": [],
                 "nodes": [{"kind": [], "title": 5, "id": "not-a-uuid", "geometry": "here", "split": "yes",
