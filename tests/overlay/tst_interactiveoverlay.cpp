@@ -1,4 +1,5 @@
-// The overlay editing widget: adding, placing, loading, learning, binding, menus and painting.
+// The overlay editing widget and its pastilles: adding, placing, loading, learning, binding, menus,
+// pressing, resizing, dragging and painting.
 #include "interactiveoverlay.h"
 #include "overlaymapping.h"
 #include "support/testsupport.h"
@@ -252,6 +253,7 @@ private slots:
         m_overlay->addNode(QPointF(400, 200), InteractiveOverlay::Button);
         m_overlay->selectNode(1);
         QSignalSpy activated(m_overlay, &InteractiveOverlay::pastilleActivated);
+        QSignalSpy clicked(m_overlay->pastille(0), &TouchArea::clicked);
         QTest::mouseClick(m_overlay->pastille(0), Qt::LeftButton, {}, QPoint(36, 36));
         QVERIFY(m_overlay->selectedIndex() == 0 && m_overlay->pastille(1)->state() == TouchArea::Normal);
         QCOMPARE(activated.size(), 0);
@@ -262,21 +264,34 @@ private slots:
         QTest::mousePress(m_overlay->pastille(0), Qt::LeftButton, {}, QPoint(36, 36));
         QTest::mouseMove(m_overlay->pastille(0), QPoint(136, 136));
         QTest::mouseRelease(m_overlay->pastille(0), Qt::LeftButton, {}, QPoint(136, 136));
+        QTest::mouseClick(m_overlay->pastille(0), Qt::RightButton, {}, QPoint(36, 36)); // ignored
+        QCOMPARE(clicked.size(), 2);
         QCOMPARE(QList<QVariantList>(activated),
                  (QList<QVariantList>{{m_overlay->pastille(0)->id(), "Feu"}}));
         QCOMPARE(m_overlay->pastille(0)->pos(), before); // not movable outside Edit
     }
 
-    void dragUpdatesRectAndMarksDirty()
+    void dragIsClampedInsideTheOverlay_data()
     {
-        m_overlay->addNode(QPointF(100, 100), InteractiveOverlay::Button);
+        QTest::addColumn<QPoint>("drag");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("past the right edge is flush right") << QPoint(2000, 56) << QPoint(800 - 72, 156);
+        QTest::newRow("past the bottom edge is flush bottom") << QPoint(0, 900) << QPoint(100, 400 - 72);
+        QTest::newRow("past the top left corner is flush top left") << QPoint(-500, -500) << QPoint(0, 0);
+    }
+
+    void dragIsClampedInsideTheOverlay()
+    {
+        QFETCH(QPoint, drag);
+        QFETCH(QPoint, expected);
+        m_overlay->addNode(QPointF(136, 136), InteractiveOverlay::Button);
         QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
         TouchArea* area = m_overlay->pastille(0);
         QTest::mousePress(area, Qt::LeftButton, {}, QPoint(30, 30));
-        QTest::mouseMove(area, QPoint(30, 30) + QPoint(2000, 56));
+        QTest::mouseMove(area, QPoint(30, 30) + drag);
         QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(30, 30));
-        QCOMPARE(area->geometry(), QRect(800 - 72, 120, 72, 72));
-        QCOMPARE(m_overlay->node(0).rect, QRectF(728 / 800.0, 120 / 400.0, 72 / 800.0, 72 / 400.0));
+        QCOMPARE(area->geometry(), QRect(expected, QSize(72, 72)));
+        QCOMPARE(m_overlay->node(0).rect, QRectF(expected.x() / 800.0, expected.y() / 400.0, 0.09, 0.18));
         QCOMPARE(dirty.size(), 1);
     }
 
@@ -392,19 +407,27 @@ private slots:
         QVERIFY(m_overlay->nodeCount() == 1 && m_overlay->nodeTitle(0) == "Gâchette copie");
     }
 
-    // The pastille's own menu reaches the overlay.
-    void pastilleDeleteRequestRemovesNode()
+    // The pastille's own menu renames (through the overlay's prompt), duplicates and deletes.
+    void pastilleMenu()
     {
+        QString askedWith;
+        m_overlay->setTitlePrompt([&askedWith](QWidget*, const QString& current, QString* answer) {
+            askedWith = current;
+            *answer = "  Tir ";
+            return true;
+        });
         addButtons(2);
         QSignalSpy dirty(m_overlay, &InteractiveOverlay::dirty);
-        const auto trigger = [this](int action) {
-            std::unique_ptr<QMenu> menu(m_overlay->pastille(0)->createContextMenu());
-            menu->actions().at(action)->trigger();
-        };
-        trigger(2); // "Supprimer"
-        QVERIFY(m_overlay->nodeCount() == 1 && m_overlay->nodeTitle(0) == "Bouton 2" && dirty.size() == 1);
-        trigger(1); // "Dupliquer"
-        QCOMPARE(m_overlay->nodeCount(), 2);
+        std::unique_ptr<QMenu> menu(m_overlay->pastille(1)->createContextMenu());
+        QCOMPARE(texts(menu.get()), (QStringList{"Renommer...", "Dupliquer", "Supprimer"}));
+        menu->actions().at(0)->trigger();
+        QVERIFY(askedWith == "Bouton 2" && m_overlay->nodeTitle(1) == "Tir" && dirty.size() == 1);
+        menu->actions().at(1)->trigger();
+        QVERIFY(m_overlay->nodeCount() == 3 && m_overlay->nodeTitle(2) == "Tir copie");
+        menu.reset(m_overlay->pastille(0)->createContextMenu());
+        menu->actions().at(2)->trigger();
+        QCOMPARE(m_overlay->nodeTitle(0), "Tir");
+        QCOMPARE(dirty.size(), 3);
     }
 
     void paintingColoursFollowState()
@@ -445,7 +468,112 @@ private slots:
         QCOMPARE(corner, QColor(Qt::black));
     }
 
+    void titleIsTrimmedAndEditedOnce_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("edits");
+        QTest::newRow("blanks are trimmed") << QString("  Start ") << QString("Start") << 1;
+        QTest::newRow("empty title is ignored") << QString("   ") << QString("Element") << 0;
+        QTest::newRow("unchanged title is ignored") << QString("Element") << QString("Element") << 0;
+    }
+
+    void titleIsTrimmedAndEditedOnce()
+    {
+        QFETCH(QString, title);
+        TouchArea area;
+        QSignalSpy spy(&area, &TouchArea::titleEdited);
+        area.setTitle(title);
+        QTEST(area.title(), "expected");
+        QTEST(int(spy.size()), "edits");
+    }
+
+    void stateChangesReportNewAndOld()
+    {
+        TouchArea area;
+        QSignalSpy spy(&area, &TouchArea::stateChanged);
+        area.startListening("x");
+        QCOMPARE(area.state(), TouchArea::Listening);
+        QCOMPARE(area.listeningText(), "x");
+        area.setActive(false); // listening ends and its text goes
+        QCOMPARE(area.listeningText(), QString());
+        area.setActive(true);
+        area.setActive(true);
+        area.stopListening(); // not listening: stays active
+        QList<int> changes;   // new and old state of each change
+        for (const QList<QVariant>& change : spy)
+            changes << int(change.at(0).value<TouchArea::State>())
+                    << int(change.at(1).value<TouchArea::State>());
+        QCOMPARE(changes, (QList<int>{TouchArea::Listening, TouchArea::Normal, TouchArea::Normal,
+                                      TouchArea::Listening, TouchArea::Active, TouchArea::Normal}));
+    }
+
+    void kindEnlargesToItsMinimum()
+    {
+        TouchArea* area = makeArea(TouchArea::Button, QSize(50, 60), QPoint(0, 0), false);
+        QSignalSpy spy(area, &TouchArea::elementKindChanged);
+        area->setElementKind(TouchArea::DualJoyCross);
+        QCOMPARE(area->size(), QSize(90, 90));
+        area->setElementKind(TouchArea::DualJoyCross);
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().first().value<TouchArea::ElementKind>(), TouchArea::DualJoyCross);
+        area->setElementKind(TouchArea::Button); // larger than the minimum: unchanged
+        QCOMPARE(area->size(), QSize(90, 90));
+    }
+
+    void resizeRules_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("freeAspect");
+        QTest::addColumn<QSize>("start");
+        QTest::addColumn<QPoint>("drag");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("button without free aspect becomes a square")
+            << int(TouchArea::Button) << false << QSize(72, 72) << QPoint(30, 5) << QSize(102, 102);
+        QTest::newRow("button never goes below 44")
+            << int(TouchArea::Button) << false << QSize(72, 72) << QPoint(-60, -50) << QSize(44, 44);
+        QTest::newRow("dual cross keeps its aspect ratio")
+            << int(TouchArea::DualJoyCross) << true << QSize(180, 120) << QPoint(30, 0) << QSize(315, 210);
+        QTest::newRow("dual cross never narrower than 90")
+            << int(TouchArea::DualJoyCross) << true << QSize(120, 180) << QPoint(-100, -100)
+            << QSize(90, 135);
+        QTest::newRow("free aspect joystick takes the dragged size")
+            << int(TouchArea::SingleJoy) << true << QSize(122, 122) << QPoint(40, -30) << QSize(162, 92);
+        QTest::newRow("joystick without free aspect is square")
+            << int(TouchArea::SingleJoy) << false << QSize(122, 122) << QPoint(40, -30) << QSize(162, 162);
+    }
+
+    void resizeRules()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, freeAspect);
+        QFETCH(QSize, start);
+        QFETCH(QPoint, drag);
+        TouchArea* area = makeArea(TouchArea::ElementKind(kind), start, QPoint(20, 20), freeAspect);
+        QSignalSpy resized(area, &TouchArea::resized);
+        QSignalSpy moved(area, &TouchArea::moved);
+        const QPoint grip = area->resizeHandleRect().center();
+        QTest::mousePress(area, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(area, grip + drag);
+        QTest::mouseRelease(area, Qt::LeftButton, {}, grip + drag);
+        QTEST(area->size(), "expected");
+        QCOMPARE(area->pos(), QPoint(20, 20));
+        QCOMPARE(resized.size(), 1);
+        QCOMPARE(moved.size(), 0);
+    }
+
 private:
+    TouchArea* makeArea(TouchArea::ElementKind kind, const QSize& size, const QPoint& pos, bool freeAspect)
+    {
+        auto* area = new TouchArea(m_overlay);
+        area->setElementKind(kind);
+        area->setFixedSize(size);
+        area->move(pos);
+        area->setFreeAspect(freeAspect);
+        area->show();
+        return area;
+    }
+
     void addButtons(int count)
     {
         for (int i = 0; i < count; ++i)
