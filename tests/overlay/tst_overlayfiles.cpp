@@ -140,8 +140,7 @@ private slots:
         contents.nodes.append(DocumentNode());
         for (const QJsonValue& type : {QJsonValue("interactiveoverlay"), QJsonValue(4)})
             QVERIFY(!readDocument(QJsonObject{{"type", type}}, DocumentContext(), &contents));
-        QCOMPARE(contents.nextTitleNumber, 42);
-        QCOMPARE(contents.nodes.size(), 1);
+        QVERIFY(contents.nextTitleNumber == 42 && contents.nodes.size() == 1);
     }
 
     void readsNodes_data()
@@ -368,10 +367,10 @@ private slots:
             {"src": {"stringKey": "joy_1"}, "action": "look"}, {"src": {"stringKey": "gate_a"}, "action": "dash"}]})");
         QVERIFY(applyBridges(&nodes, titles, mapping));
         const QJsonObject fire{{"ref", "fire"}, {"action", "fire"}, {"args", QJsonObject{{"power", 2}}}};
-        QCOMPARE(nodes.at(0).bindings.first(), fire);
-        QCOMPARE(nodes.at(2).bindings.first(), fire); // one key, several slots: all bound
-        QCOMPARE(nodes.at(1).bindings.first(), (QJsonObject{{"ref", "pause"}}));
-        QCOMPARE(nodes.at(3).bindings.first(), QJsonObject()); // only the first titled pastille
+        // One key, several slots: all bound; one title, several pastilles: only the first.
+        const QVector<QJsonObject> firsts{nodes[0].bindings[0], nodes[1].bindings[0], nodes[2].bindings[0],
+                                          nodes[3].bindings[0]};
+        QCOMPARE(firsts, (QVector<QJsonObject>{fire, QJsonObject{{"ref", "pause"}}, fire, QJsonObject()}));
         QCOMPARE(nodes.at(1).sources.first().stringKey, "start");
         QCOMPARE(nodes.at(4).bindings, (QVector<QJsonObject>{action("look"), action("look")}));
         QCOMPARE(nodes.at(4).gateBindings, QVector<QJsonObject>{action("dash")});
@@ -380,19 +379,16 @@ private slots:
     void applyUpdatesSourcesAndPublishMode()
     {
         QVector<OverlayNode> nodes{node(Kind::SingleJoy, {"joy_4"})};
-        const QJsonObject mapping = json(R"({"bridges": [{"src": {"stringKey": "joy_4",
-            "isJoy": false, "deviceType": " pad ", "deviceId": "5", "packetId": 2.7}, "publishMode": "always",
-            "action": "x"}]})");
-        QVERIFY(applyBridges(&nodes, {"J"}, mapping));
-        QCOMPARE(nodes.first().sources.first(), (InputSource{false, "pad", 5, 2, "joy_4"}));
-        QCOMPARE(nodes.first().publishMode, PublishMode::Always);
-
-        // Missing or unusable members keep what the slot had.
-        const QJsonObject sparse = json(R"({"bridges": [{"src": {"stringKey": "joy_4",
-            "isJoy": "yes", "deviceType": "  ", "deviceId": [1]}, "action": "y"}]})");
-        QVERIFY(applyBridges(&nodes, {"J"}, sparse));
-        QCOMPARE(nodes.first().sources.first(), (InputSource{false, "pad", 5, 2, "joy_4"}));
-        QCOMPARE(nodes.first().publishMode, PublishMode::Always);
+        // The second time, missing or unusable members keep what the slot had.
+        for (const char* bridge : {R"("src": {"stringKey": "joy_4", "isJoy": false, "deviceType": " pad ",
+                                       "deviceId": "5", "packetId": 2.7}, "publishMode": "always")",
+                                   R"("src": {"stringKey": "joy_4", "isJoy": "yes", "deviceType": "  ",
+                                       "deviceId": [1]})"}) {
+            QVERIFY(applyBridges(&nodes, {"J"},
+                                 json(QByteArray(R"({"bridges": [{"action": "x", )") + bridge + "}]}")));
+            QCOMPARE(nodes.first().sources.first(), (InputSource{false, "pad", 5, 2, "joy_4"}));
+            QCOMPARE(nodes.first().publishMode, PublishMode::Always);
+        }
     }
 
     void applyResetsBindingsAndReportsMisses()
@@ -407,14 +403,13 @@ private slots:
 
     void serviceReferencesMerge()
     {
-        QJsonArray services{QJsonObject{{"name", "Camera"}, {"params", QJsonArray()}}};
+        const QJsonObject camera{{"name", "Camera"}, {"params", QJsonArray()}};
+        QJsonArray services{camera};
         const QJsonArray refs{" camera ", QJsonObject{{"name", "Lights"}}, "lights", QJsonObject{{"x", 1}},
                               ""};
         QVERIFY(mergeServiceReferences(&services, refs));
-        QCOMPARE(services.size(), 4);
-        QCOMPARE(services.at(1).toObject().value("name").toString(), "Lights");
-        QCOMPARE(services.at(2), QJsonValue(QJsonObject{{"x", 1}}));
-        QCOMPARE(services.at(3), QJsonValue(""));
+        QCOMPARE(services,
+                 (QJsonArray{services.at(0), QJsonObject{{"name", "Lights"}}, QJsonObject{{"x", 1}}, ""}));
         QJsonArray unchanged{QJsonObject{{"name", "a"}}};
         QVERIFY(!mergeServiceReferences(&unchanged, QJsonArray{"A"}));
         QVERIFY(!mergeServiceReferences(&unchanged, QJsonValue("a")));
@@ -433,11 +428,6 @@ private slots:
                  json(R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"],
             "timers": [2], "custom": {"keep": true}, "ref": [], "bridges": [{"src": {"stringKey": "but_1"},
             "action": "fire"}]})"));
-
-        // An empty overlay saves an empty bridge list and leaves the host sections alone.
-        QVERIFY(saveMappingFile(path, QJsonArray()));
-        QCOMPARE(TestSupport::readJson(path).value("bridges"), QJsonValue(QJsonArray()));
-        QCOMPARE(TestSupport::readJson(path).value("signals").toArray(), QJsonArray{1});
     }
 
     // A broken file starts over with empty host sections; a file where the folder should be is told
@@ -477,9 +467,8 @@ private slots:
         options.keepExtraDestinations = true;
         QVERIFY(saveMappingFile(path, bridges, nullptr, options));
         const QJsonArray saved = TestSupport::readJson(path).value("bridges").toArray();
-        QCOMPARE(saved.at(0).toObject().value("dst").toArray(),
-                 (QJsonArray{QJsonObject{{"action", QJsonObject{{"op", 1}}}}, QJsonObject{{"ref", "b"}},
-                             QJsonObject{{"ref", "c"}}}));
+        QCOMPARE(saved.at(0).toObject().value("dst"),
+                 json(R"({"d": [{"action": {"op": 1}}, {"ref": "b"}, {"ref": "c"}]})").value("d"));
         QVERIFY(!saved.at(1).toObject().contains("dst"));
 
         // The editor's save does not carry them over.
