@@ -121,13 +121,11 @@ private slots:
         QVERIFY(m_overlay->nodeCount() == 1 && m_overlay->selectedIndex() == 0 && selected.isEmpty());
 
         // A hostile but well-typed document loads and paints.
-        QVERIFY(
-            m_overlay->loadFromJson(QJsonDocument::fromJson(R"({"type": "InteractiveOverlay", "version": 4,
+        QVERIFY(m_overlay->loadFromJson(TestSupport::json(R"({"type": "InteractiveOverlay", "version": 4,
             "overlaySize": {"w": -1, "h": 1e300},
             "nodes": [{"kind": "dualJoyCross", "geometry": {"x": -1e300, "y": 1e300, "w": 1e300, "h": -2}},
                       {"kind": "button", "geometry": {"x": 0.5, "y": 0.5, "w": 0, "h": 0}, "freeAspect": "no"},
-                      {"kind": "singleJoy", "title": "   ", "sources": {"main": {"stringKey": 42}}}, 7]})")
-                                        .object()));
+                      {"kind": "singleJoy", "title": "   ", "sources": {"main": {"stringKey": 42}}}, 7]})")));
         QCOMPARE(m_overlay->nodeTitle(2), "Joy 4"); // counting on from the earlier node
         QVERIFY(!m_overlay->grab().isNull());
     }
