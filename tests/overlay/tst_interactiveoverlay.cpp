@@ -95,19 +95,24 @@ private slots:
         QCOMPARE(m_overlay->pastille(0)->geometry(), QRect(0, 0, 72, 144));
     }
 
-    // Each member's reading is checked with the document; here the widget hands it over whole.
+    // Each member's reading is checked with the document; here every member written is read back.
     void documentRoundTrip()
     {
         m_overlay->setBackgroundPixmap(picture());
         m_overlay->addNode(QPointF(200, 150), InteractiveOverlay::SingleJoy);
         const int dual = m_overlay->addNode(QPointF(400, 220), InteractiveOverlay::DualJoyCross, "Croix");
+        const int button = m_overlay->addNode(QPointF(700, 100), InteractiveOverlay::Button, "A");
         m_overlay->setSource(0, "main", true, " joy_3 ", 2, 5, "other");
+        m_overlay->setSource(dual, "y", true, "joy_7", 1, 3);
+        m_overlay->setSource(button, "main", false, "but_3", 0, 1, "other");
         m_overlay->setSplit(dual, true);
         m_overlay->setPublishMode(dual, InteractiveOverlay::Always);
+        m_overlay->pastille(0)->setFreeAspect(false);
         InteractiveOverlay copy;
         copy.resize(800, 400);
         copy.setBackgroundPixmap(picture());
-        QVERIFY(copy.loadFromJson(m_overlay->toJson()));
+        // Through text, as the file would be.
+        QVERIFY(copy.loadFromJson(TestSupport::json(QJsonDocument(m_overlay->toJson()).toJson())));
         QCOMPARE(copy.toJson(), m_overlay->toJson());
         QCOMPARE(copy.pastille(dual)->geometry(), m_overlay->pastille(dual)->geometry());
     }
