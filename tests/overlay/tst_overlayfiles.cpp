@@ -1,5 +1,8 @@
-// The mapping file: key and mode spellings, the bridges derived from pastilles, bridges applied
-// back onto pastilles, and the read-merge-write of the file.
+// The overlay's two files. The document: what is written, what every version reads back, and the
+// defaults that stand in for missing or mistyped members. The mapping file: key and mode spellings,
+// the bridges derived from pastilles, bridges applied back onto pastilles, and the read-merge-write
+// of the file.
+#include "overlaydocument.h"
 #include "overlaymapping.h"
 #include "support/testsupport.h"
 
@@ -9,6 +12,52 @@ using TestSupport::json;
 Q_DECLARE_METATYPE(QVector<Overlay::OverlayNode>)
 
 namespace {
+
+// Reads with an 800 x 400 overlay showing a 400 x 400 picture in Contain mode.
+DocumentContents read(const QJsonObject& document)
+{
+    DocumentContext context;
+    context.currentSize = QSize(800, 400);
+    context.pictureSize = QSize(400, 400);
+    context.currentScaleMode = Contain;
+    DocumentContents contents;
+    [&] { QVERIFY(readDocument(document, context, &contents)); }();
+    return contents;
+}
+
+// "<kind> x,y,w,h <publish mode> <title>" (no x,y,w,h for the default 0.1,0.1,0.08,0.08), then
+// " <slot>:<key>:<axis|button>:<device id>:<device type>" for each source that differs from a new
+// pastille's.
+QString describe(const DocumentNode& entry)
+{
+    const char* kinds[] = {"singleJoy", "dualJoyCross", "button"};
+    const OverlayNode& node = entry.node;
+    const QRectF& r = node.rect;
+    QString text = kinds[int(node.kind)];
+    if (r != QRectF(0.1, 0.1, 0.08, 0.08))
+        text += QStringLiteral(" %1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    text += QStringLiteral(" %1 %2").arg(publishModeToString(node.publishMode), entry.title);
+    for (int i = 0; i < node.sources.size(); ++i) {
+        const InputSource& s = node.sources.at(i);
+        if (s != InputSource::forKind(node.kind))
+            text += QStringLiteral(" %1:%2:%3:%4:%5")
+                        .arg(node.slotNames.at(i), s.stringKey, s.isJoy ? "axis" : "button")
+                        .arg(s.deviceId)
+                        .arg(s.deviceType);
+    }
+    return text;
+}
+
+DocumentNode sampleNode(Kind kind, const QString& title, const QRectF& rect)
+{
+    DocumentNode entry;
+    entry.node = OverlayNode::create(kind);
+    entry.node.rect = rect;
+    entry.id = QUuid::createUuid();
+    entry.title = title;
+    entry.freeAspect = kind != Kind::Button;
+    return entry;
+}
 
 QJsonObject action(const QString& name, const QJsonObject& args = {})
 {
@@ -36,10 +85,115 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-class tst_OverlayMapping : public QObject
+class tst_OverlayFiles : public QObject
 {
     Q_OBJECT
 private slots:
+    void writesFixedMembers()
+    {
+        QVector<DocumentNode> nodes{sampleNode(Kind::Button, "B", QRectF(0, 0, 0.1, 0.1)),
+                                    sampleNode(Kind::DualJoyCross, "D", QRectF(0, 0, 0.2, 0.2))};
+        nodes.first().node.publishMode = PublishMode::Always; // "state" is Normal whatever the pastille
+        QJsonObject document = writeDocument(nodes, QSize(640, 360), Center);
+        const QJsonArray written = document.take("nodes").toArray();
+        QCOMPARE(document, json(R"({"type": "InteractiveOverlay", "version": 4, "coordSpace": "background",
+                                   "bgMode": "Center", "overlaySize": {"w": 640, "h": 360}})"));
+        const QJsonObject button = written.at(0).toObject();
+        const QJsonObject dual = written.at(1).toObject();
+        QCOMPARE(button.value("state").toString(), "Normal");
+        QVERIFY(!button.contains("split") && !button.value("id").toString().startsWith('{'));
+        QCOMPARE(button.value("sources").toObject().keys(), QStringList{"main"});
+        QCOMPARE(dual.value("split").toBool(true), false);
+        QCOMPARE(dual.value("sources").toObject().keys(), (QStringList{"x", "y"}));
+    }
+
+    void rejectsForeignType()
+    {
+        DocumentContents contents;
+        contents.nextTitleNumber = 42;
+        contents.nodes.append(DocumentNode());
+        for (const QJsonValue& type : {QJsonValue("interactiveoverlay"), QJsonValue(4)})
+            QVERIFY(!readDocument(QJsonObject{{"type", type}}, DocumentContext(), &contents));
+        QVERIFY(contents.nextTitleNumber == 42 && contents.nodes.size() == 1);
+    }
+
+    void readsNodes_data()
+    {
+        QTest::addColumn<QByteArray>("document"); // members besides "type"
+        QTest::addColumn<QStringList>("nodes");   // describe() of each node read
+        QTest::newRow("a version 1 document in fractions of the saved overlay lands on the picture")
+            << QByteArray(R"("overlaySize": {"w": 800, "h": 400}, "bgMode": "Contain",
+                "nodes": [{"kind": "button", "geometry": {"x": 0.25, "y": 0.5, "w": 0.1, "h": 0.1}}])")
+            << QStringList{"button 0,0.5,0.2,0.1 onChange Bouton 1"};
+        QTest::newRow(
+            "coordSpace background in capitals keeps version 1 in background space whatever the mode")
+            << QByteArray(
+                   R"("version": 1, "coordSpace": "BACKGROUND", "overlaySize": {"w": 800, "h": 400}, "bgMode": "Cover",
+                "nodes": [{"geometry": {"x": 0.25, "y": 0.5, "w": 0.1, "h": 0.1}}])")
+            << QStringList{"singleJoy 0.25,0.5,0.1,0.1 activeOnly Joy 1"};
+        QTest::newRow("the kind comes from kind, else from the key, else from isJoy; non-objects are skipped")
+            << QByteArray(R"("version": 2, "nodes": [1, "x", null, [], {"kind": " DuAlJoYcRoSs "},
+                {"kind": "pad", "src": {"stringKey": "but_4"}}, {"src": {"stringKey": "joy_1", "isJoy": false}},
+                {"src": {"stringKey": "gate_1", "isJoy": false}}, {"kind": 3, "src": [1, 2]}, {}])")
+            << QStringList{"dualJoyCross activeOnly Double Joy 1",
+                           "button onChange Bouton 2 main:but_4:button:0:gamepade",
+                           "singleJoy activeOnly Joy 3 main:joy_1:axis:0:gamepade",
+                           "button onChange Bouton 4 main:gate_1:button:0:gamepade",
+                           "singleJoy activeOnly Joy 5",
+                           "singleJoy activeOnly Joy 6"};
+        QTest::newRow("without geometry the pastille rectangle is read, else the defaults")
+            << QByteArray(R"("version": 2, "nodes": [{"geometry": {},
+                "pastille": {"x": 0.4, "y": 0.3, "w": 0.2, "h": 0.1}},
+                {"geometry": {"x": 0.5}, "pastille": {"x": 0.4, "y": 0.3, "w": 0.2, "h": 0.1}}])")
+            << QStringList{"singleJoy 0.4,0.3,0.2,0.1 activeOnly Joy 1",
+                           "singleJoy 0.5,0.1,0.08,0.08 activeOnly Joy 2"};
+        QTest::newRow("publish modes default by kind and are read in any spelling; blank titles count on")
+            << QByteArray(
+                   R"("version": 4, "nodes": [{"kind": "button", "title": "Start"}, {"kind": "singleJoy"},
+                {"kind": "button", "publishMode": " ACTIVE_ONLY "}, {"kind": "singleJoy", "publishMode": "x"},
+                {"kind": "dualJoyCross", "publishMode": "always", "title": " "}])")
+            << QStringList{"button onChange Start", "singleJoy activeOnly Joy 2",
+                           "button activeOnly Bouton 3", "singleJoy onChange Joy 4",
+                           "dualJoyCross always Double Joy 5"};
+        const QByteArray both = R"({"kind": "dualJoyCross", "src": {"stringKey": "joy_5"},
+            "sources": {"y": {"stringKey": "joy_1", "deviceType": "other"}, "x": {}}})";
+        QTest::newRow("version 2 reads the legacy src")
+            << QByteArray(R"("version": 2, "nodes": [)" + both + "]")
+            << QStringList{"dualJoyCross activeOnly Double Joy 1 x:joy_5:axis:0:gamepade"};
+        QTest::newRow("version 3 reads the sources by slot")
+            << QByteArray(R"("version": 3, "nodes": [)" + both + "]")
+            << QStringList{"dualJoyCross activeOnly Double Joy 1 y:joy_1:axis:0:other"};
+        QTest::newRow("an axis key makes an axis source and device numbers are read leniently")
+            << QByteArray(R"("version": 4, "nodes": [
+                {"kind": "button", "sources": {"main": {"stringKey": "joy_2", "isJoy": false}}},
+                {"kind": "singleJoy", "sources": {"main": {"stringKey": "gate_1", "isJoy": false}}},
+                {"kind": "button", "sources": {"main": {"deviceId": -3.9}}},
+                {"kind": "button", "sources": {"main": {"deviceId": "twelve"}}},
+                {"kind": "button", "sources": {"main": {"deviceId": 1e20}}},
+                {"kind": "dualJoyCross", "sources": {"x": "joy_1", "y": 3}}])")
+            << QStringList{"button onChange Bouton 1 main:joy_2:axis:0:gamepade",
+                           "singleJoy activeOnly Joy 2 main:gate_1:button:0:gamepade",
+                           "button onChange Bouton 3 main::button:-3:gamepade",
+                           "button onChange Bouton 4",
+                           "button onChange Bouton 5",
+                           "dualJoyCross activeOnly Double Joy 6"};
+        QTest::newRow("mistyped members take their defaults, here as a version 1 document")
+            << QByteArray(R"("version": "4", "coordSpace": 1, "overlaySize": "big", "bgMode": [],
+                "nodes": [{"kind": [], "title": 5, "id": "not-a-uuid", "geometry": "here", "split": "yes",
+                           "freeAspect": 1, "sources": [], "src": "joy_1"}])")
+            << QStringList{"singleJoy -0.3,0.1,0.16,0.08 activeOnly Joy 1"};
+    }
+
+    void readsNodes()
+    {
+        QFETCH(QByteArray, document);
+        QStringList nodes;
+        for (const DocumentNode& entry :
+             read(json(R"({"type": "InteractiveOverlay", )" + document + "}")).nodes)
+            nodes << describe(entry);
+        QTEST(nodes, "nodes");
+    }
+
     // How the file's words read: publish modes (as written back), source keys and empty bindings.
     void spellings_data()
     {
@@ -162,11 +316,11 @@ private slots:
         for (const QJsonValue& value : mapping.value("bridges").toArray()) {
             QJsonObject bridge = value.toObject();
             const QString key = bridge.value("src").toObject().value("stringKey").toString();
-            QCOMPARE(bridge.take("src").toObject(), (QJsonObject{{"deviceType", "gamepade"},
-                                                                 {"deviceId", 0},
-                                                                 {"packetId", 1},
-                                                                 {"stringKey", key},
-                                                                 {"isJoy", key.startsWith("joy_")}}));
+            const QString src =
+                R"({"deviceType": "gamepade", "deviceId": 0, "packetId": 1, "stringKey": "%1",)"
+                R"( "isJoy": %2})";
+            QCOMPARE(bridge.take("src").toObject(),
+                     json(src.arg(key, key.startsWith("joy_") ? "true" : "false").toUtf8()));
             bridge.insert("key", key);
             bridges << QString::fromUtf8(QJsonDocument(bridge).toJson(QJsonDocument::Compact));
         }
@@ -189,10 +343,10 @@ private slots:
             {"src": {"stringKey": "joy_1"}, "action": "look"}, {"src": {"stringKey": "gate_a"}, "action": "dash"}]})");
         QVERIFY(applyBridges(&nodes, titles, mapping));
         const QJsonObject fire{{"ref", "fire"}, {"action", "fire"}, {"args", QJsonObject{{"power", 2}}}};
-        QCOMPARE(nodes.at(0).bindings.first(), fire);
-        QCOMPARE(nodes.at(2).bindings.first(), fire); // one key, several slots: all bound
-        QCOMPARE(nodes.at(1).bindings.first(), (QJsonObject{{"ref", "pause"}}));
-        QCOMPARE(nodes.at(3).bindings.first(), QJsonObject()); // only the first titled pastille
+        // One key, several slots: all bound; one title, several pastilles: only the first.
+        const QVector<QJsonObject> firsts{nodes[0].bindings[0], nodes[1].bindings[0], nodes[2].bindings[0],
+                                          nodes[3].bindings[0]};
+        QCOMPARE(firsts, (QVector<QJsonObject>{fire, QJsonObject{{"ref", "pause"}}, fire, QJsonObject()}));
         QCOMPARE(nodes.at(1).sources.first().stringKey, "start");
         QCOMPARE(nodes.at(4).bindings, (QVector<QJsonObject>{action("look"), action("look")}));
         QCOMPARE(nodes.at(4).gateBindings, QVector<QJsonObject>{action("dash")});
@@ -201,19 +355,16 @@ private slots:
     void applyUpdatesSourcesAndPublishMode()
     {
         QVector<OverlayNode> nodes{node(Kind::SingleJoy, {"joy_4"})};
-        const QJsonObject mapping = json(R"({"bridges": [{"src": {"stringKey": "joy_4",
-            "isJoy": false, "deviceType": " pad ", "deviceId": "5", "packetId": 2.7}, "publishMode": "always",
-            "action": "x"}]})");
-        QVERIFY(applyBridges(&nodes, {"J"}, mapping));
-        QCOMPARE(nodes.first().sources.first(), (InputSource{false, "pad", 5, 2, "joy_4"}));
-        QCOMPARE(nodes.first().publishMode, PublishMode::Always);
-
-        // Missing or unusable members keep what the slot had.
-        const QJsonObject sparse = json(R"({"bridges": [{"src": {"stringKey": "joy_4",
-            "isJoy": "yes", "deviceType": "  ", "deviceId": [1]}, "action": "y"}]})");
-        QVERIFY(applyBridges(&nodes, {"J"}, sparse));
-        QCOMPARE(nodes.first().sources.first(), (InputSource{false, "pad", 5, 2, "joy_4"}));
-        QCOMPARE(nodes.first().publishMode, PublishMode::Always);
+        // The second time, missing or unusable members keep what the slot had.
+        for (const char* bridge : {R"("src": {"stringKey": "joy_4", "isJoy": false, "deviceType": " pad ",
+                                       "deviceId": "5", "packetId": 2.7}, "publishMode": "always")",
+                                   R"("src": {"stringKey": "joy_4", "isJoy": "yes", "deviceType": "  ",
+                                       "deviceId": [1]})"}) {
+            QVERIFY(applyBridges(&nodes, {"J"},
+                                 json(QByteArray(R"({"bridges": [{"action": "x", )") + bridge + "}]}")));
+            QCOMPARE(nodes.first().sources.first(), (InputSource{false, "pad", 5, 2, "joy_4"}));
+            QCOMPARE(nodes.first().publishMode, PublishMode::Always);
+        }
     }
 
     void applyResetsBindingsAndReportsMisses()
@@ -228,14 +379,13 @@ private slots:
 
     void serviceReferencesMerge()
     {
-        QJsonArray services{QJsonObject{{"name", "Camera"}, {"params", QJsonArray()}}};
+        const QJsonObject camera{{"name", "Camera"}, {"params", QJsonArray()}};
+        QJsonArray services{camera};
         const QJsonArray refs{" camera ", QJsonObject{{"name", "Lights"}}, "lights", QJsonObject{{"x", 1}},
                               ""};
         QVERIFY(mergeServiceReferences(&services, refs));
-        QCOMPARE(services.size(), 4);
-        QCOMPARE(services.at(1).toObject().value("name").toString(), "Lights");
-        QCOMPARE(services.at(2), QJsonValue(QJsonObject{{"x", 1}}));
-        QCOMPARE(services.at(3), QJsonValue(""));
+        QCOMPARE(services,
+                 (QJsonArray{services.at(0), QJsonObject{{"name", "Lights"}}, QJsonObject{{"x", 1}}, ""}));
         QJsonArray unchanged{QJsonObject{{"name", "a"}}};
         QVERIFY(!mergeServiceReferences(&unchanged, QJsonArray{"A"}));
         QVERIFY(!mergeServiceReferences(&unchanged, QJsonValue("a")));
@@ -254,11 +404,6 @@ private slots:
                  json(R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"],
             "timers": [2], "custom": {"keep": true}, "ref": [], "bridges": [{"src": {"stringKey": "but_1"},
             "action": "fire"}]})"));
-
-        // An empty overlay saves an empty bridge list and leaves the host sections alone.
-        QVERIFY(saveMappingFile(path, QJsonArray()));
-        QCOMPARE(TestSupport::readJson(path).value("bridges"), QJsonValue(QJsonArray()));
-        QCOMPARE(TestSupport::readJson(path).value("signals").toArray(), QJsonArray{1});
     }
 
     // A broken file starts over with empty host sections; a file where the folder should be is told
@@ -269,10 +414,9 @@ private slots:
         const QString broken = dir.filePath("broken.json");
         writeFile(broken, "{ \"signals\": [1], ");
         QVERIFY(saveMappingFile(broken, QJsonArray()));
-        QCOMPARE(
-            TestSupport::readJson(broken),
-            json(
-                R"({"signals": [], "onStartup": [], "onClose": [], "timers": [], "ref": [], "bridges": []})"));
+        const QByteArray fresh =
+            R"({"signals": [], "onStartup": [], "onClose": [], "timers": [], "ref": [], "bridges": []})";
+        QCOMPARE(TestSupport::readJson(broken), json(fresh));
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression("^Gamepad mapping save failed error= \"Cannot write .*"));
         MappingFileOptions english;
@@ -298,9 +442,8 @@ private slots:
         options.keepExtraDestinations = true;
         QVERIFY(saveMappingFile(path, bridges, nullptr, options));
         const QJsonArray saved = TestSupport::readJson(path).value("bridges").toArray();
-        QCOMPARE(saved.at(0).toObject().value("dst").toArray(),
-                 (QJsonArray{QJsonObject{{"action", QJsonObject{{"op", 1}}}}, QJsonObject{{"ref", "b"}},
-                             QJsonObject{{"ref", "c"}}}));
+        QCOMPARE(saved.at(0).toObject().value("dst"),
+                 json(R"({"d": [{"action": {"op": 1}}, {"ref": "b"}, {"ref": "c"}]})").value("d"));
         QVERIFY(!saved.at(1).toObject().contains("dst"));
 
         // The editor's save does not carry them over.
@@ -329,5 +472,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_OverlayMapping)
-#include "tst_overlaymapping.moc"
+QTEST_GUILESS_MAIN(tst_OverlayFiles)
+#include "tst_overlayfiles.moc"
