@@ -157,7 +157,9 @@ private slots:
         row("a truncated document", document(20).left(30), "*");
         row("valid JSON of the wrong shape is told in French", "[1, 2, 3]",
             "Le fichier ne contient pas d’objet JSON.");
-        row("a wrong type", R"({"type":"gamepadcalibration","axes":[]})", "Unsupported calibration type");
+        row("a type in other case", R"({"type":"gamepadcalibration","axes":[]})",
+            "Unsupported calibration type");
+        row("a type that is no text", R"({"type":3})", "Unsupported calibration type");
     }
 
     void loadFailures()
@@ -208,12 +210,8 @@ private slots:
         QVERIFY(saveCalibrationFile(path, defaultCalibration(), {}, QString(), &error));
         QVERIFY(loadCalibrationFile(path, &loaded, &error));
         QCOMPARE(loaded, defaultCalibration());
-    }
 
-    // Read-only folders, a file where the folder should be and a full disk: with the file faults.
-    void saveWithoutPath()
-    {
-        QString error;
+        // Read-only folders, a file where the folder should be and a full disk: with the file faults.
         QVERIFY(!saveCalibrationFile("  ", defaultCalibration(), {}, QString(), &error));
         QCOMPARE(error, "Empty path");
     }
