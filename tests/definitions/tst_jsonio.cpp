@@ -1,15 +1,88 @@
-// The JSON helpers: reading an object file with its error texts, and the atomic writers that
-// leave the old file in place when the new content cannot be written in full (a file where the
-// folder should be is checked for each writer with the file fault tests).
+// The file helpers of a definition: reading a JSON object file with its error texts, the atomic
+// writers that leave the old file in place when the new content cannot be written in full (a file
+// where the folder should be is checked for each writer with the file fault tests), and the
+// picture store that converts to the format the target's name asks for, copies a file that is no
+// picture unchanged and tells its failures in French.
+#include "imagestore.h"
 #include "jsonio.h"
 #include "support/testsupport.h"
 
+#include <QImage>
+#include <QImageReader>
+
 using TestSupport::readFile;
+using TestSupport::writeFile;
 
 class tst_JsonIo : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        QImage image(8, 6, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        // Saved without a suffix: the reader must recognise it by content.
+        m_png = m_dir.filePath("source");
+        QVERIFY(image.save(m_png, "PNG"));
+    }
+
+    void imageTakesFormatOfTarget_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QByteArray>("format");
+
+        QTest::newRow("jpg suffix") << "image.jpg" << QByteArray("jpeg");
+        QTest::newRow("upper-case JPEG suffix") << "image.JPEG" << QByteArray("jpeg");
+        QTest::newRow("bmp suffix") << "image.bmp" << QByteArray("bmp");
+        QTest::newRow("unknown suffix falls back to png") << "image.gif" << QByteArray("png");
+        QTest::newRow("no suffix falls back to png") << "image" << QByteArray("png");
+    }
+
+    void imageTakesFormatOfTarget()
+    {
+        QFETCH(QString, target);
+        QFETCH(QByteArray, format);
+        if (format == "jpeg" && !QImageReader::supportedImageFormats().contains("jpeg"))
+            QSKIP("no JPEG image plugin on this machine");
+        const QString path = m_dir.filePath(target);
+        QFile::remove(path);
+        QString error;
+        QVERIFY2(ImageStore::storeImage(m_png, path, &error), qPrintable(error));
+        QImageReader reader(path);
+        reader.setDecideFormatFromContent(true);
+        QCOMPARE(reader.format(), format);
+        QCOMPARE(reader.read().size(), QSize(8, 6));
+    }
+
+    void nonImageIsCopiedUnchanged()
+    {
+        const QString source = m_dir.filePath("notes.png");
+        const QByteArray bytes("not really a picture\x00\x01", 22);
+        QVERIFY(writeFile(source, bytes));
+        const QString target = m_dir.filePath("copy.png");
+        QVERIFY(writeFile(target, "previous picture"));
+
+        QVERIFY(ImageStore::storeImage(source, target));
+        QCOMPARE(readFile(target), bytes);
+        QVERIFY(ImageStore::storeImage(source, source)); // onto itself: kept
+        QCOMPARE(readFile(source), bytes);
+    }
+
+    void failures()
+    {
+        QString error;
+        const QString missing = m_dir.filePath("missing.png");
+        const QString target = m_dir.filePath("never.png");
+        QVERIFY(!ImageStore::storeImage(missing, target, &error));
+        QCOMPARE(error, QString("Impossible de copier l’image %1 vers %2").arg(missing, target));
+
+        // A file where the target folder should be.
+        const QString blocked = m_png + "/image.png";
+        QVERIFY(!ImageStore::storeImage(m_png, blocked, &error));
+        QVERIFY2(error.startsWith(QString("Échec écriture image %1 (").arg(blocked)), qPrintable(error));
+        QVERIFY(!ImageStore::storeImage(m_png, blocked)); // no error target
+    }
+
     void readJsonObject_data()
     {
         QTest::addColumn<QByteArray>("content"); // null for no file
@@ -35,19 +108,15 @@ private slots:
         const QString path = m_dir.filePath("read.json");
         QFile::remove(path);
         if (!content.isNull())
-            QVERIFY(TestSupport::writeFile(path, content));
+            QVERIFY(writeFile(path, content));
 
         bool readOk = !ok;
         QString error;
         QCOMPARE(JsonIo::readJsonObject(path, &readOk, &error), TestSupport::json(ok ? R"({"a": 1})" : "{}"));
         QCOMPARE(readOk, ok);
-        if (ok) {
-            QVERIFY(error.isEmpty());
-        } else {
-            QVERIFY2(error.startsWith(errorPrefix.arg(path)), qPrintable(error));
-            if (errorPrefix.endsWith('('))
-                QVERIFY(error.endsWith(')') && error.size() > errorPrefix.arg(path).size() + 1);
-        }
+        QVERIFY2(ok ? error.isEmpty() : error.startsWith(errorPrefix.arg(path)), qPrintable(error));
+        if (errorPrefix.endsWith('(')) // the parser's reason follows
+            QVERIFY(error.endsWith(')') && error.size() > errorPrefix.arg(path).size() + 1);
         JsonIo::readJsonObject(path); // optional targets
         if (content == "[1]") {
             JsonIo::readJsonObject(path, nullptr, &error, JsonIo::Language::English);
@@ -82,7 +151,7 @@ private slots:
         // The file size limit binds root too: the new content cannot be written in full.
         const QString path = m_dir.filePath("limited.json");
         const QByteArray old(64, 'o');
-        QVERIFY(TestSupport::writeFile(path, old));
+        QVERIFY(writeFile(path, old));
         QString error;
         bool written = false;
         {
@@ -101,6 +170,7 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
+    QString m_png;
 };
 
 QTEST_GUILESS_MAIN(tst_JsonIo)

@@ -96,41 +96,29 @@ private slots:
         QVERIFY(ProfileStore::findProfileFolder(QUuid::fromString(def.id)).valid);
     }
 
-    void summaryMergesDeviceNames()
+    void summaryReadsMeta()
     {
-        const Definition def = writeDefinition(userRoot(),
-                                               {{"name", "  My pad "},
-                                                {"deviceNames", QJsonArray{"A", "a", "  ", " C "}},
-                                                {"deviceName", " B "}},
-                                               Config | Image);
-        const ProfileSummary summary = ProfileStore::readSummary(def.folder + "/");
-        QCOMPARE(summary.deviceNames, (QStringList{"B", "A", "C"}));
-        QCOMPARE(summary.deviceName, "B");
-        QCOMPARE(summary.name, "My pad");
-        QCOMPARE(summary.folder, def.folder);
-        QCOMPARE(summary.scope, ProfileScope::User);
-    }
-
-    void summaryDropsMissingFiles()
-    {
+        const Definition mine = writeDefinition(userRoot(),
+                                                {{"name", "  My pad "},
+                                                 {"deviceNames", QJsonArray{"A", "a", "  ", " C "}},
+                                                 {"deviceName", " B "}},
+                                                Config | Image);
+        QCOMPARE(summary(mine.folder + "/"), "id 'My pad' B/B,A,C configActionGamepad.json image.png user");
+        QCOMPARE(ProfileStore::readSummary(mine.folder + "/").folder, mine.folder);
         const Definition noImage = profile(sharedRoot(), "No image", {"Pad"}, Config);
         const Definition noConfig = profile(sharedRoot(), "No config", {"Pad"}, Image);
-        QVERIFY(ProfileStore::readSummary(noImage.folder).imagePath.isEmpty());
-        QVERIFY(ProfileStore::readSummary(noConfig.folder).configPath.isEmpty());
-        QCOMPARE(ProfileStore::readSummary(noConfig.folder).imagePath, noConfig.folder + "/image.png");
-        const QList<ProfileSummary> offered = ProfileStore::profilesForDevice("Pad");
-        QCOMPARE(offered.size(), 1);
-        QCOMPARE(offered.first().name, "No image");
+        QCOMPARE(summary(noImage.folder), "id 'No image' Pad/Pad configActionGamepad.json - shared");
+        QCOMPARE(summary(noConfig.folder), "id 'No config' Pad/Pad - image.png shared");
+        QCOMPARE(offered("Pad"), QStringList{"No image shared"}); // a definition needs its mapping file
 
-        // Named files: meta "config" and "image", trimmed; the mapping file named there must exist.
+        // Named files: meta "config" and "image", trimmed; the files named there must exist.
         writeDefinition(sharedRoot(), {{"config", " custom.json "}, {"image", " pic.jpg "}}, MetaOnly,
                         noConfig.id);
         QCOMPARE(ProfileStore::configPath(noConfig.folder), noConfig.folder + "/custom.json");
-        QVERIFY(ProfileStore::readSummary(noConfig.folder).configPath.isEmpty());
+        QCOMPARE(summary(noConfig.folder), "id '' / - - shared");
         writeFile(noConfig.folder + "/custom.json", "{}");
         writeFile(noConfig.folder + "/pic.jpg", "jpg");
-        QCOMPARE(ProfileStore::readSummary(noConfig.folder).configPath, noConfig.folder + "/custom.json");
-        QCOMPARE(ProfileStore::readSummary(noConfig.folder).imagePath, noConfig.folder + "/pic.jpg");
+        QCOMPARE(summary(noConfig.folder), "id '' / custom.json pic.jpg shared");
         QCOMPARE(ProfileStore::configPath(QString()), QString());
 
         // Wrongly typed members take their defaults.
@@ -139,10 +127,7 @@ private slots:
                   R"({"type":"GamepadDefinderMeta","id":12,"name":["x"],"deviceNames":"Pad",)"
                   R"("deviceName":7,"config":false,"image":{}})");
         writeFile(odd + "/configActionGamepad.json", "{}");
-        const ProfileSummary summary = ProfileStore::readSummary(odd);
-        QVERIFY(summary.id.isNull() && summary.name.isEmpty() && summary.deviceNames.isEmpty());
-        QCOMPARE(summary.configPath, odd + "/configActionGamepad.json");
-        QVERIFY(summary.imagePath.isEmpty());
+        QCOMPARE(summary(odd), "no-id '' / configActionGamepad.json - shared");
     }
 
     void profilesForDeviceMatchesAndDeduplicates()
@@ -324,6 +309,18 @@ private:
     QString data() const { return m_data->path(); }
     QString sharedRoot() const { return m_data->sharedRoot(); }
     QString userRoot() const { return m_data->userRoot(); }
+    // "<id> '<name>' <deviceName>/<deviceNames> <config> <image> <scope>" of a folder, the files
+    // relative to it and "-" for none.
+    static QString summary(const QString& folder)
+    {
+        const ProfileSummary s = ProfileStore::readSummary(folder);
+        const auto file = [&s](const QString& path) {
+            return path.isEmpty() ? QString("-") : QDir(s.folder).relativeFilePath(path);
+        };
+        return QStringLiteral("%1 '%2' %3/%4 %5 %6 %7")
+            .arg(s.id.isNull() ? "no-id" : "id", s.name, s.deviceName, s.deviceNames.join(','),
+                 file(s.configPath), file(s.imagePath), s.scope == ProfileScope::User ? "user" : "shared");
+    }
     // "<name> <scope>" of each profile offered to a device name.
     static QStringList offered(const QString& deviceName)
     {
