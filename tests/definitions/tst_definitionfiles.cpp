@@ -217,15 +217,12 @@ private slots:
         QCOMPARE(describe(record),
                  "' Spaced ' pic.jpg layout.json B,A,C 2024-05-01T12:00:00Z override mine.json "
                  "1118:0x28e user");
-    }
 
-    void loadFallsBackOnWrongTypes()
-    {
-        const Definition def = writeDefinition(m_data->sharedRoot(), json(R"({"name": 12, "image": true,
+        // Wrongly typed members take their defaults.
+        const Definition odd = writeDefinition(m_data->sharedRoot(), json(R"({"name": 12, "image": true,
             "deviceNames": "Pad", "createdAt": "  ", "calibrationMode": 1, "vendorId": [1]})"),
                                                Overlay);
-        DefinitionRecord record;
-        QVERIFY(DefinitionMeta::loadDefinition(def.folder, &record));
+        QVERIFY(DefinitionMeta::loadDefinition(odd.folder, &record));
         QCOMPARE(describe(record), "'Gamepad' image.png overlay.json   inherit  0:0x0 shared");
     }
 
@@ -275,6 +272,19 @@ private slots:
             "createdAt": "2024-05-01T12:00:00Z", "calibrationMode": "override",
             "calibrationOverrideFile": "calibration.override.json", "vendorId": "0x045e",
             "productId": "0x045e"})"));
+
+        // Any other mode is inherit, which names no override file; a blank creation time is now.
+        record.calibrationMode = "something else";
+        record.createdAt = " ";
+        record.vendorId = 0;
+        QVERIFY(DefinitionMeta::writeMeta(record));
+        QVERIFY(record.calibrationMode == "inherit" && record.calibrationOverrideFile.isEmpty());
+        QVERIFY(QDateTime::fromString(record.createdAt, Qt::ISODate).isValid());
+        written = readJson(def.folder + "/meta.json");
+        QVERIFY(!written.contains("calibrationOverrideFile"));
+        QCOMPARE(written.value("calibrationMode").toString() + " " + written.value("createdAt").toString() +
+                     " " + written.value("vendorId").toString(),
+                 "inherit " + record.createdAt + " 0x0000");
     }
 
     void writeMetaKeepsOnlyAFileName_data()
@@ -303,24 +313,6 @@ private slots:
         QVERIFY(DefinitionMeta::loadDefinition(def.folder, &record));
         QVERIFY2(DefinitionMeta::writeMeta(record, &error), qPrintable(error));
         QCOMPARE(readJson(def.folder + "/meta.json").value("image").toString(), written);
-    }
-
-    void writeMetaInheritDropsOverrideFile()
-    {
-        DefinitionRecord record;
-        record.id = QUuid::createUuid();
-        record.folder = m_data->sharedRoot() + "/" + record.id.toString(QUuid::WithoutBraces);
-        QVERIFY(QDir().mkpath(record.folder));
-        record.calibrationMode = "something else";
-        record.calibrationOverrideFile = "stale.json";
-        QVERIFY(DefinitionMeta::writeMeta(record));
-        QCOMPARE(record.calibrationMode, "inherit");
-        QVERIFY(record.calibrationOverrideFile.isEmpty() && !record.createdAt.isEmpty());
-        const QJsonObject written = readJson(record.folder + "/meta.json");
-        QCOMPARE(written["calibrationMode"].toString(), "inherit");
-        QVERIFY(!written.contains("calibrationOverrideFile"));
-        QCOMPARE(written["createdAt"].toString(), record.createdAt);
-        QCOMPARE(written["vendorId"].toString(), "0x0000");
     }
 
     void listDefinitionsFirstRootWins()
