@@ -273,18 +273,21 @@ private slots:
             "calibrationOverrideFile": "calibration.override.json", "vendorId": "0x045e",
             "productId": "0x045e"})"));
 
-        // Any other mode is inherit, which names no override file; a blank creation time is now.
+        // Any other mode is inherit, which names no override file; a blank creation time is now; a
+        // record without overlay path names the default file.
         record.calibrationMode = "something else";
         record.createdAt = " ";
         record.vendorId = 0;
+        record.overlayPath.clear();
         QVERIFY(DefinitionMeta::writeMeta(record));
         QVERIFY(record.calibrationMode == "inherit" && record.calibrationOverrideFile.isEmpty());
         QVERIFY(QDateTime::fromString(record.createdAt, Qt::ISODate).isValid());
         written = readJson(def.folder + "/meta.json");
         QVERIFY(!written.contains("calibrationOverrideFile"));
-        QCOMPARE(written.value("calibrationMode").toString() + " " + written.value("createdAt").toString() +
-                     " " + written.value("vendorId").toString(),
-                 "inherit " + record.createdAt + " 0x0000");
+        QCOMPARE(
+            QStringList({written.value("calibrationMode").toString(), written.value("createdAt").toString(),
+                         written.value("vendorId").toString(), written.value("overlayFile").toString()}),
+            QStringList({"inherit", record.createdAt, "0x0000", "overlay.json"}));
     }
 
     void writeMetaKeepsOnlyAFileName_data()
