@@ -326,8 +326,7 @@ private Q_SLOTS:
         QFETCH(bool, wasAtRest);
         const AxisChange c = axisOutputChanged({0.0, 0.0, value, atRest}, lastValue, wasAtRest, 0.5);
         QTEST(c.changed, "changed");
-        QCOMPARE(c.value, value);
-        QCOMPARE(c.atRest, atRest);
+        QVERIFY(c.value == value && c.atRest == atRest); // the new output travels along
     }
 
     // Gate settings (radius 50, hysteresis 3, centre 0 unless changed), stick position, whether it
