@@ -228,6 +228,7 @@ private Q_SLOTS:
             document.remove(QLatin1String(key));
         QTEST(document, "expected");
     }
+
     void curve_data()
     {
         QTest::addColumn<int>("preset");
