@@ -94,6 +94,8 @@ private slots:
         QTest::newRow("an empty file") << QByteArray("") << false << "JSON invalide dans %1 (";
         QTest::newRow("binary garbage")
             << QByteArray("\x00\x01\xfe\xff", 4) << false << "JSON invalide dans %1 (";
+        QTest::newRow("a trailing comma in an object")
+            << QByteArray(R"({"a": 1,})") << false << "JSON invalide dans %1 (";
         QTest::newRow("an array document is told in French")
             << QByteArray("[1]") << false << "JSON invalide dans %1 (le document n’est pas un objet)";
     }
@@ -171,10 +173,12 @@ private slots:
         QTest::addColumn<bool>("withOverlay");
         const QByteArray id = QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1();
         QTest::newRow("missing meta.json") << QByteArray() << true;
+        QTest::newRow("binary garbage") << QByteArray("\xff\xd8\xff\xe0\x00\x10JFIF", 10) << true;
         QTest::newRow("truncated document")
             << QByteArray("{\"type\":\"GamepadDefinderMeta\",\"id\":\"" + id) << true;
         QTest::newRow("another type")
             << QByteArray("{\"type\":\"GamepadDefinder\",\"id\":\"" + id + "\"}") << true;
+        QTest::newRow("no id") << QByteArray(R"({"type":"GamepadDefinderMeta"})") << true;
         QTest::newRow("malformed id")
             << QByteArray(R"({"type":"GamepadDefinderMeta","id":"not-a-uuid"})") << true;
         QTest::newRow("no overlay file")

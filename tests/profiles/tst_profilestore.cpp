@@ -77,6 +77,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("meta"); // null for no file
         QTest::newRow("a missing meta.json") << QByteArray();
+        QTest::newRow("a truncated object") << QByteArray(R"({"type":"GamepadDefinderMeta","id":)");
+        QTest::newRow("another type") << QByteArray(R"({"type":"GamepadCalibration","name":"x"})");
         QTest::newRow("the type in other case") << QByteArray(R"({"type":"gamepaddefindermeta","name":"x"})");
     }
 
