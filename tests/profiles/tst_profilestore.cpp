@@ -30,22 +30,22 @@ private slots:
         QTest::addColumn<QString>("user");       // relative to the data root, empty for none
         QTest::addColumn<QStringList>("search"); // relative to the data root
         QTest::addColumn<QString>("defaultRoot");
-        QTest::newRow("the login is trimmed and lower-cased")
-            << QVariant(" Alice ") << false << "alice"
-            << QStringList{"alice/GamepadProfiles", "GamepadProfiles", "alice/Gamepads", "Gamepads"}
-            << "alice/GamepadProfiles";
-        QTest::newRow("a shared editor defaults to the shared root")
-            << QVariant("bob") << true << "bob"
-            << QStringList{"bob/GamepadProfiles", "GamepadProfiles", "bob/Gamepads", "Gamepads"}
-            << "GamepadProfiles";
-        QTest::newRow("without login only the shared roots are searched")
-            << QVariant() << true << "" << QStringList{"GamepadProfiles", "Gamepads"} << "GamepadProfiles";
-        QTest::newRow("a blank login without edit right has no default root")
-            << QVariant("  ") << false << "" << QStringList{"GamepadProfiles", "Gamepads"} << "";
+        auto row = [](const char* name, const QVariant& login, bool canEdit, const char* user,
+                      const QStringList& search, const char* defaultRoot) {
+            QTest::newRow(name) << login << canEdit << QString(user) << search << QString(defaultRoot);
+        };
+        row("the login is trimmed and lower-cased", " Alice ", false, "alice",
+            {"alice/GamepadProfiles", "GamepadProfiles", "alice/Gamepads", "Gamepads"},
+            "alice/GamepadProfiles");
+        row("a shared editor defaults to the shared root", "bob", true, "bob",
+            {"bob/GamepadProfiles", "GamepadProfiles", "bob/Gamepads", "Gamepads"}, "GamepadProfiles");
+        row("without login only the shared roots are searched", QVariant(), true, "",
+            {"GamepadProfiles", "Gamepads"}, "GamepadProfiles");
+        row("a blank login without edit right has no default root", "  ", false, "",
+            {"GamepadProfiles", "Gamepads"}, "");
         // "../joy" points the user's roots at the data root itself, spelled in lower case.
-        QTest::newRow("search roots drop duplicates that differ in case only")
-            << QVariant("../Joy") << false << "../joy"
-            << QStringList{"../joy/GamepadProfiles", "../joy/Gamepads"} << "../joy/GamepadProfiles";
+        row("search roots drop duplicates that differ in case only", "../Joy", false, "../joy",
+            {"../joy/GamepadProfiles", "../joy/Gamepads"}, "../joy/GamepadProfiles");
     }
 
     void roots()
@@ -96,41 +96,29 @@ private slots:
         QVERIFY(ProfileStore::findProfileFolder(QUuid::fromString(def.id)).valid);
     }
 
-    void summaryMergesDeviceNames()
+    void summaryReadsMeta()
     {
-        const Definition def = writeDefinition(userRoot(),
-                                               {{"name", "  My pad "},
-                                                {"deviceNames", QJsonArray{"A", "a", "  ", " C "}},
-                                                {"deviceName", " B "}},
-                                               Config | Image);
-        const ProfileSummary summary = ProfileStore::readSummary(def.folder + "/");
-        QCOMPARE(summary.deviceNames, (QStringList{"B", "A", "C"}));
-        QCOMPARE(summary.deviceName, "B");
-        QCOMPARE(summary.name, "My pad");
-        QCOMPARE(summary.folder, def.folder);
-        QCOMPARE(summary.scope, ProfileScope::User);
-    }
-
-    void summaryDropsMissingFiles()
-    {
+        const Definition mine = writeDefinition(userRoot(),
+                                                {{"name", "  My pad "},
+                                                 {"deviceNames", QJsonArray{"A", "a", "  ", " C "}},
+                                                 {"deviceName", " B "}},
+                                                Config | Image);
+        QCOMPARE(summary(mine.folder + "/"), "id 'My pad' B/B,A,C configActionGamepad.json image.png user");
+        QCOMPARE(ProfileStore::readSummary(mine.folder + "/").folder, mine.folder);
         const Definition noImage = profile(sharedRoot(), "No image", {"Pad"}, Config);
         const Definition noConfig = profile(sharedRoot(), "No config", {"Pad"}, Image);
-        QVERIFY(ProfileStore::readSummary(noImage.folder).imagePath.isEmpty());
-        QVERIFY(ProfileStore::readSummary(noConfig.folder).configPath.isEmpty());
-        QCOMPARE(ProfileStore::readSummary(noConfig.folder).imagePath, noConfig.folder + "/image.png");
-        const QList<ProfileSummary> offered = ProfileStore::profilesForDevice("Pad");
-        QCOMPARE(offered.size(), 1);
-        QCOMPARE(offered.first().name, "No image");
+        QCOMPARE(summary(noImage.folder), "id 'No image' Pad/Pad configActionGamepad.json - shared");
+        QCOMPARE(summary(noConfig.folder), "id 'No config' Pad/Pad - image.png shared");
+        QCOMPARE(offered("Pad"), QStringList{"No image shared"}); // a definition needs its mapping file
 
-        // Named files: meta "config" and "image", trimmed; the mapping file named there must exist.
+        // Named files: meta "config" and "image", trimmed; the files named there must exist.
         writeDefinition(sharedRoot(), {{"config", " custom.json "}, {"image", " pic.jpg "}}, MetaOnly,
                         noConfig.id);
         QCOMPARE(ProfileStore::configPath(noConfig.folder), noConfig.folder + "/custom.json");
-        QVERIFY(ProfileStore::readSummary(noConfig.folder).configPath.isEmpty());
+        QCOMPARE(summary(noConfig.folder), "id '' / - - shared");
         writeFile(noConfig.folder + "/custom.json", "{}");
         writeFile(noConfig.folder + "/pic.jpg", "jpg");
-        QCOMPARE(ProfileStore::readSummary(noConfig.folder).configPath, noConfig.folder + "/custom.json");
-        QCOMPARE(ProfileStore::readSummary(noConfig.folder).imagePath, noConfig.folder + "/pic.jpg");
+        QCOMPARE(summary(noConfig.folder), "id '' / custom.json pic.jpg shared");
         QCOMPARE(ProfileStore::configPath(QString()), QString());
 
         // Wrongly typed members take their defaults.
@@ -139,13 +127,10 @@ private slots:
                   R"({"type":"GamepadDefinderMeta","id":12,"name":["x"],"deviceNames":"Pad",)"
                   R"("deviceName":7,"config":false,"image":{}})");
         writeFile(odd + "/configActionGamepad.json", "{}");
-        const ProfileSummary summary = ProfileStore::readSummary(odd);
-        QVERIFY(summary.id.isNull() && summary.name.isEmpty() && summary.deviceNames.isEmpty());
-        QCOMPARE(summary.configPath, odd + "/configActionGamepad.json");
-        QVERIFY(summary.imagePath.isEmpty());
+        QCOMPARE(summary(odd), "no-id '' / configActionGamepad.json - shared");
     }
 
-    void profilesForDeviceMatchesAndDeduplicates()
+    void profilesForDeviceMatchSortAndDeduplicate()
     {
         const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
         profile(sharedRoot(), "Shared copy", {"Xbox Pad"}, Config, id);
@@ -158,20 +143,15 @@ private slots:
         QCOMPARE(offered("  Xbox Pad "), (QStringList{"Old area shared", "User copy user"}));
         QCOMPARE(ProfileStore::profilesForDevice("  Xbox Pad ").at(1).folder, userCopy.folder);
         QVERIFY(offered("  ").isEmpty() && offered("Xbox").isEmpty());
-        DataRoot::setLogin(QVariant()); // without login only the shared roots are searched
-        QCOMPARE(offered("xbox pad"), (QStringList{"Old area shared", "Shared copy shared"}));
-    }
 
-    void profilesForDeviceSortsTies()
-    {
-        const QString low = "00000000-0000-4000-8000-000000000001";
-        const QString high = "ffffffff-0000-4000-8000-000000000001";
-        profile(sharedRoot(), "pad", {"Pad"}, Config, high);
-        profile(sharedRoot(), "PAD", {"Pad"}, Config, low);
+        // Ties sort by name ignoring case, the user's first, then by id.
+        profile(sharedRoot(), "pad", {"Pad"}, Config, "ffffffff-0000-4000-8000-000000000001");
+        profile(sharedRoot(), "PAD", {"Pad"}, Config, "00000000-0000-4000-8000-000000000001");
         profile(userRoot(), "Pad", {"Pad"}, Config, "88888888-0000-4000-8000-000000000001");
         profile(sharedRoot(), "Alpha", {"Pad"});
-        // By name ignoring case, the user's first, then by id.
         QCOMPARE(offered("pad"), (QStringList{"Alpha shared", "Pad user", "PAD shared", "pad shared"}));
+        DataRoot::setLogin(QVariant()); // without login only the shared roots are searched
+        QCOMPARE(offered("xbox pad"), (QStringList{"Old area shared", "Shared copy shared"}));
     }
 
     void findProfileFolderAndSummaryById()
@@ -270,7 +250,6 @@ private slots:
         QCOMPARE(readFile(destination + "/sub/deeper/data.bin"), QByteArray("\x01\x02\x00\x03", 4));
         QVERIFY(!QFileInfo::exists(destination + "/.hidden"));
         QVERIFY(QFileInfo::exists(def.folder + "/meta.json")); // the source stays
-        QCOMPARE(ProfileStore::profilesForDevice("Pad").first().folder, destination);
 
         // An existing destination is kept as it is.
         writeFile(def.folder + "/extra.txt", "new");
@@ -324,6 +303,18 @@ private:
     QString data() const { return m_data->path(); }
     QString sharedRoot() const { return m_data->sharedRoot(); }
     QString userRoot() const { return m_data->userRoot(); }
+    // "<id> '<name>' <deviceName>/<deviceNames> <config> <image> <scope>" of a folder, the files
+    // relative to it and "-" for none.
+    static QString summary(const QString& folder)
+    {
+        const ProfileSummary s = ProfileStore::readSummary(folder);
+        const auto file = [&s](const QString& path) {
+            return path.isEmpty() ? QString("-") : QDir(s.folder).relativeFilePath(path);
+        };
+        return QStringLiteral("%1 '%2' %3/%4 %5 %6 %7")
+            .arg(s.id.isNull() ? "no-id" : "id", s.name, s.deviceName, s.deviceNames.join(','),
+                 file(s.configPath), file(s.imagePath), s.scope == ProfileScope::User ? "user" : "shared");
+    }
     // "<name> <scope>" of each profile offered to a device name.
     static QStringList offered(const QString& deviceName)
     {
