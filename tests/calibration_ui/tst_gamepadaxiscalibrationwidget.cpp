@@ -61,9 +61,7 @@ class tst_GamepadAxisCalibrationWidget : public QObject
 private Q_SLOTS:
     void spinsShowTheirLimitsNotTheStoredValue();
     void triggerModeHidesMinMaxAndInvert();
-    void captureButtons_data();
-    void captureButtons();
-    void captureStoresTheReading();
+    void captureButtonsAndTheReading();
     void liveLabelsAndExpanding();
     void previewPaintsWhatProcessingSays_data();
     void previewPaintsWhatProcessingSays();
@@ -128,31 +126,25 @@ void tst_GamepadAxisCalibrationWidget::triggerModeHidesMinMaxAndInvert()
     QVERIFY(!child<QWidget>(card, "gammaSpin")->isEnabled() && !invert->isEnabled());
 }
 
-void tst_GamepadAxisCalibrationWidget::captureButtons_data()
-{
-    QTest::addColumn<bool>("captureEnabled");
-    QTest::addColumn<bool>("editable");
-    QTest::newRow("capture off, editable") << false << true;
-    QTest::newRow("capture on, read-only") << true << false;
-    QTest::newRow("capture on, editable") << true << true;
-}
-
-void tst_GamepadAxisCalibrationWidget::captureButtons()
-{
-    QFETCH(bool, captureEnabled);
-    QFETCH(bool, editable);
-    Card card;
-    card.setCaptureEnabled(captureEnabled);
-    card.setEditable(editable);
-    for (const char* name :
-         {"captureRestButton", "captureNegativeButton", "capturePositiveButton", "captureActiveButton"})
-        QCOMPARE(child<QToolButton>(card, name)->isEnabled(), captureEnabled && editable);
-}
-
-void tst_GamepadAxisCalibrationWidget::captureStoresTheReading()
+// The capture buttons work only while capturing is possible and the card is editable; a click asks
+// the page for the reading, which the card stores once it comes back.
+void tst_GamepadAxisCalibrationWidget::captureButtonsAndTheReading()
 {
     Card card;
+    const auto buttonsEnabled = [&] {
+        QList<bool> state;
+        for (const char* name :
+             {"captureRestButton", "captureNegativeButton", "capturePositiveButton", "captureActiveButton"})
+            state << child<QToolButton>(card, name)->isEnabled();
+        return state;
+    };
+    QCOMPARE(buttonsEnabled(), QList<bool>(4, false)); // capture off, editable
     card.setCaptureEnabled(true);
+    QCOMPARE(buttonsEnabled(), QList<bool>(4, true));
+    card.setEditable(false);
+    QCOMPARE(buttonsEnabled(), QList<bool>(4, false));
+    card.setEditable(true);
+
     QSignalSpy requested(&card, &Card::captureRequested);
     QSignalSpy changed(&card, &Card::settingsChanged);
     child<QToolButton>(card, "captureNegativeButton")->click();
