@@ -112,8 +112,7 @@ private slots:
 private:
     QString definitionFolder() const;
     QString target(Writer writer) const;
-    bool write(Writer writer, int version, int size, QString* error);
-    std::function<bool(int)> prebuiltWriter(Writer writer, int size) const;
+    std::function<bool(int, QString*)> writerFor(Writer writer, int size) const;
     void prepare();
     void breakFolder(Fault fault, const QString& folder);
 
@@ -149,47 +148,58 @@ QString tst_FileFaults::target(Writer writer) const
     return QDir(m_root).filePath(QStringLiteral("ctx/TavonCom/gamepads.json"));
 }
 
-// One write through the real writer; size scales the document.
-bool tst_FileFaults::write(Writer writer, int version, int size, QString* error)
+// Writes version 0 or 1 through the real writer; size scales the document. The documents are built
+// beforehand so that a child killed at a random point spends its time inside the writer.
+std::function<bool(int, QString*)> tst_FileFaults::writerFor(Writer writer, int size) const
 {
+    const QString path = target(writer);
     switch (writer) {
-    case Meta: {
-        DefinitionRecord record;
-        record.id = QUuid(kId);
-        record.name = QStringLiteral("Pad %1").arg(version);
-        record.folder = definitionFolder();
-        record.overlayPath = QDir(record.folder).filePath(QStringLiteral("overlay.json"));
-        for (int i = 0; i < size; ++i)
-            record.deviceNames.append(QStringLiteral("Device %1 %2").arg(i).arg(version));
-        record.createdAt = QStringLiteral("2024-05-01T12:00:00Z");
-        return DefinitionMeta::writeMeta(record, error);
+    case Meta:
+        return [=](int version, QString* error) {
+            DefinitionRecord record;
+            record.id = QUuid(kId);
+            record.name = QStringLiteral("Pad %1").arg(version);
+            record.folder = definitionFolder();
+            record.overlayPath = QDir(record.folder).filePath(QStringLiteral("overlay.json"));
+            for (int i = 0; i < size; ++i)
+                record.deviceNames.append(QStringLiteral("Device %1 %2").arg(i).arg(version));
+            record.createdAt = QStringLiteral("2024-05-01T12:00:00Z");
+            return DefinitionMeta::writeMeta(record, error);
+        };
+    case Mapping: {
+        const QJsonArray lists[2] = {bridges(size, 0), bridges(size, 1)};
+        return [=](int version, QString* error) {
+            return Overlay::saveMappingFile(path, lists[version], error);
+        };
     }
-    case Mapping:
-        return Overlay::saveMappingFile(target(writer), bridges(size, version), error);
-    case Definition:
-        return JsonIo::writeJsonAtomically(target(writer), QJsonObject{{"bridges", bridges(size, version)}},
-                                           error);
-    case Calibration:
-        return saveCalibrationFile(target(writer), calibration(size, version), {QStringLiteral("Pad"), 1, 2},
-                                   kId, error);
+    case Definition: {
+        const QByteArray bytes[2] = {QJsonDocument(QJsonObject{{"bridges", bridges(size, 0)}}).toJson(),
+                                     QJsonDocument(QJsonObject{{"bridges", bridges(size, 1)}}).toJson()};
+        return [=](int version, QString* error) {
+            return JsonIo::writeBytesAtomically(path, bytes[version], error);
+        };
+    }
+    case Calibration: {
+        const CalibrationSet sets[2] = {calibration(size, 0), calibration(size, 1)};
+        return [=](int version, QString* error) {
+            return saveCalibrationFile(path, sets[version], {QStringLiteral("Pad"), 1, 2}, kId, error);
+        };
+    }
     case Registry:
-        return RegistryFile::write(target(writer), registry(size, version));
+        break;
     }
-    return false;
+    const QJsonObject roots[2] = {registry(size, 0), registry(size, 1)};
+    return [=](int version, QString*) { return RegistryFile::write(path, roots[version]); };
 }
 
 // A complete data root: one definition with every file, one registry.
 void tst_FileFaults::prepare()
 {
-    QDir().mkpath(definitionFolder());
-    QFile overlay(QDir(definitionFolder()).filePath(QStringLiteral("overlay.json")));
-    QVERIFY(overlay.open(QIODevice::WriteOnly) && overlay.write("{}") == 2);
-    overlay.close();
-    for (Writer writer : {Meta, Mapping, Calibration, Registry}) {
-        if (writer == Registry)
-            RegistryFile::path(QStringLiteral("ctx"));
+    QVERIFY(TestSupport::writeFile(QDir(definitionFolder()).filePath(QStringLiteral("overlay.json")), "{}"));
+    RegistryFile::path(QStringLiteral("ctx"));
+    for (Writer w : {Meta, Mapping, Calibration, Registry}) {
         QString error;
-        QVERIFY2(write(writer, 0, 50, &error), qPrintable(error));
+        QVERIFY2(writerFor(w, 50)(0, &error), qPrintable(error));
     }
 }
 
@@ -202,35 +212,13 @@ void tst_FileFaults::breakFolder(Fault fault, const QString& folder)
     case VanishedFolder:
         QVERIFY(QDir(folder).removeRecursively());
         break;
-    case FileForFolder: {
+    case FileForFolder:
         QVERIFY(QDir(folder).removeRecursively());
-        QFile blocker(folder);
-        QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.write("not a folder") == 12);
+        QVERIFY(TestSupport::writeFile(folder, "not a folder"));
         break;
-    }
     case FullDisk:
         break; // the limit is set around the write itself
     }
-}
-
-// Writes version 0 or 1 through the real writer; the documents are built beforehand so that a
-// child spends its time inside the writer.
-std::function<bool(int)> tst_FileFaults::prebuiltWriter(Writer writer, int size) const
-{
-    const QString path = target(writer);
-    if (writer == Calibration) {
-        const CalibrationSet sets[2] = {calibration(size, 0), calibration(size, 1)};
-        return [=](int version) {
-            return saveCalibrationFile(path, sets[version], {QStringLiteral("Pad"), 1, 2}, kId, nullptr);
-        };
-    }
-    if (writer == Registry) {
-        const QJsonObject roots[2] = {registry(size, 0), registry(size, 1)};
-        return [=](int version) { return RegistryFile::write(path, roots[version]); };
-    }
-    const QByteArray bytes[2] = {QJsonDocument(QJsonObject{{"bridges", bridges(size, 0)}}).toJson(),
-                                 QJsonDocument(QJsonObject{{"bridges", bridges(size, 1)}}).toJson()};
-    return [=](int version) { return JsonIo::writeBytesAtomically(path, bytes[version]); };
 }
 
 void tst_FileFaults::killedWriterLeavesOldOrNewFile_data()
@@ -248,18 +236,16 @@ void tst_FileFaults::killedWriterLeavesOldOrNewFile()
     QFETCH(int, size);
     const Writer w = Writer(writer);
     const QString path = target(w);
-    const std::function<bool(int)> writeVersion = prebuiltWriter(w, size);
+    const std::function<bool(int, QString*)> writeVersion = writerFor(w, size);
     QByteArray versions[2];
     QElapsedTimer clock;
     clock.start();
     for (int version : {1, 0}) {
-        QVERIFY(writeVersion(version));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        versions[version] = file.readAll();
+        QVERIFY(writeVersion(version, nullptr));
+        versions[version] = TestSupport::readFile(path);
     }
     const qint64 writeNs = clock.nsecsElapsed() / 2;
-    QVERIFY(versions[0] != versions[1]);
+    QVERIFY(!versions[0].isEmpty() && versions[0] != versions[1]);
 
     std::mt19937 random(20240501);
     std::uniform_int_distribution<qint64> delay(0, 2 * writeNs);
@@ -277,7 +263,7 @@ void tst_FileFaults::killedWriterLeavesOldOrNewFile()
             for (int version = 1;; version ^= 1) {
                 ++shared[1];
                 shared[0] = 1;
-                writeVersion(version);
+                writeVersion(version, nullptr);
                 shared[0] = 0;
             }
         }
@@ -298,10 +284,8 @@ void tst_FileFaults::killedWriterLeavesOldOrNewFile()
         ::kill(child, SIGKILL);
         QCOMPARE(waitpid(child, &status, 0), child);
 
-        QFile file(path);
-        QVERIFY2(file.open(QIODevice::ReadOnly),
-                 qPrintable(QStringLiteral("no file after kill %1").arg(kill)));
-        const QByteArray bytes = file.readAll();
+        // A missing file reads as empty, which neither version is.
+        const QByteArray bytes = TestSupport::readFile(path);
         QVERIFY2(bytes == versions[0] || bytes == versions[1],
                  qPrintable(QStringLiteral("kill %1 left %2 bytes that are neither version")
                                 .arg(kill)
@@ -372,7 +356,7 @@ void tst_FileFaults::faultFailsWithItsErrorAndChangesNothingElse()
         FaultFixtures::PermissionsEnforced enforced;
         QScopedPointer<TestSupport::FileSizeLimit> limit(
             fault == FullDisk ? new TestSupport::FileSizeLimit(2048) : nullptr);
-        written = write(w, 1, 200, &reported);
+        written = writerFor(w, 200)(1, &reported);
     }
     QMap<QString, QByteArray> after = FaultFixtures::snapshot(m_root);
     FaultFixtures::setTreeWritable(m_root, true);
