@@ -55,9 +55,8 @@ private Q_SLOTS:
     void initTestCase() { ignoreUnresolvedTheme(); }
     void init() { m_data = std::make_unique<TestSupport::DataRoot>(); }
     void hostFacingInterface();
-    void switchingToProfileCreatesOverrideFromBase();
+    void overrideComesFromBaseAndGoesBackToIt();
     void fiveQuickEditsWriteOneFile();
-    void deletingOverrideReturnsToBase();
     void gateSourcesRepairAndAddGates();
     void headerRules_data();
     void headerRules();
@@ -88,10 +87,13 @@ void tst_GamepadConfigWidget::hostFacingInterface()
     QCOMPARE(page->objectName(), QStringLiteral("gamepadConfigRoot"));
 }
 
-void tst_GamepadConfigWidget::switchingToProfileCreatesOverrideFromBase()
+// Switching to the profile scope copies the base into a new override; deleting the override,
+// edited since, returns the page to the base.
+void tst_GamepadConfigWidget::overrideComesFromBaseAndGoesBackToIt()
 {
     writeBase(baseWithDeadzone(12));
     const ProfileCalibrationContext profile = makeProfile();
+    const QString overridePath = profile.profileFolder + QStringLiteral("/calibration.override.json");
     GamepadConfigWidget page;
     page.setProfileContext(profile);
     QCOMPARE(page.editScope(), 0);
@@ -99,7 +101,6 @@ void tst_GamepadConfigWidget::switchingToProfileCreatesOverrideFromBase()
 
     page.findChild<QComboBox*>(QStringLiteral("scopeCombo"))->setCurrentIndex(1);
 
-    const QString overridePath = profile.profileFolder + QStringLiteral("/calibration.override.json");
     QCOMPARE(readSet(overridePath), sanitized(baseWithDeadzone(12)));
     QCOMPARE(metadata.count(), 1);
     QCOMPARE(metadata.at(0),
@@ -108,6 +109,23 @@ void tst_GamepadConfigWidget::switchingToProfileCreatesOverrideFromBase()
     QCOMPARE(page.editScope(), 1);
     QCOMPARE(page.targetPath(), overridePath);
     QVERIFY(enabled(page, "deleteOverrideButton"));
+
+    spin(page, 0, "deadzoneSpin")->setValue(30);
+    page.flushSave();
+    QCOMPARE(readSet(overridePath).axes[0].deadzoneRadius, 30.0);
+    metadata.clear();
+    QSignalSpy saved(&page, &GamepadConfigWidget::calibrationSaved);
+
+    page.deleteOverride();
+
+    QVERIFY(!QFileInfo::exists(overridePath));
+    QCOMPARE(metadata.count(), 1);
+    QCOMPARE(metadata.at(0).mid(0, 2), (QVariantList{QStringLiteral("inherit"), QString()}));
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(page.editScope(), 0);
+    QCOMPARE(spin(page, 0, "deadzoneSpin")->value(), 12.0);
+    QCOMPARE(page.findChild<QLabel*>(QStringLiteral("sourceLabel"))->text(), QStringLiteral("Source: Base"));
+    QVERIFY(!enabled(page, "deleteOverrideButton"));
 }
 
 void tst_GamepadConfigWidget::fiveQuickEditsWriteOneFile()
@@ -128,31 +146,6 @@ void tst_GamepadConfigWidget::fiveQuickEditsWriteOneFile()
              qPrintable(QString::number(sinceLastEdit.elapsed())));
     QCOMPARE(saved.count(), 1);
     QCOMPARE(readSet(base).axes[2].deadzoneRadius, 15.0);
-}
-
-void tst_GamepadConfigWidget::deletingOverrideReturnsToBase()
-{
-    writeBase(baseWithDeadzone(12));
-    const ProfileCalibrationContext profile = makeProfile(QStringLiteral("Override"));
-    saveCalibrationFile(profile.profileFolder + QStringLiteral("/calibration.override.json"),
-                        baseWithDeadzone(30), kPad);
-    GamepadConfigWidget page;
-    page.setProfileContext(profile);
-    QCOMPARE(page.editScope(), 1);
-    QCOMPARE(spin(page, 0, "deadzoneSpin")->value(), 30.0);
-    QSignalSpy metadata(&page, &GamepadConfigWidget::profileCalibrationMetadataChanged);
-    QSignalSpy saved(&page, &GamepadConfigWidget::calibrationSaved);
-
-    page.deleteOverride();
-
-    QVERIFY(!QFileInfo::exists(profile.profileFolder + QStringLiteral("/calibration.override.json")));
-    QCOMPARE(metadata.count(), 1);
-    QCOMPARE(metadata.at(0).mid(0, 2), (QVariantList{QStringLiteral("inherit"), QString()}));
-    QCOMPARE(saved.count(), 1);
-    QCOMPARE(page.editScope(), 0);
-    QCOMPARE(spin(page, 0, "deadzoneSpin")->value(), 12.0);
-    QCOMPARE(page.findChild<QLabel*>(QStringLiteral("sourceLabel"))->text(), QStringLiteral("Source: Base"));
-    QVERIFY(!enabled(page, "deleteOverrideButton"));
 }
 
 // The pastilles arrive after the file: a gate that lost its pastille follows its axes to the new
@@ -346,7 +339,7 @@ void tst_GamepadConfigWidget::copyGateToolsResetAndClose()
         base.gates << gate;
     }
     const QString basePath = writeBase(base);
-    const ProfileCalibrationContext profile = makeProfile();
+    const ProfileCalibrationContext profile = makeProfile(QStringLiteral("Override"));
     const QString overridePath = profile.profileFolder + QStringLiteral("/calibration.override.json");
     saveCalibrationFile(overridePath, baseWithDeadzone(30), kPad);
     auto pads = std::make_shared<VirtualJoystickBackend>();
@@ -357,6 +350,8 @@ void tst_GamepadConfigWidget::copyGateToolsResetAndClose()
     page->setProfileContext(profile);
     page->setDevice(&pad);
     page->setGateSources({{QStringLiteral("left"), QStringLiteral("Gauche"), 0, 1}});
+    QCOMPARE(page->editScope(), 1); // a profile in override mode opens on its override
+    QCOMPARE(spin(*page, 0, "deadzoneSpin")->value(), 30.0);
     QSignalSpy metadata(page.get(), &GamepadConfigWidget::profileCalibrationMetadataChanged);
 
     // The copy takes the base as it stands, also over an override that exists.
@@ -369,16 +364,13 @@ void tst_GamepadConfigWidget::copyGateToolsResetAndClose()
     pads->setAxis(0, 0, 60);
     pad.sample();
     page->updateLiveValues();
-    page->findChildren<GamepadGateCalibrationWidget*>()
-        .at(1)
-        ->findChild<QToolButton*>("captureCentreButton")
-        ->click();
+    const auto gateButton = [&](int gate, const char* name) {
+        return page->findChildren<GamepadGateCalibrationWidget*>().at(gate)->findChild<QToolButton*>(name);
+    };
+    gateButton(1, "captureCentreButton")->click();
     QCOMPARE(page->currentCalibration().gates.at(1).centerX, pad.axisValue(0));
     QVERIFY(pad.axisValue(0) > 50);
-    page->findChildren<GamepadGateCalibrationWidget*>()
-        .at(0)
-        ->findChild<QToolButton*>("removeGateButton")
-        ->click();
+    gateButton(0, "removeGateButton")->click();
     QCOMPARE(page->currentCalibration().gates.size(), 1);
     QCOMPARE(page->currentCalibration().gates.at(0).key, QStringLiteral("gate_1"));
     QCOMPARE(page->findChildren<GamepadGateCalibrationWidget*>().size(), 1);
