@@ -134,18 +134,12 @@ QString tst_FileFaults::definitionFolder() const
 
 QString tst_FileFaults::target(Writer writer) const
 {
-    switch (writer) {
-    case Meta:
-        return DefinitionMeta::metaPath(definitionFolder());
-    case Mapping:
-    case Definition:
-        return QDir(definitionFolder()).filePath(QStringLiteral("configActionGamepad.json"));
-    case Calibration:
-        return QDir(definitionFolder()).filePath(QStringLiteral("calibration.override.json"));
-    case Registry:
-        break;
-    }
-    return QDir(m_root).filePath(QStringLiteral("ctx/TavonCom/gamepads.json"));
+    const QDir folder(definitionFolder());
+    const QString config = folder.filePath(QStringLiteral("configActionGamepad.json"));
+    const QString paths[] = {DefinitionMeta::metaPath(folder.path()), config, config,
+                             folder.filePath(QStringLiteral("calibration.override.json")),
+                             QDir(m_root).filePath(QStringLiteral("ctx/TavonCom/gamepads.json"))};
+    return paths[writer]; // in the order of Writer
 }
 
 // Writes version 0 or 1 through the real writer; size scales the document. The documents are built
@@ -203,22 +197,15 @@ void tst_FileFaults::prepare()
     }
 }
 
+// A full disk is a size limit set around the write itself.
 void tst_FileFaults::breakFolder(Fault fault, const QString& folder)
 {
-    switch (fault) {
-    case ReadOnlyRoot:
+    if (fault == ReadOnlyRoot)
         FaultFixtures::setTreeWritable(m_root, false);
-        break;
-    case VanishedFolder:
+    if (fault == VanishedFolder || fault == FileForFolder)
         QVERIFY(QDir(folder).removeRecursively());
-        break;
-    case FileForFolder:
-        QVERIFY(QDir(folder).removeRecursively());
+    if (fault == FileForFolder)
         QVERIFY(TestSupport::writeFile(folder, "not a folder"));
-        break;
-    case FullDisk:
-        break; // the limit is set around the write itself
-    }
 }
 
 void tst_FileFaults::killedWriterLeavesOldOrNewFile_data()
