@@ -79,11 +79,9 @@ void tst_HostTeardown::anyDeletionOrderKeepsTheHostAlive()
     view->setGridSize(QSize(300, 240));
     host->resize(900, 600);
     auto* provider = new JoyrelayProvider;
-    QPointer<QObject> objects[4];
-    objects[0] = provider->model(QStringLiteral("ctx"), host);
-    objects[1] = provider->delegate(host);
-    objects[2] = provider->configurationWindow(host);
-    objects[3] = provider;
+    const QPointer<QObject> objects[4] = {provider->model(QStringLiteral("ctx"), host),
+                                          provider->delegate(host), provider->configurationWindow(host),
+                                          provider};
     auto* model = qobject_cast<QAbstractItemModel*>(objects[0].data());
     view->setModel(model);
     view->setItemDelegate(qobject_cast<QAbstractItemDelegate*>(objects[1].data()));
