@@ -10,7 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QQueue>
+#include <QRegularExpression>
 #include <QVariant>
 
 #include <memory>
@@ -145,13 +145,7 @@ public:
     // The messages (not the questions or prompts) shown so far.
     QStringList messages() const
     {
-        QStringList out;
-        for (const QString& line : shown) {
-            if (line.startsWith("information|") || line.startsWith("warning|") ||
-                line.startsWith("critical|"))
-                out.append(line);
-        }
-        return out;
+        return shown.filter(QRegularExpression("^(information|warning|critical)\\|"));
     }
 
 private:

@@ -1,4 +1,5 @@
-// The definition editor: learning, quick mapping, saving, library operations, exchange and snapshots.
+// The definition editor (learning, quick mapping, saving, library operations, exchange, snapshots) and
+// the configuration window that holds it.
 #include "actiontoolbox.h"
 #include "calibrationfiles.h"
 #include "editorfixtures.h"
@@ -7,8 +8,12 @@
 #include "gamepaddefinder.h"
 #include "gamepadmanager.h"
 #include "interactiveoverlay.h"
+#include "joyrelayprovider.h"
 #include "librarylistdelegate.h"
+#include "linkerdevicemodel.h"
+#include "manetteconfigurationwidget.h"
 #include "profilestore.h"
+#include "registryfile.h"
 #include "tagselectionbar.h"
 #include "virtualjoystickbackend.h"
 
@@ -63,6 +68,11 @@ private Q_SLOTS:
     void refusals_data();
     void refusals();
     void snapshotsIntoAFolder();
+    void formHoldsTheEditor();
+    void servicesGivenBeforeAnyWindowReachTheWidget();
+    void twoRequestsShareOneWindowAndWidget();
+    void aClosedWindowIsMadeAgainWithTheLastServices();
+    void aNewDefinitionRefreshesTheDeviceList();
 
 private:
     // An editor on the linked definition; the exchange tests select the unlinked "Drone: 1".
@@ -575,6 +585,96 @@ void tst_GamepadDefinder::snapshotsIntoAFolder()
     m_dialogs.answers = {path("single")};
     run("actionSnapshot");
     QCOMPARE(QImage(path("single.png")).size(), m_editor->overlay()->size());
+}
+
+void tst_GamepadDefinder::formHoldsTheEditor()
+{
+    ManetteConfigurationWidget form;
+    QCOMPARE(form.objectName(), QString("ManetteConfigurationWidget"));
+    QCOMPARE(form.windowTitle(), QString("Gamepad"));
+    QCOMPARE(form.size(), QSize(1023, 772));
+    auto* editor = form.findChild<GamepadDefinder*>("ManageGamepade");
+    QVERIFY(editor);
+    QCOMPARE(editor->parentWidget()->objectName(), QString("tfxBackdrop"));
+    QVERIFY(form.findChild<QLayout*>("gridLayoutContent"));
+    const QMetaObject* meta = form.metaObject();
+    QCOMPARE(meta->methodCount() - meta->methodOffset(), 1);
+    QCOMPARE(meta->method(meta->methodOffset()).methodSignature(), QByteArray("profilesCatalogChanged()"));
+}
+
+void tst_GamepadDefinder::servicesGivenBeforeAnyWindowReachTheWidget()
+{
+    JoyrelayProvider provider;
+    provider.setServices(kServices);
+    QMainWindow* window = provider.configurationWindow(nullptr);
+    auto* form = qobject_cast<ManetteConfigurationWidget*>(window->centralWidget());
+    QVERIFY(form);
+    QCOMPARE(form->services(), kServices);
+    QCOMPARE(form->editor()->sharedCatalog(), kServices.value("sharedActionCatalog").toArray());
+
+    // The host's servicesChanged hands the stored object down again.
+    const QJsonObject other{{"sharedActionCatalog", QJsonArray{QJsonObject{{"name", "other"}}}}};
+    provider.setServices(other);
+    QCOMPARE(form->services(), other);
+    emit provider.servicesChanged(QJsonObject());
+    QCOMPARE(form->services(), other);
+    delete window;
+}
+
+void tst_GamepadDefinder::twoRequestsShareOneWindowAndWidget()
+{
+    JoyrelayProvider provider;
+    QWidget parent;
+    QMainWindow* window = provider.configurationWindow(&parent);
+    QWidget* form = window->centralWidget();
+    QCOMPARE(provider.configurationWindow(&parent), window);
+    QCOMPARE(window->centralWidget(), form);
+    QCOMPARE(window->findChildren<ManetteConfigurationWidget*>().size(), 1);
+    QCOMPARE(window->parentWidget(), &parent);
+}
+
+void tst_GamepadDefinder::aClosedWindowIsMadeAgainWithTheLastServices()
+{
+    JoyrelayProvider provider;
+    provider.setServices(kServices);
+    QPointer<QMainWindow> window = provider.configurationWindow(nullptr);
+    QPointer<QWidget> form = window->centralWidget();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    QVERIFY(window->close());
+    QTRY_VERIFY(!window);
+    QVERIFY(!form);
+    QMainWindow* again = provider.configurationWindow(nullptr);
+    QCOMPARE(again->windowTitle(), QString("Gamepad"));
+    auto* newForm = qobject_cast<ManetteConfigurationWidget*>(again->centralWidget());
+    QVERIFY(newForm);
+    QCOMPARE(newForm->services(), kServices);
+    delete again;
+}
+
+void tst_GamepadDefinder::aNewDefinitionRefreshesTheDeviceList()
+{
+    // A remembered pad gives the model a row whose profiles a refresh reloads.
+    RegistryFile::write(
+        RegistryFile::path("ctx"),
+        QJsonObject{{"devices", QJsonObject{{"gp:0", QJsonObject{{"deviceId", "0"}, {"name", "Pad"}}}}}});
+    QObject owner;
+    JoyrelayProvider provider;
+    auto* model = qobject_cast<LinkerDeviceModel*>(provider.model("ctx", &owner));
+    QCOMPARE(model->rowCount(), 1);
+    QMainWindow* window = provider.configurationWindow(nullptr);
+    provider.configurationWindow(nullptr); // the wiring runs again without doubling
+    auto* editor = window->findChild<GamepadDefinder*>("ManageGamepade");
+    QSignalSpy refreshed(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy catalog(qobject_cast<ManetteConfigurationWidget*>(window->centralWidget()),
+                       &ManetteConfigurationWidget::profilesCatalogChanged);
+    m_dialogs.answers = {QString("Fresh"), writePicture(QDir(ProfileStore::dataRoot()).filePath("p.png"))};
+    QMetaObject::invokeMethod(editor, "actionNew");
+    QCOMPARE(catalog.count(), 1);
+    QCOMPARE(refreshed.count(), 1);
+    QCOMPARE(editor->library().count(), 3);
+    QCOMPARE(editor->library().at(editor->currentRow()).name, QString("Fresh"));
+    delete window;
 }
 
 QTEST_MAIN(tst_GamepadDefinder)
