@@ -69,9 +69,7 @@ private Q_SLOTS:
     void refusals();
     void snapshotsIntoAFolder();
     void formHoldsTheEditor();
-    void servicesGivenBeforeAnyWindowReachTheWidget();
-    void twoRequestsShareOneWindowAndWidget();
-    void aClosedWindowIsMadeAgainWithTheLastServices();
+    void oneWindowAtATimeWithTheLastServices();
     void aNewDefinitionRefreshesTheDeviceList();
 
 private:
@@ -602,43 +600,31 @@ void tst_GamepadDefinder::formHoldsTheEditor()
     QCOMPARE(meta->method(meta->methodOffset()).methodSignature(), QByteArray("profilesCatalogChanged()"));
 }
 
-void tst_GamepadDefinder::servicesGivenBeforeAnyWindowReachTheWidget()
+void tst_GamepadDefinder::oneWindowAtATimeWithTheLastServices()
 {
     JoyrelayProvider provider;
     provider.setServices(kServices);
-    QMainWindow* window = provider.configurationWindow(nullptr);
-    auto* form = qobject_cast<ManetteConfigurationWidget*>(window->centralWidget());
-    QVERIFY(form);
-    QCOMPARE(form->services(), kServices);
-    QCOMPARE(form->editor()->sharedCatalog(), kServices.value("sharedActionCatalog").toArray());
+    QWidget parent;
+    QPointer<QMainWindow> window = provider.configurationWindow(&parent);
+    QPointer<QWidget> form = window->centralWidget();
+    auto* widget = qobject_cast<ManetteConfigurationWidget*>(form.data());
+    QVERIFY(widget);
+    QCOMPARE(widget->services(), kServices);
+    QCOMPARE(widget->editor()->sharedCatalog(), kServices.value("sharedActionCatalog").toArray());
+    // A second request shows the same window and widget.
+    QCOMPARE(provider.configurationWindow(&parent), window.data());
+    QCOMPARE(window->centralWidget(), form.data());
+    QCOMPARE(window->findChildren<ManetteConfigurationWidget*>().size(), 1);
+    QCOMPARE(window->parentWidget(), &parent);
 
     // The host's servicesChanged hands the stored object down again.
     const QJsonObject other{{"sharedActionCatalog", QJsonArray{QJsonObject{{"name", "other"}}}}};
     provider.setServices(other);
-    QCOMPARE(form->services(), other);
+    QCOMPARE(widget->services(), other);
     emit provider.servicesChanged(QJsonObject());
-    QCOMPARE(form->services(), other);
-    delete window;
-}
+    QCOMPARE(widget->services(), other);
 
-void tst_GamepadDefinder::twoRequestsShareOneWindowAndWidget()
-{
-    JoyrelayProvider provider;
-    QWidget parent;
-    QMainWindow* window = provider.configurationWindow(&parent);
-    QWidget* form = window->centralWidget();
-    QCOMPARE(provider.configurationWindow(&parent), window);
-    QCOMPARE(window->centralWidget(), form);
-    QCOMPARE(window->findChildren<ManetteConfigurationWidget*>().size(), 1);
-    QCOMPARE(window->parentWidget(), &parent);
-}
-
-void tst_GamepadDefinder::aClosedWindowIsMadeAgainWithTheLastServices()
-{
-    JoyrelayProvider provider;
-    provider.setServices(kServices);
-    QPointer<QMainWindow> window = provider.configurationWindow(nullptr);
-    QPointer<QWidget> form = window->centralWidget();
+    // Closed and deleted, it is made again with the last services.
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     QVERIFY(window->close());
@@ -648,7 +634,7 @@ void tst_GamepadDefinder::aClosedWindowIsMadeAgainWithTheLastServices()
     QCOMPARE(again->windowTitle(), QString("Gamepad"));
     auto* newForm = qobject_cast<ManetteConfigurationWidget*>(again->centralWidget());
     QVERIFY(newForm);
-    QCOMPARE(newForm->services(), kServices);
+    QCOMPARE(newForm->services(), other);
     delete again;
 }
 
