@@ -94,11 +94,7 @@ void tst_GamepadDefinder::init()
     m_dialogs.answers.clear();
     EditorDialogService::install(&m_dialogs);
     m_pads = std::make_shared<VirtualJoystickBackend>();
-    VirtualJoystickBackend::Pad pad;
-    pad.name = "Pad One";
-    pad.vendorId = 0x45e;
-    pad.productId = 0x28e;
-    m_pads->plug(pad);
+    m_pads->plug({0, "Pad One", 0x45e, 0x28e});
     JoystickBackends::install(m_pads);
     GamepadManager::instance();
     const QString root = ProfileStore::userProfilesRoot();
@@ -493,45 +489,33 @@ void tst_GamepadDefinder::refusals_data()
     QTest::addColumn<QString>("clipboard"); // or the import file's text; "mime:" puts it under the MIME type
     QTest::addColumn<QString>("message");
     const QString linkedDoc = R"({"type":"TavonGamepad","deviceNames":["Pad"],"overlay":{"nodes":[]}})";
-    QTest::newRow("paste of another type") << "actionPaste"
-                                           << R"(mime:{"type":"Other"})"
-                                           << "warning|Coller|Type inattendu dans le presse‑papier.";
-    QTest::newRow("paste of text that is not JSON")
-        << "actionPaste"
-        << "hello"
-        << "warning|Coller|Le presse‑papier ne contient pas de configuration Tavon valide.";
-    QTest::newRow("paste of an empty clipboard")
-        << "actionPaste"
-        << ""
-        << "information|Coller|Aucune configuration Tavon trouvée dans le presse‑papier.";
-    QTest::newRow("paste of a linked document") << "actionPaste" << linkedDoc
-                                                << "information|Coller|Ce profil est lié à une ou plusieurs "
-                                                   "manettes. Le coller n’est autorisé que pour des "
-                                                   "profils non liés.";
-    QTest::newRow("paste of a document without overlay")
-        << "actionPaste"
-        << R"({"type":"TavonGamepad"})"
-        << "warning|Coller|Impossible de créer le gamepad à partir des données.";
-    QTest::newRow("import of another type") << "actionImport"
-                                            << R"({"type":"Other"})"
-                                            << "warning|Import|Impossible d’importer ce fichier.";
-    QTest::newRow("import of a linked file") << "actionImport" << linkedDoc
-                                             << "information|Import|Ce fichier est lié à une ou plusieurs "
-                                                "manettes. Le coller/importe n’est autorisé que "
-                                                "pour des profils non liés.";
-    QTest::newRow("import of a file over 64 MiB") << "actionImport"
-                                                  << "huge"
-                                                  << "warning|Import|Impossible d’importer ce fichier.";
-    QTest::newRow("copy of a linked definition") << "actionCopy"
-                                                 << "linked"
-                                                 << "information|Copier|Ce profil est associé à « Pad One, "
-                                                    "Pad Two ». Le copier/coller est réservé aux profils "
-                                                    "non liés.";
-    QTest::newRow("export of a linked definition") << "actionExport"
-                                                   << "linked"
-                                                   << "information|Export|Ce profil est associé à une ou "
-                                                      "plusieurs manettes. Le copier/coller n’est disponible "
-                                                      "que pour les profils non liés.";
+    const auto row = [](const char* name, const char* slot, const QString& clipboard, const char* message) {
+        QTest::newRow(name) << QString(slot) << clipboard << QString(message);
+    };
+    row("paste of another type", "actionPaste", R"(mime:{"type":"Other"})",
+        "warning|Coller|Type inattendu dans le presse‑papier.");
+    row("paste of text that is not JSON", "actionPaste", "hello",
+        "warning|Coller|Le presse‑papier ne contient pas de configuration Tavon valide.");
+    row("paste of an empty clipboard", "actionPaste", "",
+        "information|Coller|Aucune configuration Tavon trouvée dans le presse‑papier.");
+    row("paste of a linked document", "actionPaste", linkedDoc,
+        "information|Coller|Ce profil est lié à une ou plusieurs manettes. Le coller n’est autorisé que pour "
+        "des profils non liés.");
+    row("paste of a document without overlay", "actionPaste", R"({"type":"TavonGamepad"})",
+        "warning|Coller|Impossible de créer le gamepad à partir des données.");
+    row("import of another type", "actionImport", R"({"type":"Other"})",
+        "warning|Import|Impossible d’importer ce fichier.");
+    row("import of a linked file", "actionImport", linkedDoc,
+        "information|Import|Ce fichier est lié à une ou plusieurs manettes. Le coller/importe n’est autorisé "
+        "que pour des profils non liés.");
+    row("import of a file over 64 MiB", "actionImport", "huge",
+        "warning|Import|Impossible d’importer ce fichier.");
+    row("copy of a linked definition", "actionCopy", "linked",
+        "information|Copier|Ce profil est associé à « Pad One, Pad Two ». Le copier/coller est réservé aux "
+        "profils non liés.");
+    row("export of a linked definition", "actionExport", "linked",
+        "information|Export|Ce profil est associé à une ou plusieurs manettes. Le copier/coller n’est "
+        "disponible que pour les profils non liés.");
 }
 
 void tst_GamepadDefinder::refusals()
