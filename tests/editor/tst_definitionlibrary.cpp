@@ -20,10 +20,8 @@ private Q_SLOTS:
     void deleteShared_data();
     void deleteShared();
     void renameSharedWithoutRightCopiesIntoUserArea();
-    void renameFailureKeepsMeta();
     void saveWithRightCopiesUserDefinitionIntoSharedArea();
-    void changeImageWithOtherSuffixKeepsOldFile();
-    void calibrationMetadata();
+    void imageAndCalibrationEdits();
 
 private:
     QString m_root;
@@ -172,17 +170,12 @@ void tst_DefinitionLibrary::renameSharedWithoutRightCopiesIntoUserArea()
     const DefinitionRecord& record = library.at(0);
     QCOMPARE(record.scope, ProfileScope::User);
     QCOMPARE(record.folder, QDir(ProfileStore::userProfilesRoot()).filePath(shared.id));
-    QCOMPARE(readJson(QDir(record.folder).filePath("meta.json")).value("name").toString(),
-             QString("New name"));
+    const QString userMeta = QDir(record.folder).filePath("meta.json");
+    QCOMPARE(readJson(userMeta).value("name").toString(), QString("New name"));
     QCOMPARE(contents(shared.meta()), sharedMeta);
-}
 
-void tst_DefinitionLibrary::renameFailureKeepsMeta()
-{
-    const Definition def = writeDefinition(ProfileStore::userProfilesRoot(), "Old name");
-    const QByteArray before = contents(def.meta());
-    DefinitionLibrary library(&m_dialogs);
-    library.reload();
+    // A rename that cannot be written keeps the user copy's meta and name.
+    const QByteArray before = contents(userMeta);
     m_dialogs.answers = {QString("New name that will not fit")};
     bool renamed = true;
     {
@@ -193,8 +186,8 @@ void tst_DefinitionLibrary::renameFailureKeepsMeta()
     QCOMPARE(m_dialogs.messages().size(), 1);
     QVERIFY2(m_dialogs.messages().at(0).startsWith("warning|Renommer|Impossible d’écrire meta.json : "),
              qPrintable(m_dialogs.messages().at(0)));
-    QCOMPARE(contents(def.meta()), before);
-    QCOMPARE(library.at(0).name, QString("Old name"));
+    QCOMPARE(contents(userMeta), before);
+    QCOMPARE(library.at(0).name, QString("New name"));
 }
 
 void tst_DefinitionLibrary::saveWithRightCopiesUserDefinitionIntoSharedArea()
@@ -219,36 +212,31 @@ void tst_DefinitionLibrary::saveWithRightCopiesUserDefinitionIntoSharedArea()
     QCOMPARE(m_dialogs.messages(), QStringList{"warning|Sauvegarde|Echec sauvegarde mapping."});
 }
 
-void tst_DefinitionLibrary::changeImageWithOtherSuffixKeepsOldFile()
+void tst_DefinitionLibrary::imageAndCalibrationEdits()
 {
     const Definition def = writeDefinition(ProfileStore::userProfilesRoot(), "Pad");
     DefinitionLibrary library(&m_dialogs);
     library.reload();
+    // A picture with another suffix is stored beside the old one, which stays.
     m_dialogs.answers = {m_picture};
     QCOMPARE(library.changeImage(0), DefinitionLibrary::ImageChange::Changed);
     QCOMPARE(m_dialogs.shown,
              QStringList{"open|Choisir une nouvelle image|Images (*.png *.jpg *.jpeg *.bmp)"});
     QCOMPARE(library.at(0).imagePath, def.file("image.jpg"));
-    QCOMPARE(readJson(def.meta()).value("image").toString(), QString("image.jpg"));
     QVERIFY(QFileInfo::exists(def.file("image.png")));
     QVERIFY(!QImage(def.file("image.jpg")).isNull());
     m_dialogs.answers = {QVariant()};
     QCOMPARE(library.changeImage(0), DefinitionLibrary::ImageChange::None);
-}
 
-void tst_DefinitionLibrary::calibrationMetadata()
-{
-    const Definition def = writeDefinition(ProfileStore::userProfilesRoot(), "Pad");
-    DefinitionLibrary library(&m_dialogs);
-    library.reload();
     using Change = DefinitionLibrary::MetaChange;
     QCOMPARE(library.setCalibrationMetadata(0, "inherit", "ignored", 0, 0), Change::Unchanged);
     QCOMPARE(library.setCalibrationMetadata(0, " Override ", "", 0x45e, 0x28e), Change::Stored);
     const QJsonObject meta = readJson(def.meta());
+    QCOMPARE(meta.value("image").toString(), QString("image.jpg"));
     QCOMPARE(meta.value("calibrationMode").toString(), QString("override"));
     QCOMPARE(meta.value("calibrationOverrideFile").toString(), QString("calibration.override.json"));
     QCOMPARE(meta.value("vendorId").toString(), QString("0x045e"));
-    QVERIFY(m_dialogs.shown.isEmpty());
+    QCOMPARE(m_dialogs.shown.size(), 2);
 }
 
 QTEST_MAIN(tst_DefinitionLibrary)
