@@ -217,6 +217,19 @@ private slots:
         box.loadBinding(object(R"({"ref":"map.zoom"})"));
         box.setCatalog(hostCatalog());
         QCOMPARE(box.currentActionName(), "map.zoom");
+        // An action the catalog lacks is shown in orange at the end until a known one replaces it.
+        box.loadBinding(object(R"({"ref":"lights.dim"})"));
+        QCOMPARE(choice->count(), 12);
+        QCOMPARE(choice->currentIndex(), 11);
+        QCOMPARE(choice->currentText(), "lights.dim");
+        QCOMPARE(choice->itemData(11, Qt::ForegroundRole).value<QColor>(), QColor(255, 165, 0));
+        QVERIFY(choice->property("unknownAction").toBool());
+        box.loadBinding(object(R"({"ref":"lights.dim"})"));
+        QCOMPARE(choice->count(), 12);
+        box.loadBinding(object(R"({"ref":"camera.center"})"));
+        QCOMPARE(choice->count(), 11);
+        QCOMPARE(box.currentActionName(), "camera.center");
+        QVERIFY(!choice->property("unknownAction").toBool());
         box.setCatalog(QJsonArray());
         QCOMPARE(choice->count(), 1);
         QCOMPARE(box.binding(), QJsonObject());
@@ -256,25 +269,6 @@ private slots:
         box.loadBinding(object(in));
         QCOMPARE(box.binding(), object(out));
         QCOMPARE(durty.count(), 0);
-    }
-
-    void unknownActionIsShownInOrangeUntilReplaced()
-    {
-        ActionToolBox box;
-        box.setCatalog(hostCatalog());
-        box.loadBinding(object(R"({"ref":"lights.dim"})"));
-        QComboBox* choice = box.actionChoice();
-        QCOMPARE(choice->count(), 12);
-        QCOMPARE(choice->currentIndex(), 11);
-        QCOMPARE(choice->currentText(), "lights.dim");
-        QCOMPARE(choice->itemData(11, Qt::ForegroundRole).value<QColor>(), QColor(255, 165, 0));
-        QVERIFY(choice->property("unknownAction").toBool());
-        box.loadBinding(object(R"({"ref":"lights.dim"})"));
-        QCOMPARE(choice->count(), 12);
-        box.loadBinding(object(R"({"ref":"camera.center"})"));
-        QCOMPARE(choice->count(), 11);
-        QCOMPARE(box.currentActionName(), "camera.center");
-        QVERIFY(!choice->property("unknownAction").toBool());
     }
 
     void editingThroughThePopupWithTheKeyboard()
