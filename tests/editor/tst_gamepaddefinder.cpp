@@ -50,7 +50,6 @@ private Q_SLOTS:
     void formAndSlotsAreThoseHostsLookFor();
     void learningThreshold_data();
     void learningThreshold();
-    void buttonPressWhileStickListensLearnsNothing();
     void learningFromTheFollowedController();
     void quickMapping_data();
     void quickMapping();
@@ -68,7 +67,6 @@ private Q_SLOTS:
     void refusals_data();
     void refusals();
     void snapshotsIntoAFolder();
-    void formHoldsTheEditor();
     void oneWindowAtATimeWithTheLastServices();
     void aNewDefinitionRefreshesTheDeviceList();
 
@@ -204,22 +202,18 @@ void tst_GamepadDefinder::learningThreshold()
     QCOMPARE(editor->armedAction().isEmpty(), learns);
 }
 
-void tst_GamepadDefinder::buttonPressWhileStickListensLearnsNothing()
+void tst_GamepadDefinder::learningFromTheFollowedController()
 {
     GamepadDefinder* editor = makeEditor();
+    ControlManette* pad = editor->followedController();
+    QVERIFY(pad && pad->isSampling());
+    // A button pressed while a stick's movement waits to be learnt cancels it.
     editor->overlay()->startListening(Stick, "main");
     editor->onAxisChanged(0, 80.0);
     QVERIFY(editor->isCapturePending());
     editor->onButtonChanged(4, true);
     QVERIFY(!editor->isCapturePending());
     QVERIFY(editor->overlay()->nodeSource(Stick, "main").stringKey.isEmpty());
-}
-
-void tst_GamepadDefinder::learningFromTheFollowedController()
-{
-    GamepadDefinder* editor = makeEditor();
-    ControlManette* pad = editor->followedController();
-    QVERIFY(pad && pad->isSampling());
     editor->overlay()->startListening(ButtonA, "main");
     m_pads->press(0, 7);
     pad->sample();
@@ -400,11 +394,10 @@ void tst_GamepadDefinder::gateNamesComeFromTheResolvedCalibration()
 {
     using namespace GamepadCalibration;
     CalibrationSet set = defaultCalibration();
-    GateSettings onSticks = defaultGate(0);
     GateSettings elsewhere = defaultGate(1);
     elsewhere.xAxis = 2;
     elsewhere.yAxis = 3;
-    set.gates = {onSticks, elsewhere};
+    set.gates = {defaultGate(0), elsewhere};
     const DeviceIdentity identity{"Pad One", 0x45e, 0x28e};
     QVERIFY(saveCalibrationFile(baseCalibrationSavePath(identity), set, identity));
     GamepadDefinder* editor = makeEditor();
@@ -569,21 +562,6 @@ void tst_GamepadDefinder::snapshotsIntoAFolder()
     QCOMPARE(QImage(path("single.png")).size(), m_editor->overlay()->size());
 }
 
-void tst_GamepadDefinder::formHoldsTheEditor()
-{
-    ManetteConfigurationWidget form;
-    QCOMPARE(form.objectName(), QString("ManetteConfigurationWidget"));
-    QCOMPARE(form.windowTitle(), QString("Gamepad"));
-    QCOMPARE(form.size(), QSize(1023, 772));
-    auto* editor = form.findChild<GamepadDefinder*>("ManageGamepade");
-    QVERIFY(editor);
-    QCOMPARE(editor->parentWidget()->objectName(), QString("tfxBackdrop"));
-    QVERIFY(form.findChild<QLayout*>("gridLayoutContent"));
-    const QMetaObject* meta = form.metaObject();
-    QCOMPARE(meta->methodCount() - meta->methodOffset(), 1);
-    QCOMPARE(meta->method(meta->methodOffset()).methodSignature(), QByteArray("profilesCatalogChanged()"));
-}
-
 void tst_GamepadDefinder::oneWindowAtATimeWithTheLastServices()
 {
     JoyrelayProvider provider;
@@ -593,6 +571,16 @@ void tst_GamepadDefinder::oneWindowAtATimeWithTheLastServices()
     QPointer<QWidget> form = window->centralWidget();
     auto* widget = qobject_cast<ManetteConfigurationWidget*>(form.data());
     QVERIFY(widget);
+    QCOMPARE(widget->objectName(), QString("ManetteConfigurationWidget"));
+    QCOMPARE(widget->windowTitle(), QString("Gamepad"));
+    QCOMPARE(widget->size(), QSize(1023, 772));
+    auto* editor = widget->findChild<GamepadDefinder*>("ManageGamepade");
+    QVERIFY(editor);
+    QCOMPARE(editor->parentWidget()->objectName(), QString("tfxBackdrop"));
+    QVERIFY(widget->findChild<QLayout*>("gridLayoutContent"));
+    const QMetaObject* meta = widget->metaObject();
+    QCOMPARE(meta->methodCount() - meta->methodOffset(), 1);
+    QCOMPARE(meta->method(meta->methodOffset()).methodSignature(), QByteArray("profilesCatalogChanged()"));
     QCOMPARE(widget->services(), kServices);
     QCOMPARE(widget->editor()->sharedCatalog(), kServices.value("sharedActionCatalog").toArray());
     // A second request shows the same window and widget.
