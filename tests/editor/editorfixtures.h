@@ -18,13 +18,9 @@
 namespace EditorFixtures {
 
 using TestSupport::FileSizeLimit;
+using TestSupport::readFile;
 using TestSupport::readJson;
 using TestSupport::writeFile;
-
-inline QByteArray contents(const QString& path)
-{
-    return TestSupport::readFile(path);
-}
 
 // A fresh private data root (login "alice", no shared-edit right); returns its path.
 inline QString resetDataRoot()

@@ -96,7 +96,7 @@ void tst_DefinitionLibrary::newDefinitionFailsWhereAFileBlocksTheFolder()
     QVERIFY2(m_dialogs.messages().last().startsWith("warning|Création|Échec écriture image "),
              qPrintable(m_dialogs.messages().last()));
     QCOMPARE(library.count(), 0);
-    QCOMPARE(contents(ProfileStore::userProfilesRoot()), QByteArray("not a folder"));
+    QCOMPARE(readFile(ProfileStore::userProfilesRoot()), QByteArray("not a folder"));
 }
 
 void tst_DefinitionLibrary::duplicate_data()
@@ -124,8 +124,8 @@ void tst_DefinitionLibrary::duplicate()
     QCOMPARE(copy.name, QString("Pad (copie)"));
     QVERIFY(copy.deviceNames.isEmpty());
     QCOMPARE(copy.calibrationMode, mode);
-    QCOMPARE(contents(QDir(copy.folder).filePath("configActionGamepad.json")),
-             contents(source.file("configActionGamepad.json")));
+    QCOMPARE(readFile(QDir(copy.folder).filePath("configActionGamepad.json")),
+             readFile(source.file("configActionGamepad.json")));
     QCOMPARE(QFileInfo::exists(QDir(copy.folder).filePath("calibration.override.json")), overrideFile);
     QVERIFY(m_dialogs.shown.isEmpty());
 }
@@ -161,7 +161,7 @@ void tst_DefinitionLibrary::deleteShared()
 void tst_DefinitionLibrary::renameSharedWithoutRightCopiesIntoUserArea()
 {
     const Definition shared = writeDefinition(ProfileStore::sharedProfilesRoot(), "Old name");
-    const QByteArray sharedMeta = contents(shared.meta());
+    const QByteArray sharedMeta = readFile(shared.meta());
     DefinitionLibrary library(&m_dialogs);
     library.reload();
     m_dialogs.answers = {QString(" New name ")};
@@ -172,10 +172,10 @@ void tst_DefinitionLibrary::renameSharedWithoutRightCopiesIntoUserArea()
     QCOMPARE(record.folder, QDir(ProfileStore::userProfilesRoot()).filePath(shared.id));
     const QString userMeta = QDir(record.folder).filePath("meta.json");
     QCOMPARE(readJson(userMeta).value("name").toString(), QString("New name"));
-    QCOMPARE(contents(shared.meta()), sharedMeta);
+    QCOMPARE(readFile(shared.meta()), sharedMeta);
 
     // A rename that cannot be written keeps the user copy's meta and name.
-    const QByteArray before = contents(userMeta);
+    const QByteArray before = readFile(userMeta);
     m_dialogs.answers = {QString("New name that will not fit")};
     bool renamed = true;
     {
@@ -186,7 +186,7 @@ void tst_DefinitionLibrary::renameSharedWithoutRightCopiesIntoUserArea()
     QCOMPARE(m_dialogs.messages().size(), 1);
     QVERIFY2(m_dialogs.messages().at(0).startsWith("warning|Renommer|Impossible d’écrire meta.json : "),
              qPrintable(m_dialogs.messages().at(0)));
-    QCOMPARE(contents(userMeta), before);
+    QCOMPARE(readFile(userMeta), before);
     QCOMPARE(library.at(0).name, QString("New name"));
 }
 
@@ -202,7 +202,7 @@ void tst_DefinitionLibrary::saveWithRightCopiesUserDefinitionIntoSharedArea()
     const QString shared = QDir(ProfileStore::sharedProfilesRoot()).filePath(mine.id);
     QCOMPARE(library.at(0).folder, shared);
     QCOMPARE(mappingSaves, 1);
-    QCOMPARE(contents(QDir(shared).filePath("overlay.json")),
+    QCOMPARE(readFile(QDir(shared).filePath("overlay.json")),
              QByteArray(R"({"type": "InteractiveOverlay", "nodes": []})"));
     QCOMPARE(readJson(QDir(shared).filePath("meta.json")).value("name").toString(), QString("Mine"));
     QVERIFY(library.at(0).scope == ProfileScope::Shared);

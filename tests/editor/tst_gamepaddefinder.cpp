@@ -333,13 +333,13 @@ void tst_GamepadDefinder::switchingRowsSavesFirstAndStaysOnFailure()
              QString("Renamed"));
 
     editor->listWidget()->setCurrentRow(first);
-    const QByteArray saved = contents(m_first.file("overlay.json"));
+    const QByteArray saved = readFile(m_first.file("overlay.json"));
     editor->overlay()->setTitle(Stick, "Lost?");
     {
         const FileSizeLimit limit(64);
         editor->listWidget()->setCurrentRow(1 - first);
     }
-    QCOMPARE(contents(m_first.file("overlay.json")), saved);
+    QCOMPARE(readFile(m_first.file("overlay.json")), saved);
     QCOMPARE(editor->currentRow(), first);
     QCOMPARE(editor->listWidget()->currentRow(), first);
     QVERIFY(editor->isDirty());
@@ -454,7 +454,7 @@ void tst_GamepadDefinder::copyThenPasteMakesASecondDefinition()
     QCOMPARE(copy.name, QStringLiteral("Drone: 1"));
     QVERIFY(copy.id != QUuid::fromString(m_second.id));
     QCOMPARE(copy.calibrationMode, QStringLiteral("inherit"));
-    QCOMPARE(contents(copy.imagePath), contents(m_second.file("image.png")));
+    QCOMPARE(readFile(copy.imagePath), readFile(m_second.file("image.png")));
     QCOMPARE(readJson(copy.overlayPath), readJson(m_second.file("overlay.json")));
     QCOMPARE(readJson(QDir(copy.folder).filePath("configActionGamepad.json")),
              ExchangeDocument::defaultMappingSkeleton());
