@@ -1,5 +1,5 @@
-// The definition editor (learning, quick mapping, saving, library operations, exchange, snapshots) and
-// the configuration window that holds it.
+// The definition editor (learning, quick mapping, saving, library operations, exchange), the
+// configuration window that holds it and the snapshot renderer behind its PNG export.
 #include "actiontoolbox.h"
 #include "calibrationfiles.h"
 #include "editorfixtures.h"
@@ -14,6 +14,7 @@
 #include "manetteconfigurationwidget.h"
 #include "profilestore.h"
 #include "registryfile.h"
+#include "snapshots.h"
 #include "tagselectionbar.h"
 #include "virtualjoystickbackend.h"
 
@@ -25,6 +26,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -39,6 +41,16 @@ enum Node
 };
 const QJsonObject kServices{{"sharedActionCatalog", QJsonArray{QJsonObject{{"name", "recording.toggle"},
                                                                            {"group", "Enregistrement"}}}}};
+// One unbound Button pastille over the middle fifth of the background.
+QJsonObject snapshotDocument(const QSize& size = QSize(400, 300))
+{
+    const QJsonObject node{{"kind", "button"},
+                           {"geometry", QJsonObject{{"x", 0.4}, {"y", 0.4}, {"w", 0.2}, {"h", 0.2}}}};
+    return {{"type", "InteractiveOverlay"},
+            {"version", 4},
+            {"overlaySize", QJsonObject{{"w", size.width()}, {"h", size.height()}}},
+            {"nodes", QJsonArray{node}}};
+}
 } // namespace
 
 class tst_GamepadDefinder : public QObject
@@ -69,6 +81,12 @@ private Q_SLOTS:
     void snapshotsIntoAFolder();
     void oneWindowAtATimeWithTheLastServices();
     void aNewDefinitionRefreshesTheDeviceList();
+    void snapshotSize_data();
+    void snapshotSize();
+    void renderFailures_data();
+    void renderFailures();
+    void renderDrawsPastillesOverThePicture();
+    void cancelStopsAfterTheCurrentFile();
 
 private:
     // An editor on the linked definition; the exchange tests select the unlinked "Drone: 1".
@@ -633,6 +651,76 @@ void tst_GamepadDefinder::aNewDefinitionRefreshesTheDeviceList()
     QCOMPARE(editor->library().count(), 3);
     QCOMPARE(editor->library().at(editor->currentRow()).name, QString("Fresh"));
     delete window;
+}
+
+void tst_GamepadDefinder::snapshotSize_data()
+{
+    QTest::addColumn<QJsonObject>("size");
+    QTest::addColumn<QSize>("fallback");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("the document's size wins")
+        << QJsonObject{{"w", 640}, {"h", 200}} << QSize(9, 9) << QSize(640, 200);
+    QTest::newRow("no size takes the view's") << QJsonObject() << QSize(500, 400) << QSize(500, 400);
+    QTest::newRow("nothing usable gives 800 x 600")
+        << QJsonObject{{"w", 0}, {"h", -4}} << QSize() << QSize(800, 600);
+}
+
+void tst_GamepadDefinder::snapshotSize()
+{
+    QFETCH(QJsonObject, size);
+    QFETCH(QSize, fallback);
+    QFETCH(QSize, expected);
+    QCOMPARE(Snapshots::snapshotSize(QJsonObject{{"overlaySize", size}}, fallback), expected);
+}
+
+void tst_GamepadDefinder::renderFailures_data()
+{
+    QTest::addColumn<QJsonObject>("doc");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("an empty document") << QJsonObject() << "Overlay vide.";
+    QTest::newRow("another type") << QJsonObject{{"type", "Other"}} << "Format de configuration non reconnu.";
+    QTest::newRow("a huge size") << snapshotDocument(QSize(20000, 100))
+                                 << "Snapshot trop grand : 20000 x 100";
+}
+
+void tst_GamepadDefinder::renderFailures()
+{
+    QFETCH(QJsonObject, doc);
+    QFETCH(QString, error);
+    QString actual;
+    QVERIFY(Snapshots::renderSnapshot(doc, QString(), QSize(100, 100), &actual).isNull());
+    QCOMPARE(actual, error);
+}
+
+void tst_GamepadDefinder::renderDrawsPastillesOverThePicture()
+{
+    QImage picture(400, 300, QImage::Format_RGB32);
+    picture.fill(QColor(0, 80, 0));
+    QVERIFY(picture.save(path("picture.png")));
+    const QImage shot = Snapshots::renderSnapshot(snapshotDocument(), path("picture.png"), QSize()).toImage();
+    QCOMPARE(shot.size(), QSize(400, 300));
+    QCOMPARE(shot.pixelColor(20, 20), QColor(0, 80, 0));
+    const QColor pastille = shot.pixelColor(169, 150); // the body of an unbound pastille: orange
+    QVERIFY2(pastille.red() > 150 && pastille.green() > 80 && pastille.blue() < 120,
+             qPrintable(pastille.name()));
+}
+
+void tst_GamepadDefinder::cancelStopsAfterTheCurrentFile()
+{
+    const QVector<Snapshots::Item> items(
+        5, Snapshots::Item{"Same", QString(), QString(), snapshotDocument(QSize(64, 48)), true});
+    Snapshots::BatchProgress progress(nullptr, items.size());
+    QList<int> steps;
+    const Snapshots::Progress cancelAfterTwo = [&](int done, int total) {
+        steps << done;
+        if (done == 2)
+            progress.dialog()->cancel();
+        return progress.step(done, total);
+    };
+    int count = 0;
+    QVERIFY(Snapshots::exportToFolder(path("cancelled"), items, QSize(), &count, nullptr, cancelAfterTwo));
+    QCOMPARE(count, 2);
+    QCOMPARE(steps, QList<int>({0, 1, 2}));
 }
 
 QTEST_MAIN(tst_GamepadDefinder)
