@@ -31,11 +31,12 @@ inline QString resetDataRoot()
     return root->path();
 }
 
-// A 64 x 40 picture (PNG) at path.
-inline QString writePicture(const QString& path, const QColor& colour = QColor(40, 90, 120))
+// A plain picture (PNG), 64 x 40 unless told, at path.
+inline QString writePicture(const QString& path, const QColor& colour = QColor(40, 90, 120),
+                            const QSize& size = QSize(64, 40))
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(64, 40, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     image.save(path);
     return path;

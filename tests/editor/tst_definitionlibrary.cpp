@@ -32,8 +32,7 @@ private:
 void tst_DefinitionLibrary::init()
 {
     m_root = resetDataRoot();
-    m_dialogs.shown.clear();
-    m_dialogs.answers.clear();
+    m_dialogs = RecordingDialogs();
     m_picture = writePicture(QDir(m_root).filePath("pictures/pad.JPG"));
 }
 

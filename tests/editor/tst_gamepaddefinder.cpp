@@ -106,8 +106,7 @@ private:
 void tst_GamepadDefinder::init()
 {
     resetDataRoot();
-    m_dialogs.shown.clear();
-    m_dialogs.answers.clear();
+    m_dialogs = RecordingDialogs();
     EditorDialogService::install(&m_dialogs);
     m_pads = std::make_shared<VirtualJoystickBackend>();
     m_pads->plug({0, "Pad One", 0x45e, 0x28e});
@@ -394,18 +393,17 @@ void tst_GamepadDefinder::deviceLinksRollBackWhenTheSaveFails()
 {
     GamepadDefinder* editor = makeEditor();
     QSignalSpy selection(editor, &GamepadDefinder::deviceSelectionChanged);
+    const QStringList linked{"Other pad", "Pad One"};
     editor->onDeviceSelectionTagsChanged({" Other pad ", "Pad One"});
     QCOMPARE(selection.count(), 1);
-    QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(),
-             (QStringList{"Other pad", "Pad One"}));
+    QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(), linked);
 
     breakOverlayFile(editor);
     editor->onDeviceSelectionTagsChanged({"Third"});
     QCOMPARE(selection.count(), 1);
-    QCOMPARE(editor->library().at(editor->currentRow()).deviceNames, (QStringList{"Other pad", "Pad One"}));
-    QCOMPARE(editor->tagBar()->selectedTags(), (QStringList{"Other pad", "Pad One"}));
-    QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(),
-             (QStringList{"Other pad", "Pad One"}));
+    QCOMPARE(editor->library().at(editor->currentRow()).deviceNames, linked);
+    QCOMPARE(editor->tagBar()->selectedTags(), linked);
+    QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(), linked);
 }
 
 void tst_GamepadDefinder::gateNamesComeFromTheResolvedCalibration()
@@ -694,10 +692,8 @@ void tst_GamepadDefinder::renderFailures()
 
 void tst_GamepadDefinder::renderDrawsPastillesOverThePicture()
 {
-    QImage picture(400, 300, QImage::Format_RGB32);
-    picture.fill(QColor(0, 80, 0));
-    QVERIFY(picture.save(path("picture.png")));
-    const QImage shot = Snapshots::renderSnapshot(snapshotDocument(), path("picture.png"), QSize()).toImage();
+    const QString picture = writePicture(path("picture.png"), QColor(0, 80, 0), QSize(400, 300));
+    const QImage shot = Snapshots::renderSnapshot(snapshotDocument(), picture, QSize()).toImage();
     QCOMPARE(shot.size(), QSize(400, 300));
     QCOMPARE(shot.pixelColor(20, 20), QColor(0, 80, 0));
     const QColor pastille = shot.pixelColor(169, 150); // the body of an unbound pastille: orange
