@@ -63,8 +63,7 @@ void tst_DefinitionLibrary::newDefinition()
     library.setConnectedPads(pads);
     m_dialogs.answers = {QString("  Desk pad "), m_picture, QString("Alpha")};
     QString linked;
-    const int row = library.createDefinition(QSize(800, 600), &linked);
-    QCOMPARE(row, 0);
+    QCOMPARE(library.createDefinition(QSize(800, 600), &linked), 0);
     QCOMPARE(m_dialogs.shown.mid(0, 3),
              (QStringList{"text|Nouveau gamepad|Nom du gamepad :=Gamepad",
                           "open|Choisir l’image du gamepad|Images (*.png *.jpg *.jpeg *.bmp)", linkDialog}));
@@ -116,8 +115,7 @@ void tst_DefinitionLibrary::duplicate()
         writeFile(source.file("calibration.override.json"), "{\"cal\": 1}");
     DefinitionLibrary library(&m_dialogs);
     QCOMPARE(library.reload(), 0);
-    const int row = library.duplicate(0);
-    QCOMPARE(row, 1);
+    QCOMPARE(library.duplicate(0), 1);
     const DefinitionRecord& copy = library.at(1);
     QVERIFY(copy.folder != source.folder);
     QCOMPARE(copy.name, QString("Pad (copie)"));

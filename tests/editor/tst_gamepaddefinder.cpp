@@ -66,7 +66,6 @@ private Q_SLOTS:
     void quickMapping_data();
     void quickMapping();
     void slotEditorWritesTheBindingBack();
-    void quickActionWithoutControllerArmsNothing();
     void calibrationModeHidesOverlayAndDisarms();
     void threeQuickEditsSaveOnce();
     void switchingRowsSavesFirstAndStaysOnFailure();
@@ -236,6 +235,12 @@ void tst_GamepadDefinder::learningFromTheFollowedController()
     pad->sample();
     QTRY_COMPARE(editor->overlay()->nodeSource(ButtonA, "main").stringKey, QString("but_7"));
     QCOMPARE(editor->overlay()->nodeTitle(ButtonA), QString("but_7"));
+    // Pulled out, it leaves quick mapping nothing to arm.
+    m_pads->unplug(0);
+    QTRY_VERIFY(!editor->followedController());
+    editor->clickQuickAction(1);
+    QVERIFY(editor->armedAction().isEmpty());
+    QCOMPARE(editor->hintText(), QString("Connectez la manette pour utiliser le mapping rapide."));
 }
 
 void tst_GamepadDefinder::quickMapping_data()
@@ -288,17 +293,6 @@ void tst_GamepadDefinder::slotEditorWritesTheBindingBack()
     QCOMPARE(editor->overlay()->nodeBinding(ButtonA, "main").value("ref").toString(),
              QString("recording.toggle"));
     QVERIFY(editor->isDirty());
-}
-
-void tst_GamepadDefinder::quickActionWithoutControllerArmsNothing()
-{
-    m_pads->unplug(0);
-    QTest::qWait(0);
-    GamepadDefinder* editor = makeEditor();
-    QTRY_VERIFY(!editor->followedController());
-    editor->clickQuickAction(1);
-    QVERIFY(editor->armedAction().isEmpty());
-    QCOMPARE(editor->hintText(), QString("Connectez la manette pour utiliser le mapping rapide."));
 }
 
 void tst_GamepadDefinder::calibrationModeHidesOverlayAndDisarms()
