@@ -54,15 +54,6 @@ inline QJsonObject node(const QString& kind, const QString& title, const QJsonOb
                        {"sources", sources}};
 }
 
-inline QJsonObject overlayDocument(const QJsonArray& nodes)
-{
-    return QJsonObject{{"type", "InteractiveOverlay"},
-                       {"version", 4},
-                       {"coordSpace", "background"},
-                       {"overlaySize", QJsonObject{{"w", 800}, {"h", 600}}},
-                       {"nodes", nodes}};
-}
-
 struct Definition
 {
     QString folder;
@@ -82,7 +73,12 @@ inline Definition writeDefinition(const QString& root, const QString& name, cons
     const TestSupport::Definition made = TestSupport::writeDefinition(root, meta, TestSupport::MetaOnly);
     Definition def{made.folder, made.id};
     writePicture(def.file("image.png"));
-    writeFile(def.file("overlay.json"), QJsonDocument(overlayDocument(nodes)).toJson());
+    const QJsonObject overlay{{"type", "InteractiveOverlay"},
+                              {"version", 4},
+                              {"coordSpace", "background"},
+                              {"overlaySize", QJsonObject{{"w", 800}, {"h", 600}}},
+                              {"nodes", nodes}};
+    writeFile(def.file("overlay.json"), QJsonDocument(overlay).toJson());
     writeFile(def.file("configActionGamepad.json"),
               R"({"signals": ["keep"], "onStartup": [], "onClose": [], "timers": [], "bridges": []})");
     return def;

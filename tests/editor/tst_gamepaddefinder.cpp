@@ -67,8 +67,7 @@ private Q_SLOTS:
     void quickMapping();
     void slotEditorWritesTheBindingBack();
     void calibrationModeHidesOverlayAndDisarms();
-    void threeQuickEditsSaveOnce();
-    void switchingRowsSavesFirstAndStaysOnFailure();
+    void threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst();
     void closeIsRefusedWhileTheSaveFails();
     void deviceLinksRollBackWhenTheSaveFails();
     void gateNamesComeFromTheResolvedCalibration();
@@ -319,7 +318,7 @@ void tst_GamepadDefinder::calibrationModeHidesOverlayAndDisarms()
     QCOMPARE(editor->hintText(), QString("Passez en mode Mapping pour affecter rapidement une action."));
 }
 
-void tst_GamepadDefinder::threeQuickEditsSaveOnce()
+void tst_GamepadDefinder::threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst()
 {
     GamepadDefinder* editor = makeEditor();
     QSignalSpy saved(editor, &GamepadDefinder::profilesCatalogChanged);
@@ -331,11 +330,8 @@ void tst_GamepadDefinder::threeQuickEditsSaveOnce()
     const QJsonArray nodes = readJson(m_first.file("overlay.json")).value("nodes").toArray();
     QCOMPARE(nodes.at(Stick).toObject().value("title").toString(), QString("Three"));
     QVERIFY(m_dialogs.shown.isEmpty());
-}
 
-void tst_GamepadDefinder::switchingRowsSavesFirstAndStaysOnFailure()
-{
-    GamepadDefinder* editor = makeEditor();
+    // Switching rows saves first, and stays on the row when that save fails.
     const int first = editor->currentRow();
     editor->overlay()->setTitle(Stick, "Renamed");
     editor->listWidget()->setCurrentRow(1 - first);
@@ -344,13 +340,13 @@ void tst_GamepadDefinder::switchingRowsSavesFirstAndStaysOnFailure()
              QString("Renamed"));
 
     editor->listWidget()->setCurrentRow(first);
-    const QByteArray saved = readFile(m_first.file("overlay.json"));
+    const QByteArray written = readFile(m_first.file("overlay.json"));
     editor->overlay()->setTitle(Stick, "Lost?");
     {
         const FileSizeLimit limit(64);
         editor->listWidget()->setCurrentRow(1 - first);
     }
-    QCOMPARE(readFile(m_first.file("overlay.json")), saved);
+    QCOMPARE(readFile(m_first.file("overlay.json")), written);
     QCOMPARE(editor->currentRow(), first);
     QCOMPARE(editor->listWidget()->currentRow(), first);
     QVERIFY(editor->isDirty());
