@@ -77,8 +77,7 @@ private Q_SLOTS:
     void refusals_data();
     void refusals();
     void snapshotsIntoAFolder();
-    void oneWindowAtATimeWithTheLastServices();
-    void aNewDefinitionRefreshesTheDeviceList();
+    void oneWindowAtATimeRefreshingTheDevicesWithTheLastServices();
     void snapshotSize_data();
     void snapshotSize();
     void renderFailures_data();
@@ -568,9 +567,16 @@ void tst_GamepadDefinder::snapshotsIntoAFolder()
     QCOMPARE(QImage(path("single.png")).size(), m_editor->overlay()->size());
 }
 
-void tst_GamepadDefinder::oneWindowAtATimeWithTheLastServices()
+void tst_GamepadDefinder::oneWindowAtATimeRefreshingTheDevicesWithTheLastServices()
 {
+    // A remembered pad gives the device model a row whose profiles a refresh reloads.
+    RegistryFile::write(
+        RegistryFile::path("ctx"),
+        QJsonObject{{"devices", QJsonObject{{"gp:0", QJsonObject{{"deviceId", "0"}, {"name", "Pad"}}}}}});
+    QObject owner;
     JoyrelayProvider provider;
+    auto* model = qobject_cast<LinkerDeviceModel*>(provider.model("ctx", &owner));
+    QCOMPARE(model->rowCount(), 1);
     provider.setServices(kServices);
     QWidget parent;
     QPointer<QMainWindow> window = provider.configurationWindow(&parent);
@@ -594,6 +600,15 @@ void tst_GamepadDefinder::oneWindowAtATimeWithTheLastServices()
     QCOMPARE(window->centralWidget(), form.data());
     QCOMPARE(window->findChildren<ManetteConfigurationWidget*>().size(), 1);
     QCOMPARE(window->parentWidget(), &parent);
+    // A new definition refreshes the device list once although the window was asked for twice.
+    QSignalSpy refreshed(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy catalog(widget, &ManetteConfigurationWidget::profilesCatalogChanged);
+    m_dialogs.answers = {QString("Fresh"), writePicture(path("p.png"))};
+    QVERIFY(QMetaObject::invokeMethod(editor, "actionNew"));
+    QCOMPARE(catalog.count(), 1);
+    QCOMPARE(refreshed.count(), 1);
+    QCOMPARE(editor->library().count(), 3);
+    QCOMPARE(editor->library().at(editor->currentRow()).name, QString("Fresh"));
 
     // The host's servicesChanged hands the stored object down again.
     const QJsonObject other{{"sharedActionCatalog", QJsonArray{QJsonObject{{"name", "other"}}}}};
@@ -614,31 +629,6 @@ void tst_GamepadDefinder::oneWindowAtATimeWithTheLastServices()
     QVERIFY(newForm);
     QCOMPARE(newForm->services(), other);
     delete again;
-}
-
-void tst_GamepadDefinder::aNewDefinitionRefreshesTheDeviceList()
-{
-    // A remembered pad gives the model a row whose profiles a refresh reloads.
-    RegistryFile::write(
-        RegistryFile::path("ctx"),
-        QJsonObject{{"devices", QJsonObject{{"gp:0", QJsonObject{{"deviceId", "0"}, {"name", "Pad"}}}}}});
-    QObject owner;
-    JoyrelayProvider provider;
-    auto* model = qobject_cast<LinkerDeviceModel*>(provider.model("ctx", &owner));
-    QCOMPARE(model->rowCount(), 1);
-    QMainWindow* window = provider.configurationWindow(nullptr);
-    provider.configurationWindow(nullptr); // the wiring runs again without doubling
-    auto* editor = window->findChild<GamepadDefinder*>("ManageGamepade");
-    QSignalSpy refreshed(model, &QAbstractItemModel::dataChanged);
-    QSignalSpy catalog(qobject_cast<ManetteConfigurationWidget*>(window->centralWidget()),
-                       &ManetteConfigurationWidget::profilesCatalogChanged);
-    m_dialogs.answers = {QString("Fresh"), writePicture(QDir(ProfileStore::dataRoot()).filePath("p.png"))};
-    QMetaObject::invokeMethod(editor, "actionNew");
-    QCOMPARE(catalog.count(), 1);
-    QCOMPARE(refreshed.count(), 1);
-    QCOMPARE(editor->library().count(), 3);
-    QCOMPARE(editor->library().at(editor->currentRow()).name, QString("Fresh"));
-    delete window;
 }
 
 void tst_GamepadDefinder::snapshotSize_data()
