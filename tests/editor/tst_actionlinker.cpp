@@ -70,9 +70,7 @@ void tst_ActionLinker::init()
     m_folder = QDir(m_data->userRoot()).filePath(m_id.toString(QUuid::WithoutBraces));
     QVERIFY(QDir().mkpath(m_folder));
     // but_2 drives three destinations.
-    QJsonArray dst{QJsonObject{{"ref", "first"}}};
-    for (const QJsonValue& extra : m_extraDst)
-        dst.append(extra);
+    const QJsonArray dst{QJsonObject{{"ref", "first"}}, m_extraDst.at(0), m_extraDst.at(1)};
     const QJsonObject bridge{{"src", QJsonObject{{"stringKey", "but_2"}}}, {"dst", dst}};
     QVERIFY(JsonIo::writeJsonAtomically(mappingPath(),
                                         {{"signals", QJsonArray{"kept"}}, {"bridges", QJsonArray{bridge}}}));

@@ -65,12 +65,11 @@ private Q_SLOTS:
     void learningFromTheFollowedController();
     void quickMapping_data();
     void quickMapping();
-    void slotEditorWritesTheBindingBack();
+    void storedGatesAreNamedAndTheSlotEditorWritesTheBindingBack();
     void calibrationModeHidesOverlayAndDisarms();
     void threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst();
     void closeIsRefusedWhileTheSaveFails();
     void deviceLinksRollBackWhenTheSaveFails();
-    void gateNamesComeFromTheResolvedCalibration();
     void libraryOperationsThroughTheEditor();
     void copyThenPasteMakesASecondDefinition();
     void exportUsesTheOverlayAsShown();
@@ -280,9 +279,19 @@ void tst_GamepadDefinder::quickMapping()
         QCOMPARE(overlay->nodeBinding(ButtonA, "main").value("ref").toString(), QString("recording.toggle"));
 }
 
-void tst_GamepadDefinder::slotEditorWritesTheBindingBack()
+void tst_GamepadDefinder::storedGatesAreNamedAndTheSlotEditorWritesTheBindingBack()
 {
+    // Of two stored gates, only the one on the sticks' axes is named on the pastilles.
+    using namespace GamepadCalibration;
+    CalibrationSet set = defaultCalibration();
+    GateSettings elsewhere = defaultGate(1);
+    elsewhere.xAxis = 2;
+    elsewhere.yAxis = 3;
+    set.gates = {defaultGate(0), elsewhere};
+    const DeviceIdentity identity{"Pad One", 0x45e, 0x28e};
+    QVERIFY(saveCalibrationFile(baseCalibrationSavePath(identity), set, identity));
     GamepadDefinder* editor = makeEditor();
+    QCOMPARE(editor->overlay()->nodeGateNames(Dual), QStringList{"gate_0"});
     editor->overlay()->selectNode(ButtonA);
     QTRY_VERIFY(editor->findChild<ActionToolBox*>());
     const QList<ActionToolBox*> boxes = editor->findChildren<ActionToolBox*>();
@@ -393,20 +402,6 @@ void tst_GamepadDefinder::deviceLinksRollBackWhenTheSaveFails()
     QCOMPARE(editor->library().at(editor->currentRow()).deviceNames, linked);
     QCOMPARE(editor->tagBar()->selectedTags(), linked);
     QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(), linked);
-}
-
-void tst_GamepadDefinder::gateNamesComeFromTheResolvedCalibration()
-{
-    using namespace GamepadCalibration;
-    CalibrationSet set = defaultCalibration();
-    GateSettings elsewhere = defaultGate(1);
-    elsewhere.xAxis = 2;
-    elsewhere.yAxis = 3;
-    set.gates = {defaultGate(0), elsewhere};
-    const DeviceIdentity identity{"Pad One", 0x45e, 0x28e};
-    QVERIFY(saveCalibrationFile(baseCalibrationSavePath(identity), set, identity));
-    GamepadDefinder* editor = makeEditor();
-    QCOMPARE(editor->overlay()->nodeGateNames(Dual), QStringList{"gate_0"});
 }
 
 void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
