@@ -1,9 +1,9 @@
 // The action catalog's reading, typing and texts, and the binding box built on it.
 #include "actioncatalog.h"
 #include "actiontoolbox.h"
+#include "support/testsupport.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QFormLayout>
 #include <QJsonDocument>
 #include <QLabel>
@@ -33,10 +33,9 @@ QStringList names(const QVector<ActionDescriptor>& actions)
 
 QJsonArray hostCatalog()
 {
-    QFile file(QStringLiteral(JOYRELAY_HOST_DIR "/actioncatalog.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object().value("sharedActionCatalog").toArray();
+    return TestSupport::readJson(JOYRELAY_HOST_DIR "/actioncatalog.json")
+        .value("sharedActionCatalog")
+        .toArray();
 }
 
 QJsonObject object(const QString& text)

@@ -194,13 +194,12 @@ void tst_DefinitionLibrary::saveWithRightCopiesUserDefinitionIntoSharedArea()
     DefinitionLibrary library(&m_dialogs);
     library.reload();
     int mappingSaves = 0;
-    QVERIFY(
-        library.save(0, R"({"type": "InteractiveOverlay", "nodes": []})", [&]() { return ++mappingSaves; }));
+    const QByteArray overlay = R"({"type": "InteractiveOverlay", "nodes": []})";
+    QVERIFY(library.save(0, overlay, [&]() { return ++mappingSaves; }));
     const QString shared = QDir(ProfileStore::sharedProfilesRoot()).filePath(mine.id);
     QCOMPARE(library.at(0).folder, shared);
     QCOMPARE(mappingSaves, 1);
-    QCOMPARE(readFile(QDir(shared).filePath("overlay.json")),
-             QByteArray(R"({"type": "InteractiveOverlay", "nodes": []})"));
+    QCOMPARE(readFile(QDir(shared).filePath("overlay.json")), overlay);
     QCOMPARE(readJson(QDir(shared).filePath("meta.json")).value("name").toString(), QString("Mine"));
     QVERIFY(library.at(0).scope == ProfileScope::Shared);
 
