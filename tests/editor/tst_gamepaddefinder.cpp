@@ -417,8 +417,7 @@ void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
     QCOMPARE(entries, (QStringList{"Nouveau…", "Importer…", "Copier", "Coller", "Renommer…", "Dupliquer",
                                    "Changer l’image…", "Exporter…", "Supprimer"}));
 
-    m_dialogs.answers = {QString("Renamed"),
-                         writePicture(QDir(ProfileStore::dataRoot()).filePath("new.png"))};
+    m_dialogs.answers = {QString("Renamed"), writePicture(path("new.png"))};
     QVERIFY(QMetaObject::invokeMethod(editor, "actionRename"));
     QCOMPARE(editor->listWidget()->currentItem()->text(), QString("Renamed"));
     QVERIFY(QMetaObject::invokeMethod(editor, "actionChangeImage"));
