@@ -72,10 +72,9 @@ private Q_SLOTS:
     void deviceLinksRollBackWhenTheSaveFails();
     void libraryOperationsThroughTheEditor();
     void copyThenPasteMakesASecondDefinition();
-    void exportUsesTheOverlayAsShown();
     void refusals_data();
     void refusals();
-    void snapshotsIntoAFolder();
+    void exportShowsUnsavedEditsAndSnapshotsSaveThemFirst();
     void oneWindowAtATimeRefreshingTheDevicesWithTheLastServices();
     void snapshotSize_data();
     void snapshotSize();
@@ -459,22 +458,6 @@ void tst_GamepadDefinder::copyThenPasteMakesASecondDefinition()
              ExchangeDocument::defaultMappingSkeleton());
 }
 
-void tst_GamepadDefinder::exportUsesTheOverlayAsShown()
-{
-    makeEditor(&m_second);
-    m_editor->overlay()->addNode(QPointF(50, 50), InteractiveOverlay::Button, "Unsaved");
-    m_dialogs.answers = {path("out")};
-    run("actionExport");
-    QCOMPARE(m_dialogs.shown.first(),
-             QStringLiteral("save|Exporter le gamepad|Configuration Tavon (*.tavon.json)"));
-    const QJsonObject exported = readJson(path("out.tavon.json"));
-    QCOMPARE(exported.value("overlay").toObject().value("nodes").toArray().size(), 2);
-    run("actionCopy");
-    const QJsonObject copied =
-        QJsonDocument::fromJson(QGuiApplication::clipboard()->text().toUtf8()).object();
-    QCOMPARE(copied.value("overlay").toObject().value("nodes").toArray().size(), 1);
-}
-
 void tst_GamepadDefinder::refusals_data()
 {
     QTest::addColumn<QString>("slot");
@@ -532,7 +515,7 @@ void tst_GamepadDefinder::refusals()
     QVERIFY(!QFileInfo::exists(path("answer.json.tavon.json")));
 }
 
-void tst_GamepadDefinder::snapshotsIntoAFolder()
+void tst_GamepadDefinder::exportShowsUnsavedEditsAndSnapshotsSaveThemFirst()
 {
     TestSupport::LogRecorder log;
     makeEditor(&m_second);
@@ -540,6 +523,17 @@ void tst_GamepadDefinder::snapshotsIntoAFolder()
     m_editor->reloadLibrary();
     QFile::remove(m_first.file("overlay.json")); // listed already, reported at export
     m_editor->overlay()->addNode(QPointF(50, 50), InteractiveOverlay::Button, "Unsaved");
+    // The export takes the overlay as shown, the copy the saved one.
+    m_dialogs.answers = {path("out")};
+    run("actionExport");
+    QCOMPARE(m_dialogs.shown.first(),
+             QStringLiteral("save|Exporter le gamepad|Configuration Tavon (*.tavon.json)"));
+    const QJsonObject exported = readJson(path("out.tavon.json"));
+    QCOMPARE(exported.value("overlay").toObject().value("nodes").toArray().size(), 2);
+    run("actionCopy");
+    const QJsonObject copied =
+        QJsonDocument::fromJson(QGuiApplication::clipboard()->text().toUtf8()).object();
+    QCOMPARE(copied.value("overlay").toObject().value("nodes").toArray().size(), 1);
     QCOMPARE(m_editor->exportSnapshotsToDir(" "), -1);
     QCOMPARE(m_editor->exportSnapshotsToDir(m_second.file("image.png")), -1); // a file, not a folder
     QCOMPARE(m_editor->exportSnapshotsToDir(path("shots")), 2);
