@@ -10,7 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QQueue>
+#include <QRegularExpression>
 #include <QVariant>
 
 #include <memory>
@@ -18,13 +18,9 @@
 namespace EditorFixtures {
 
 using TestSupport::FileSizeLimit;
+using TestSupport::readFile;
 using TestSupport::readJson;
 using TestSupport::writeFile;
-
-inline QByteArray contents(const QString& path)
-{
-    return TestSupport::readFile(path);
-}
 
 // A fresh private data root (login "alice", no shared-edit right); returns its path.
 inline QString resetDataRoot()
@@ -35,11 +31,12 @@ inline QString resetDataRoot()
     return root->path();
 }
 
-// A 64 x 40 picture (PNG) at path.
-inline QString writePicture(const QString& path, const QColor& colour = QColor(40, 90, 120))
+// A plain picture (PNG), 64 x 40 unless told, at path.
+inline QString writePicture(const QString& path, const QColor& colour = QColor(40, 90, 120),
+                            const QSize& size = QSize(64, 40))
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(64, 40, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     image.save(path);
     return path;
@@ -55,15 +52,6 @@ inline QJsonObject node(const QString& kind, const QString& title, const QJsonOb
                        {"title", title},
                        {"geometry", QJsonObject{{"x", 0.2}, {"y", 0.2}, {"w", 0.15}, {"h", 0.15}}},
                        {"sources", sources}};
-}
-
-inline QJsonObject overlayDocument(const QJsonArray& nodes)
-{
-    return QJsonObject{{"type", "InteractiveOverlay"},
-                       {"version", 4},
-                       {"coordSpace", "background"},
-                       {"overlaySize", QJsonObject{{"w", 800}, {"h", 600}}},
-                       {"nodes", nodes}};
 }
 
 struct Definition
@@ -85,7 +73,12 @@ inline Definition writeDefinition(const QString& root, const QString& name, cons
     const TestSupport::Definition made = TestSupport::writeDefinition(root, meta, TestSupport::MetaOnly);
     Definition def{made.folder, made.id};
     writePicture(def.file("image.png"));
-    writeFile(def.file("overlay.json"), QJsonDocument(overlayDocument(nodes)).toJson());
+    const QJsonObject overlay{{"type", "InteractiveOverlay"},
+                              {"version", 4},
+                              {"coordSpace", "background"},
+                              {"overlaySize", QJsonObject{{"w", 800}, {"h", 600}}},
+                              {"nodes", nodes}};
+    writeFile(def.file("overlay.json"), QJsonDocument(overlay).toJson());
     writeFile(def.file("configActionGamepad.json"),
               R"({"signals": ["keep"], "onStartup": [], "onClose": [], "timers": [], "bridges": []})");
     return def;
@@ -145,13 +138,7 @@ public:
     // The messages (not the questions or prompts) shown so far.
     QStringList messages() const
     {
-        QStringList out;
-        for (const QString& line : shown) {
-            if (line.startsWith("information|") || line.startsWith("warning|") ||
-                line.startsWith("critical|"))
-                out.append(line);
-        }
-        return out;
+        return shown.filter(QRegularExpression("^(information|warning|critical)\\|"));
     }
 
 private:

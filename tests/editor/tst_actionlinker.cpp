@@ -24,8 +24,7 @@ private slots:
         m_linker.reset();
         m_data.reset();
     }
-    void namedTreeAndActionList();
-    void panelFollowsLinkedControllers();
+    void namedPanelFollowsLinkedControllers();
     void inputBindsTheArmedAction_data();
     void inputBindsTheArmedAction();
     void saveRewritesTheMappingFile();
@@ -71,9 +70,7 @@ void tst_ActionLinker::init()
     m_folder = QDir(m_data->userRoot()).filePath(m_id.toString(QUuid::WithoutBraces));
     QVERIFY(QDir().mkpath(m_folder));
     // but_2 drives three destinations.
-    QJsonArray dst{QJsonObject{{"ref", "first"}}};
-    for (const QJsonValue& extra : m_extraDst)
-        dst.append(extra);
+    const QJsonArray dst{QJsonObject{{"ref", "first"}}, m_extraDst.at(0), m_extraDst.at(1)};
     const QJsonObject bridge{{"src", QJsonObject{{"stringKey", "but_2"}}}, {"dst", dst}};
     QVERIFY(JsonIo::writeJsonAtomically(mappingPath(),
                                         {{"signals", QJsonArray{"kept"}}, {"bridges", QJsonArray{bridge}}}));
@@ -97,7 +94,7 @@ void tst_ActionLinker::clickAction(const QString& name)
     QFAIL("no such action");
 }
 
-void tst_ActionLinker::namedTreeAndActionList()
+void tst_ActionLinker::namedPanelFollowsLinkedControllers()
 {
     auto* overlay = m_linker->findChild<InteractiveOverlay*>("iteractiveoverlay");
     QVERIFY(overlay->mode() == InteractiveOverlay::Mapping && overlay->servicesLocked());
@@ -112,10 +109,7 @@ void tst_ActionLinker::namedTreeAndActionList()
     QVERIFY(!(list->item(0)->flags() & Qt::ItemIsSelectable));
     QCOMPARE(list->item(0)->foreground().color(), QColor(143, 167, 182));
     QCOMPARE(list->item(1)->toolTip(), QStringLiteral("ID: camera.pan"));
-}
 
-void tst_ActionLinker::panelFollowsLinkedControllers()
-{
     auto* side = m_linker->findChild<QFrame*>("mappingActionsPanel");
     m_linker->loadGamepadSnapshot(m_id, "Pad", {"Other Pad"}, m_overlay, QString());
     QVERIFY(side->isHidden() && !m_linker->wiredDevice());

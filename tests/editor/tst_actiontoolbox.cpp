@@ -1,24 +1,41 @@
+// The action catalog's reading, typing and texts, and the binding box built on it.
+#include "actioncatalog.h"
 #include "actiontoolbox.h"
+#include "support/testsupport.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QFormLayout>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
+using namespace ActionCatalog;
+
 namespace {
+
+QJsonValue json(const char* text)
+{
+    return QJsonDocument::fromJson(QByteArray("[") + text + "]").array().at(0);
+}
+
+QStringList names(const QVector<ActionDescriptor>& actions)
+{
+    QStringList out;
+    for (const ActionDescriptor& a : actions)
+        out.append(a.name);
+    return out;
+}
 
 QJsonArray hostCatalog()
 {
-    QFile file(QStringLiteral(JOYRELAY_HOST_DIR "/actioncatalog.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object().value("sharedActionCatalog").toArray();
+    return TestSupport::readJson(JOYRELAY_HOST_DIR "/actioncatalog.json")
+        .value("sharedActionCatalog")
+        .toArray();
 }
 
 QJsonObject object(const QString& text)
@@ -40,6 +57,149 @@ class tst_ActionToolBox : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::French, QLocale::France)); }
+
+    void parameterTyping_data()
+    {
+        QTest::addColumn<QString>("parameter");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("defaultText");
+        const auto row = [](const char* name, const char* parameter, const char* type, const char* text) {
+            QTest::newRow(name) << QString(parameter) << QString(type) << QString(text);
+        };
+        row("preferedType integer gives int", R"({"name":"n","preferedType":"integer"})", "int", "0");
+        row("preferredType wins over preferedType", R"({"preferredType":" Bool ","preferedType":"int"})",
+            "bool", "false");
+        row("no type is a string without default", "{}", "string", "");
+        row("an unknown type is kept lower-cased", R"({"preferredType":"Colour"})", "colour", "");
+        row("an int default is rounded", R"({"preferredType":"int64","default":3.6})", "int", "4");
+        row("a double default keeps 6 digits", R"({"preferredType":"float","default":3.14159265})", "double",
+            "3.14159");
+        row("a boolean default", R"({"preferredType":"boolean","default":true})", "bool", "true");
+        row("a null double default is 0.0", R"({"preferredType":"number","default":null})", "double", "0.0");
+        row("an object default gives no text", R"({"default":{"a":1}})", "string", "");
+        row("a string default is kept", R"({"preferredType":"int32","default":"arg_0"})", "int", "arg_0");
+    }
+    void parameterTyping()
+    {
+        QFETCH(QString, parameter);
+        const ParameterDescriptor p = readParameter(QJsonDocument::fromJson(parameter.toUtf8()).object());
+        QTEST(p.type, "type");
+        QTEST(p.defaultText, "defaultText");
+    }
+
+    void argumentTyping_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("defaultText");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QJsonValue>("expected");
+        // expected: the argument as JSON text
+        const auto row = [](const char* name, const char* type, const char* text, const char* field,
+                            const char* expected) {
+            QTest::newRow(name) << QString(type) << QString(text) << QString(field) << json(expected);
+        };
+        row("an empty bool field takes the default false", "bool", "false", "", "false");
+        row("TRUE in capitals is true", "bool", "false", "TRUE", "true");
+        row("0 is false", "bool", "true", "0", "false");
+        row("another word in a bool field stays a string", "bool", "false", "yes", "\"yes\"");
+        row("12 in an int field is the number 12", "int", "0", " 12 ", "12");
+        row("12.5 in an int field stays a string", "int", "0", "12.5", "\"12.5\"");
+        row("a double field reads exponents", "double", "0.0", "2.5e1", "25");
+        row("a word in a double field stays a string", "double", "0.0", "fast", "\"fast\"");
+        row("arg_0 stays a string in an int field", "int", "0", "arg_0", "\"arg_0\"");
+        row("an arg_0 default stays a string", "double", "arg_0", "", "\"arg_0\"");
+        row("an unknown type gives the text", "colour", "", "#fff", "\"#fff\"");
+        row("an escaped transform is unquoted", "double", "0.0", R"(transform(\"x\"))",
+            "\"transform(\\\"x\\\")\"");
+        row("a state expression stays a string, double escapes too", "int", "0", R"(1+state(\\"a\"))",
+            "\"1+state(\\\"a\\\")\"");
+    }
+    void argumentTyping()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, defaultText);
+        QFETCH(QString, field);
+        ActionDescriptor action{QStringLiteral("a"), {}, {}, {}, {{QStringLiteral("p"), type, defaultText}}};
+        QFETCH(QJsonValue, expected);
+        QCOMPARE(makeBinding(action, {field}),
+                 (QJsonObject{{"ref", "a"}, {"action", "a"}, {"args", QJsonObject{{"p", expected}}}}));
+    }
+
+    void argumentText_data()
+    {
+        QTest::addColumn<QJsonValue>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a boolean") << QJsonValue(true) << "true";
+        QTest::newRow("a whole number has no decimals") << QJsonValue(12.0) << "12";
+        QTest::newRow("a fraction is shortest") << QJsonValue(0.1) << "0.1";
+        QTest::newRow("an escaped expression is unquoted")
+            << json("\"state(\\\\\\\"a\\\\\\\")\"") << R"(state("a"))";
+        QTest::newRow("escapes outside an expression stay")
+            << json("\"say \\\\\\\"hi\\\\\\\"\"") << "say \\\"hi\\\"";
+        QTest::newRow("an array cannot be shown") << json("[1]") << "";
+    }
+    void argumentText()
+    {
+        QFETCH(QJsonValue, value);
+        QTEST(ActionCatalog::argumentText(value), "text");
+    }
+
+    void malformedCatalogKeepsTheUsableEntries()
+    {
+        const QJsonArray catalog = json(R"([
+            7, {"label":"no name"}, {"name":"  "}, {"name":"hid","hidden":true},
+            {"name":" a ","params":{"name":"x"}},
+            {"name":"A","label":"duplicate"},
+            {"name":"b","params":[3, {"preferredType":"int"}, {"name":"p"}, {"name":"p","preferredType":"int"}]}
+        ])")
+                                       .toArray();
+        const QVector<ActionDescriptor> actions = readCatalog(catalog);
+        QCOMPARE(names(actions), QStringList({"a", "b"}));
+        QVERIFY(actions.at(0).parameters.isEmpty());
+        QCOMPARE(actions.at(1).parameters.size(), 1);
+        QCOMPARE(actions.at(1).parameters.at(0).type, "string");
+    }
+
+    void sortIsByGroupThenTitleAndStable()
+    {
+        QVector<ActionDescriptor> actions = readCatalog(json(R"([
+            {"name":"z1","label":"Zoom","group":"Carte"},
+            {"name":"n","label":"Aucune"},
+            {"name":"c2","label":"Tilt","group":"Caméra"},
+            {"name":"z2","label":"Zoom","group":"Carte"},
+            {"name":"c1","label":"Pan","group":" Caméra "},
+            {"name":"s","label":"Arrêt","group":"Sans groupe"},
+            {"name":"e","label":"Élan","group":"Carte"}
+        ])")
+                                                            .toArray());
+        sortByGroupAndTitle(&actions);
+        // "é" sorts with "e", not after "z"; equal titles keep their catalog order; no group is "Sans
+        // groupe".
+        QCOMPARE(names(actions), QStringList({"c1", "c2", "e", "z1", "z2", "s", "n"}));
+    }
+
+    void displayText_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no group, no parameter: the title") << R"({"name":"x","label":"X"})"
+                                                           << "X";
+        QTest::newRow("no label: the name after the group") << R"({"name":"x","group":"G"})"
+                                                            << "G / x";
+        QTest::newRow("parameters: strings quoted, no default shows type and name")
+            << R"({"name":"x","label":"T","group":"G","params":[{"name":"q","default":"high"},
+                 {"name":"n","preferedType":"int"},{"name":"c","preferredType":"colour"}]})"
+            << R"(G / T(string q = "high", int n = 0, colour c))";
+    }
+    void displayText()
+    {
+        QFETCH(QString, entry);
+        const QVector<ActionDescriptor> actions = readCatalog(json(qPrintable("[" + entry + "]")).toArray());
+        QCOMPARE(actions.size(), 1);
+        QTEST(ActionCatalog::displayText(actions.at(0)), "text");
+    }
+
     void choiceFollowsTheCatalog()
     {
         ActionToolBox box;
@@ -55,6 +215,19 @@ private slots:
         box.loadBinding(object(R"({"ref":"map.zoom"})"));
         box.setCatalog(hostCatalog());
         QCOMPARE(box.currentActionName(), "map.zoom");
+        // An action the catalog lacks is shown in orange at the end until a known one replaces it.
+        box.loadBinding(object(R"({"ref":"lights.dim"})"));
+        QCOMPARE(choice->count(), 12);
+        QCOMPARE(choice->currentIndex(), 11);
+        QCOMPARE(choice->currentText(), "lights.dim");
+        QCOMPARE(choice->itemData(11, Qt::ForegroundRole).value<QColor>(), QColor(255, 165, 0));
+        QVERIFY(choice->property("unknownAction").toBool());
+        box.loadBinding(object(R"({"ref":"lights.dim"})"));
+        QCOMPARE(choice->count(), 12);
+        box.loadBinding(object(R"({"ref":"camera.center"})"));
+        QCOMPARE(choice->count(), 11);
+        QCOMPARE(box.currentActionName(), "camera.center");
+        QVERIFY(!choice->property("unknownAction").toBool());
         box.setCatalog(QJsonArray());
         QCOMPARE(choice->count(), 1);
         QCOMPARE(box.binding(), QJsonObject());
@@ -96,28 +269,10 @@ private slots:
         QCOMPARE(durty.count(), 0);
     }
 
-    void unknownActionIsShownInOrangeUntilReplaced()
-    {
-        ActionToolBox box;
-        box.setCatalog(hostCatalog());
-        box.loadBinding(object(R"({"ref":"lights.dim"})"));
-        QComboBox* choice = box.actionChoice();
-        QCOMPARE(choice->count(), 12);
-        QCOMPARE(choice->currentIndex(), 11);
-        QCOMPARE(choice->currentText(), "lights.dim");
-        QCOMPARE(choice->itemData(11, Qt::ForegroundRole).value<QColor>(), QColor(255, 165, 0));
-        QVERIFY(choice->property("unknownAction").toBool());
-        box.loadBinding(object(R"({"ref":"lights.dim"})"));
-        QCOMPARE(choice->count(), 12);
-        box.loadBinding(object(R"({"ref":"camera.center"})"));
-        QCOMPARE(choice->count(), 11);
-        QCOMPARE(box.currentActionName(), "camera.center");
-        QVERIFY(!choice->property("unknownAction").toBool());
-    }
-
-    void editingThroughThePopupWithTheKeyboard()
+    void editingThroughThePopupAndDragging()
     {
         QWidget window;
+        window.resize(400, 200);
         auto* box = new ActionToolBox(&window);
         box->setCatalog(hostCatalog());
         box->loadBinding(object(R"({"ref":"map.marker","args":{"label":"Base"}})"));
@@ -152,16 +307,9 @@ private slots:
         QCOMPARE(popup->findChildren<QLineEdit*>().size(), 1);
         QTest::keyClick(popup->findChild<QLineEdit*>(), Qt::Key_Return);
         QVERIFY(!popup->isVisible());
-    }
 
-    void draggingMovesTheBoxWhenMovable()
-    {
-        QWidget window;
-        window.resize(400, 200);
-        auto* box = new ActionToolBox(&window);
+        // Dragged when movable: the box follows the mouse, double-clicked it opens the popup.
         box->setGeometry(10, 10, 300, 30);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
         QSignalSpy moved(box, &ActionToolBox::moved);
         const QPoint start = box->mapToGlobal(QPoint(5, 15));
         sendMouse(box, QEvent::MouseButtonPress, start);

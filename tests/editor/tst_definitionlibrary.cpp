@@ -20,10 +20,8 @@ private Q_SLOTS:
     void deleteShared_data();
     void deleteShared();
     void renameSharedWithoutRightCopiesIntoUserArea();
-    void renameFailureKeepsMeta();
     void saveWithRightCopiesUserDefinitionIntoSharedArea();
-    void changeImageWithOtherSuffixKeepsOldFile();
-    void calibrationMetadata();
+    void imageAndCalibrationEdits();
 
 private:
     QString m_root;
@@ -34,8 +32,7 @@ private:
 void tst_DefinitionLibrary::init()
 {
     m_root = resetDataRoot();
-    m_dialogs.shown.clear();
-    m_dialogs.answers.clear();
+    m_dialogs = RecordingDialogs();
     m_picture = writePicture(QDir(m_root).filePath("pictures/pad.JPG"));
 }
 
@@ -66,8 +63,7 @@ void tst_DefinitionLibrary::newDefinition()
     library.setConnectedPads(pads);
     m_dialogs.answers = {QString("  Desk pad "), m_picture, QString("Alpha")};
     QString linked;
-    const int row = library.createDefinition(QSize(800, 600), &linked);
-    QCOMPARE(row, 0);
+    QCOMPARE(library.createDefinition(QSize(800, 600), &linked), 0);
     QCOMPARE(m_dialogs.shown.mid(0, 3),
              (QStringList{"text|Nouveau gamepad|Nom du gamepad :=Gamepad",
                           "open|Choisir l’image du gamepad|Images (*.png *.jpg *.jpeg *.bmp)", linkDialog}));
@@ -98,7 +94,7 @@ void tst_DefinitionLibrary::newDefinitionFailsWhereAFileBlocksTheFolder()
     QVERIFY2(m_dialogs.messages().last().startsWith("warning|Création|Échec écriture image "),
              qPrintable(m_dialogs.messages().last()));
     QCOMPARE(library.count(), 0);
-    QCOMPARE(contents(ProfileStore::userProfilesRoot()), QByteArray("not a folder"));
+    QCOMPARE(readFile(ProfileStore::userProfilesRoot()), QByteArray("not a folder"));
 }
 
 void tst_DefinitionLibrary::duplicate_data()
@@ -119,15 +115,14 @@ void tst_DefinitionLibrary::duplicate()
         writeFile(source.file("calibration.override.json"), "{\"cal\": 1}");
     DefinitionLibrary library(&m_dialogs);
     QCOMPARE(library.reload(), 0);
-    const int row = library.duplicate(0);
-    QCOMPARE(row, 1);
+    QCOMPARE(library.duplicate(0), 1);
     const DefinitionRecord& copy = library.at(1);
     QVERIFY(copy.folder != source.folder);
     QCOMPARE(copy.name, QString("Pad (copie)"));
     QVERIFY(copy.deviceNames.isEmpty());
     QCOMPARE(copy.calibrationMode, mode);
-    QCOMPARE(contents(QDir(copy.folder).filePath("configActionGamepad.json")),
-             contents(source.file("configActionGamepad.json")));
+    QCOMPARE(readFile(QDir(copy.folder).filePath("configActionGamepad.json")),
+             readFile(source.file("configActionGamepad.json")));
     QCOMPARE(QFileInfo::exists(QDir(copy.folder).filePath("calibration.override.json")), overrideFile);
     QVERIFY(m_dialogs.shown.isEmpty());
 }
@@ -163,7 +158,7 @@ void tst_DefinitionLibrary::deleteShared()
 void tst_DefinitionLibrary::renameSharedWithoutRightCopiesIntoUserArea()
 {
     const Definition shared = writeDefinition(ProfileStore::sharedProfilesRoot(), "Old name");
-    const QByteArray sharedMeta = contents(shared.meta());
+    const QByteArray sharedMeta = readFile(shared.meta());
     DefinitionLibrary library(&m_dialogs);
     library.reload();
     m_dialogs.answers = {QString(" New name ")};
@@ -172,17 +167,12 @@ void tst_DefinitionLibrary::renameSharedWithoutRightCopiesIntoUserArea()
     const DefinitionRecord& record = library.at(0);
     QCOMPARE(record.scope, ProfileScope::User);
     QCOMPARE(record.folder, QDir(ProfileStore::userProfilesRoot()).filePath(shared.id));
-    QCOMPARE(readJson(QDir(record.folder).filePath("meta.json")).value("name").toString(),
-             QString("New name"));
-    QCOMPARE(contents(shared.meta()), sharedMeta);
-}
+    const QString userMeta = QDir(record.folder).filePath("meta.json");
+    QCOMPARE(readJson(userMeta).value("name").toString(), QString("New name"));
+    QCOMPARE(readFile(shared.meta()), sharedMeta);
 
-void tst_DefinitionLibrary::renameFailureKeepsMeta()
-{
-    const Definition def = writeDefinition(ProfileStore::userProfilesRoot(), "Old name");
-    const QByteArray before = contents(def.meta());
-    DefinitionLibrary library(&m_dialogs);
-    library.reload();
+    // A rename that cannot be written keeps the user copy's meta and name.
+    const QByteArray before = readFile(userMeta);
     m_dialogs.answers = {QString("New name that will not fit")};
     bool renamed = true;
     {
@@ -193,8 +183,8 @@ void tst_DefinitionLibrary::renameFailureKeepsMeta()
     QCOMPARE(m_dialogs.messages().size(), 1);
     QVERIFY2(m_dialogs.messages().at(0).startsWith("warning|Renommer|Impossible d’écrire meta.json : "),
              qPrintable(m_dialogs.messages().at(0)));
-    QCOMPARE(contents(def.meta()), before);
-    QCOMPARE(library.at(0).name, QString("Old name"));
+    QCOMPARE(readFile(userMeta), before);
+    QCOMPARE(library.at(0).name, QString("New name"));
 }
 
 void tst_DefinitionLibrary::saveWithRightCopiesUserDefinitionIntoSharedArea()
@@ -204,13 +194,12 @@ void tst_DefinitionLibrary::saveWithRightCopiesUserDefinitionIntoSharedArea()
     DefinitionLibrary library(&m_dialogs);
     library.reload();
     int mappingSaves = 0;
-    QVERIFY(
-        library.save(0, R"({"type": "InteractiveOverlay", "nodes": []})", [&]() { return ++mappingSaves; }));
+    const QByteArray overlay = R"({"type": "InteractiveOverlay", "nodes": []})";
+    QVERIFY(library.save(0, overlay, [&]() { return ++mappingSaves; }));
     const QString shared = QDir(ProfileStore::sharedProfilesRoot()).filePath(mine.id);
     QCOMPARE(library.at(0).folder, shared);
     QCOMPARE(mappingSaves, 1);
-    QCOMPARE(contents(QDir(shared).filePath("overlay.json")),
-             QByteArray(R"({"type": "InteractiveOverlay", "nodes": []})"));
+    QCOMPARE(readFile(QDir(shared).filePath("overlay.json")), overlay);
     QCOMPARE(readJson(QDir(shared).filePath("meta.json")).value("name").toString(), QString("Mine"));
     QVERIFY(library.at(0).scope == ProfileScope::Shared);
 
@@ -219,36 +208,31 @@ void tst_DefinitionLibrary::saveWithRightCopiesUserDefinitionIntoSharedArea()
     QCOMPARE(m_dialogs.messages(), QStringList{"warning|Sauvegarde|Echec sauvegarde mapping."});
 }
 
-void tst_DefinitionLibrary::changeImageWithOtherSuffixKeepsOldFile()
+void tst_DefinitionLibrary::imageAndCalibrationEdits()
 {
     const Definition def = writeDefinition(ProfileStore::userProfilesRoot(), "Pad");
     DefinitionLibrary library(&m_dialogs);
     library.reload();
+    // A picture with another suffix is stored beside the old one, which stays.
     m_dialogs.answers = {m_picture};
     QCOMPARE(library.changeImage(0), DefinitionLibrary::ImageChange::Changed);
     QCOMPARE(m_dialogs.shown,
              QStringList{"open|Choisir une nouvelle image|Images (*.png *.jpg *.jpeg *.bmp)"});
     QCOMPARE(library.at(0).imagePath, def.file("image.jpg"));
-    QCOMPARE(readJson(def.meta()).value("image").toString(), QString("image.jpg"));
     QVERIFY(QFileInfo::exists(def.file("image.png")));
     QVERIFY(!QImage(def.file("image.jpg")).isNull());
     m_dialogs.answers = {QVariant()};
     QCOMPARE(library.changeImage(0), DefinitionLibrary::ImageChange::None);
-}
 
-void tst_DefinitionLibrary::calibrationMetadata()
-{
-    const Definition def = writeDefinition(ProfileStore::userProfilesRoot(), "Pad");
-    DefinitionLibrary library(&m_dialogs);
-    library.reload();
     using Change = DefinitionLibrary::MetaChange;
     QCOMPARE(library.setCalibrationMetadata(0, "inherit", "ignored", 0, 0), Change::Unchanged);
     QCOMPARE(library.setCalibrationMetadata(0, " Override ", "", 0x45e, 0x28e), Change::Stored);
     const QJsonObject meta = readJson(def.meta());
+    QCOMPARE(meta.value("image").toString(), QString("image.jpg"));
     QCOMPARE(meta.value("calibrationMode").toString(), QString("override"));
     QCOMPARE(meta.value("calibrationOverrideFile").toString(), QString("calibration.override.json"));
     QCOMPARE(meta.value("vendorId").toString(), QString("0x045e"));
-    QVERIFY(m_dialogs.shown.isEmpty());
+    QCOMPARE(m_dialogs.shown.size(), 2);
 }
 
 QTEST_MAIN(tst_DefinitionLibrary)

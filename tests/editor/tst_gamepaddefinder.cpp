@@ -1,20 +1,32 @@
+// The definition editor (learning, quick mapping, saving, library operations, exchange), the
+// configuration window that holds it and the snapshot renderer behind its PNG export.
 #include "actiontoolbox.h"
 #include "calibrationfiles.h"
 #include "editorfixtures.h"
+#include "exchangedocument.h"
 #include "gamepadconfigwidget.h"
 #include "gamepaddefinder.h"
 #include "gamepadmanager.h"
 #include "interactiveoverlay.h"
+#include "joyrelayprovider.h"
 #include "librarylistdelegate.h"
+#include "linkerdevicemodel.h"
+#include "manetteconfigurationwidget.h"
 #include "profilestore.h"
+#include "registryfile.h"
+#include "snapshots.h"
 #include "tagselectionbar.h"
 #include "virtualjoystickbackend.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMimeData>
+#include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -29,6 +41,16 @@ enum Node
 };
 const QJsonObject kServices{{"sharedActionCatalog", QJsonArray{QJsonObject{{"name", "recording.toggle"},
                                                                            {"group", "Enregistrement"}}}}};
+// One unbound Button pastille over the middle fifth of the background.
+QJsonObject snapshotDocument(const QSize& size = QSize(400, 300))
+{
+    const QJsonObject node{{"kind", "button"},
+                           {"geometry", QJsonObject{{"x", 0.4}, {"y", 0.4}, {"w", 0.2}, {"h", 0.2}}}};
+    return {{"type", "InteractiveOverlay"},
+            {"version", 4},
+            {"overlaySize", QJsonObject{{"w", size.width()}, {"h", size.height()}}},
+            {"nodes", QJsonArray{node}}};
+}
 } // namespace
 
 class tst_GamepadDefinder : public QObject
@@ -40,23 +62,32 @@ private Q_SLOTS:
     void formAndSlotsAreThoseHostsLookFor();
     void learningThreshold_data();
     void learningThreshold();
-    void buttonPressWhileStickListensLearnsNothing();
     void learningFromTheFollowedController();
     void quickMapping_data();
     void quickMapping();
-    void slotEditorWritesTheBindingBack();
-    void quickActionWithoutControllerArmsNothing();
+    void storedGatesAreNamedAndTheSlotEditorWritesTheBindingBack();
     void calibrationModeHidesOverlayAndDisarms();
-    void threeQuickEditsSaveOnce();
-    void switchingRowsSavesFirstAndStaysOnFailure();
+    void threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst();
     void closeIsRefusedWhileTheSaveFails();
-    void deletingTheEditorSavesPendingEdits();
     void deviceLinksRollBackWhenTheSaveFails();
-    void gateNamesComeFromTheResolvedCalibration();
     void libraryOperationsThroughTheEditor();
+    void copyThenPasteMakesASecondDefinition();
+    void refusals_data();
+    void refusals();
+    void exportShowsUnsavedEditsAndSnapshotsSaveThemFirst();
+    void oneWindowAtATimeRefreshingTheDevicesWithTheLastServices();
+    void snapshotSize_data();
+    void snapshotSize();
+    void renderFailures_data();
+    void renderFailures();
+    void renderDrawsPastillesOverThePicture();
+    void cancelStopsAfterTheCurrentFile();
 
 private:
-    GamepadDefinder* makeEditor();
+    // An editor on the linked definition; the exchange tests select the unlinked "Drone: 1".
+    GamepadDefinder* makeEditor(const Definition* shown = nullptr);
+    void run(const char* slot) { QVERIFY(QMetaObject::invokeMethod(m_editor.get(), slot)); }
+    static QString path(const QString& name) { return QDir(ProfileStore::dataRoot()).filePath(name); }
     // A folder where the current overlay file should be.
     static void breakOverlayFile(GamepadDefinder* editor);
 
@@ -70,23 +101,18 @@ private:
 void tst_GamepadDefinder::init()
 {
     resetDataRoot();
-    m_dialogs.shown.clear();
-    m_dialogs.answers.clear();
+    m_dialogs = RecordingDialogs();
     EditorDialogService::install(&m_dialogs);
     m_pads = std::make_shared<VirtualJoystickBackend>();
-    VirtualJoystickBackend::Pad pad;
-    pad.name = "Pad One";
-    pad.vendorId = 0x45e;
-    pad.productId = 0x28e;
-    m_pads->plug(pad);
+    m_pads->plug({0, "Pad One", 0x45e, 0x28e});
     JoystickBackends::install(m_pads);
     GamepadManager::instance();
     const QString root = ProfileStore::userProfilesRoot();
-    m_first = writeDefinition(root, "First", {"Pad One"},
+    m_first = writeDefinition(root, "First", {"Pad One", "Pad Two"},
                               {node("singleJoy", "Stick"), node("button", "A", {{"main", "but_2"}}),
                                node("dualJoyCross", "Dual", {{"x", "joy_0"}, {"y", "joy_1"}})},
                               {{"vendorId", "0x045e"}, {"productId", "0x028e"}});
-    m_second = writeDefinition(root, "Second");
+    m_second = writeDefinition(root, "Drone: 1", {}, {node("button", "A", {{"main", "but_0"}})});
 }
 
 void tst_GamepadDefinder::cleanup()
@@ -98,13 +124,13 @@ void tst_GamepadDefinder::cleanup()
     JoystickBackends::install(nullptr);
 }
 
-GamepadDefinder* tst_GamepadDefinder::makeEditor()
+GamepadDefinder* tst_GamepadDefinder::makeEditor(const Definition* shown)
 {
     m_editor = std::make_unique<GamepadDefinder>();
     m_editor->resize(1000, 700);
     m_editor->setServices(kServices);
-    const int first = m_editor->library().rowOfId(QUuid::fromString(m_first.id));
-    m_editor->listWidget()->setCurrentRow(first);
+    const QUuid id = QUuid::fromString((shown ? shown : &m_first)->id);
+    m_editor->listWidget()->setCurrentRow(m_editor->library().rowOfId(id));
     return m_editor.get();
 }
 
@@ -188,27 +214,29 @@ void tst_GamepadDefinder::learningThreshold()
     QCOMPARE(editor->armedAction().isEmpty(), learns);
 }
 
-void tst_GamepadDefinder::buttonPressWhileStickListensLearnsNothing()
+void tst_GamepadDefinder::learningFromTheFollowedController()
 {
     GamepadDefinder* editor = makeEditor();
+    ControlManette* pad = editor->followedController();
+    QVERIFY(pad && pad->isSampling());
+    // A button pressed while a stick's movement waits to be learnt cancels it.
     editor->overlay()->startListening(Stick, "main");
     editor->onAxisChanged(0, 80.0);
     QVERIFY(editor->isCapturePending());
     editor->onButtonChanged(4, true);
     QVERIFY(!editor->isCapturePending());
     QVERIFY(editor->overlay()->nodeSource(Stick, "main").stringKey.isEmpty());
-}
-
-void tst_GamepadDefinder::learningFromTheFollowedController()
-{
-    GamepadDefinder* editor = makeEditor();
-    ControlManette* pad = editor->followedController();
-    QVERIFY(pad && pad->isSampling());
     editor->overlay()->startListening(ButtonA, "main");
     m_pads->press(0, 7);
     pad->sample();
     QTRY_COMPARE(editor->overlay()->nodeSource(ButtonA, "main").stringKey, QString("but_7"));
     QCOMPARE(editor->overlay()->nodeTitle(ButtonA), QString("but_7"));
+    // Pulled out, it leaves quick mapping nothing to arm.
+    m_pads->unplug(0);
+    QTRY_VERIFY(!editor->followedController());
+    editor->clickQuickAction(1);
+    QVERIFY(editor->armedAction().isEmpty());
+    QCOMPARE(editor->hintText(), QString("Connectez la manette pour utiliser le mapping rapide."));
 }
 
 void tst_GamepadDefinder::quickMapping_data()
@@ -250,9 +278,19 @@ void tst_GamepadDefinder::quickMapping()
         QCOMPARE(overlay->nodeBinding(ButtonA, "main").value("ref").toString(), QString("recording.toggle"));
 }
 
-void tst_GamepadDefinder::slotEditorWritesTheBindingBack()
+void tst_GamepadDefinder::storedGatesAreNamedAndTheSlotEditorWritesTheBindingBack()
 {
+    // Of two stored gates, only the one on the sticks' axes is named on the pastilles.
+    using namespace GamepadCalibration;
+    CalibrationSet set = defaultCalibration();
+    GateSettings elsewhere = defaultGate(1);
+    elsewhere.xAxis = 2;
+    elsewhere.yAxis = 3;
+    set.gates = {defaultGate(0), elsewhere};
+    const DeviceIdentity identity{"Pad One", 0x45e, 0x28e};
+    QVERIFY(saveCalibrationFile(baseCalibrationSavePath(identity), set, identity));
     GamepadDefinder* editor = makeEditor();
+    QCOMPARE(editor->overlay()->nodeGateNames(Dual), QStringList{"gate_0"});
     editor->overlay()->selectNode(ButtonA);
     QTRY_VERIFY(editor->findChild<ActionToolBox*>());
     const QList<ActionToolBox*> boxes = editor->findChildren<ActionToolBox*>();
@@ -261,17 +299,6 @@ void tst_GamepadDefinder::slotEditorWritesTheBindingBack()
     QCOMPARE(editor->overlay()->nodeBinding(ButtonA, "main").value("ref").toString(),
              QString("recording.toggle"));
     QVERIFY(editor->isDirty());
-}
-
-void tst_GamepadDefinder::quickActionWithoutControllerArmsNothing()
-{
-    m_pads->unplug(0);
-    QTest::qWait(0);
-    GamepadDefinder* editor = makeEditor();
-    QTRY_VERIFY(!editor->followedController());
-    editor->clickQuickAction(1);
-    QVERIFY(editor->armedAction().isEmpty());
-    QCOMPARE(editor->hintText(), QString("Connectez la manette pour utiliser le mapping rapide."));
 }
 
 void tst_GamepadDefinder::calibrationModeHidesOverlayAndDisarms()
@@ -298,7 +325,7 @@ void tst_GamepadDefinder::calibrationModeHidesOverlayAndDisarms()
     QCOMPARE(editor->hintText(), QString("Passez en mode Mapping pour affecter rapidement une action."));
 }
 
-void tst_GamepadDefinder::threeQuickEditsSaveOnce()
+void tst_GamepadDefinder::threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst()
 {
     GamepadDefinder* editor = makeEditor();
     QSignalSpy saved(editor, &GamepadDefinder::profilesCatalogChanged);
@@ -310,11 +337,8 @@ void tst_GamepadDefinder::threeQuickEditsSaveOnce()
     const QJsonArray nodes = readJson(m_first.file("overlay.json")).value("nodes").toArray();
     QCOMPARE(nodes.at(Stick).toObject().value("title").toString(), QString("Three"));
     QVERIFY(m_dialogs.shown.isEmpty());
-}
 
-void tst_GamepadDefinder::switchingRowsSavesFirstAndStaysOnFailure()
-{
-    GamepadDefinder* editor = makeEditor();
+    // Switching rows saves first, and stays on the row when that save fails.
     const int first = editor->currentRow();
     editor->overlay()->setTitle(Stick, "Renamed");
     editor->listWidget()->setCurrentRow(1 - first);
@@ -323,13 +347,13 @@ void tst_GamepadDefinder::switchingRowsSavesFirstAndStaysOnFailure()
              QString("Renamed"));
 
     editor->listWidget()->setCurrentRow(first);
-    const QByteArray saved = contents(m_first.file("overlay.json"));
+    const QByteArray written = readFile(m_first.file("overlay.json"));
     editor->overlay()->setTitle(Stick, "Lost?");
     {
         const FileSizeLimit limit(64);
         editor->listWidget()->setCurrentRow(1 - first);
     }
-    QCOMPARE(contents(m_first.file("overlay.json")), saved);
+    QCOMPARE(readFile(m_first.file("overlay.json")), written);
     QCOMPARE(editor->currentRow(), first);
     QCOMPARE(editor->listWidget()->currentRow(), first);
     QVERIFY(editor->isDirty());
@@ -355,12 +379,9 @@ void tst_GamepadDefinder::closeIsRefusedWhileTheSaveFails()
     QVERIFY(window.close());
     QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
              QString("Unsaved"));
-}
-
-void tst_GamepadDefinder::deletingTheEditorSavesPendingEdits()
-{
-    makeEditor()->overlay()->setTitle(Stick, "Last edit");
-    m_editor.reset();
+    // Deleting the editor saves what is still pending.
+    editor->overlay()->setTitle(Stick, "Last edit");
+    delete window.takeCentralWidget();
     QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
              QString("Last edit"));
 }
@@ -369,33 +390,17 @@ void tst_GamepadDefinder::deviceLinksRollBackWhenTheSaveFails()
 {
     GamepadDefinder* editor = makeEditor();
     QSignalSpy selection(editor, &GamepadDefinder::deviceSelectionChanged);
+    const QStringList linked{"Other pad", "Pad One"};
     editor->onDeviceSelectionTagsChanged({" Other pad ", "Pad One"});
     QCOMPARE(selection.count(), 1);
-    QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(),
-             (QStringList{"Other pad", "Pad One"}));
+    QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(), linked);
 
     breakOverlayFile(editor);
     editor->onDeviceSelectionTagsChanged({"Third"});
     QCOMPARE(selection.count(), 1);
-    QCOMPARE(editor->library().at(editor->currentRow()).deviceNames, (QStringList{"Other pad", "Pad One"}));
-    QCOMPARE(editor->tagBar()->selectedTags(), (QStringList{"Other pad", "Pad One"}));
-    QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(),
-             (QStringList{"Other pad", "Pad One"}));
-}
-
-void tst_GamepadDefinder::gateNamesComeFromTheResolvedCalibration()
-{
-    using namespace GamepadCalibration;
-    CalibrationSet set = defaultCalibration();
-    GateSettings onSticks = defaultGate(0);
-    GateSettings elsewhere = defaultGate(1);
-    elsewhere.xAxis = 2;
-    elsewhere.yAxis = 3;
-    set.gates = {onSticks, elsewhere};
-    const DeviceIdentity identity{"Pad One", 0x45e, 0x28e};
-    QVERIFY(saveCalibrationFile(baseCalibrationSavePath(identity), set, identity));
-    GamepadDefinder* editor = makeEditor();
-    QCOMPARE(editor->overlay()->nodeGateNames(Dual), QStringList{"gate_0"});
+    QCOMPARE(editor->library().at(editor->currentRow()).deviceNames, linked);
+    QCOMPARE(editor->tagBar()->selectedTags(), linked);
+    QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(), linked);
 }
 
 void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
@@ -411,8 +416,7 @@ void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
     QCOMPARE(entries, (QStringList{"Nouveau…", "Importer…", "Copier", "Coller", "Renommer…", "Dupliquer",
                                    "Changer l’image…", "Exporter…", "Supprimer"}));
 
-    m_dialogs.answers = {QString("Renamed"),
-                         writePicture(QDir(ProfileStore::dataRoot()).filePath("new.png"))};
+    m_dialogs.answers = {QString("Renamed"), writePicture(path("new.png"))};
     QVERIFY(QMetaObject::invokeMethod(editor, "actionRename"));
     QCOMPARE(editor->listWidget()->currentItem()->text(), QString("Renamed"));
     QVERIFY(QMetaObject::invokeMethod(editor, "actionChangeImage"));
@@ -432,6 +436,255 @@ void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
     QTRY_VERIFY(!delegate->hasPendingThumbnails());
     QVERIFY(!delegate->thumbnail(editor->library().at(0).imagePath).isNull());
     editor->grab();
+}
+
+void tst_GamepadDefinder::copyThenPasteMakesASecondDefinition()
+{
+    makeEditor(&m_second);
+    run("actionCopy");
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(mime->hasFormat("application/x-tavon-gamepad"));
+    QCOMPARE(mime->text().toUtf8(), mime->data("application/x-tavon-gamepad"));
+    run("actionPaste");
+    QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().join('\n')));
+    QCOMPARE(m_editor->library().count(), 3);
+    const DefinitionRecord& copy = m_editor->library().at(m_editor->currentRow());
+    QCOMPARE(copy.name, QStringLiteral("Drone: 1"));
+    QVERIFY(copy.id != QUuid::fromString(m_second.id));
+    QCOMPARE(copy.calibrationMode, QStringLiteral("inherit"));
+    QCOMPARE(readFile(copy.imagePath), readFile(m_second.file("image.png")));
+    QCOMPARE(readJson(copy.overlayPath), readJson(m_second.file("overlay.json")));
+    QCOMPARE(readJson(QDir(copy.folder).filePath("configActionGamepad.json")),
+             ExchangeDocument::defaultMappingSkeleton());
+}
+
+void tst_GamepadDefinder::refusals_data()
+{
+    QTest::addColumn<QString>("slot");
+    QTest::addColumn<QString>("clipboard"); // or the import file's text; "mime:" puts it under the MIME type
+    QTest::addColumn<QString>("message");
+    const QString linkedDoc = R"({"type":"TavonGamepad","deviceNames":["Pad"],"overlay":{"nodes":[]}})";
+    const auto row = [](const char* name, const char* slot, const QString& clipboard, const char* message) {
+        QTest::newRow(name) << QString(slot) << clipboard << QString(message);
+    };
+    row("paste of another type", "actionPaste", R"(mime:{"type":"Other"})",
+        "warning|Coller|Type inattendu dans le presse‑papier.");
+    row("paste of text that is not JSON", "actionPaste", "hello",
+        "warning|Coller|Le presse‑papier ne contient pas de configuration Tavon valide.");
+    row("paste of an empty clipboard", "actionPaste", "",
+        "information|Coller|Aucune configuration Tavon trouvée dans le presse‑papier.");
+    row("paste of a linked document", "actionPaste", linkedDoc,
+        "information|Coller|Ce profil est lié à une ou plusieurs manettes. Le coller n’est autorisé que pour "
+        "des profils non liés.");
+    row("paste of a document without overlay", "actionPaste", R"({"type":"TavonGamepad"})",
+        "warning|Coller|Impossible de créer le gamepad à partir des données.");
+    row("import of another type", "actionImport", R"({"type":"Other"})",
+        "warning|Import|Impossible d’importer ce fichier.");
+    row("import of a linked file", "actionImport", linkedDoc,
+        "information|Import|Ce fichier est lié à une ou plusieurs manettes. Le coller/importe n’est autorisé "
+        "que pour des profils non liés.");
+    row("import of a file over 64 MiB", "actionImport", "huge",
+        "warning|Import|Impossible d’importer ce fichier.");
+    row("copy of a linked definition", "actionCopy", "linked",
+        "information|Copier|Ce profil est associé à « Pad One, Pad Two ». Le copier/coller est réservé aux "
+        "profils non liés.");
+    row("export of a linked definition", "actionExport", "linked",
+        "information|Export|Ce profil est associé à une ou plusieurs manettes. Le copier/coller n’est "
+        "disponible que pour les profils non liés.");
+}
+
+void tst_GamepadDefinder::refusals()
+{
+    QFETCH(QString, slot);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, message);
+    auto* mime = new QMimeData;
+    if (clipboard.startsWith("mime:"))
+        mime->setData("application/x-tavon-gamepad", clipboard.mid(5).toUtf8());
+    else if (!clipboard.isEmpty())
+        mime->setText(clipboard);
+    QGuiApplication::clipboard()->setMimeData(mime);
+    makeEditor(clipboard == "linked" ? nullptr : &m_second);
+    m_dialogs.answers = {path("answer.json")};
+    writeFile(path("answer.json"), clipboard.toUtf8());
+    if (clipboard == "huge")
+        QVERIFY(QFile(path("answer.json")).resize(ExchangeDocument::MaxDocumentBytes + 1));
+    QVERIFY(QMetaObject::invokeMethod(m_editor.get(), slot.toLatin1()));
+    QCOMPARE(m_dialogs.messages(), QStringList{message});
+    QCOMPARE(m_editor->library().count(), 2);
+    QVERIFY(!QFileInfo::exists(path("answer.json.tavon.json")));
+}
+
+void tst_GamepadDefinder::exportShowsUnsavedEditsAndSnapshotsSaveThemFirst()
+{
+    TestSupport::LogRecorder log;
+    makeEditor(&m_second);
+    writeDefinition(ProfileStore::userProfilesRoot(), "Drone: 1");
+    m_editor->reloadLibrary();
+    QFile::remove(m_first.file("overlay.json")); // listed already, reported at export
+    m_editor->overlay()->addNode(QPointF(50, 50), InteractiveOverlay::Button, "Unsaved");
+    // The export takes the overlay as shown, the copy the saved one.
+    m_dialogs.answers = {path("out")};
+    run("actionExport");
+    QCOMPARE(m_dialogs.shown.first(),
+             QStringLiteral("save|Exporter le gamepad|Configuration Tavon (*.tavon.json)"));
+    const QJsonObject exported = readJson(path("out.tavon.json"));
+    QCOMPARE(exported.value("overlay").toObject().value("nodes").toArray().size(), 2);
+    run("actionCopy");
+    const QJsonObject copied =
+        QJsonDocument::fromJson(QGuiApplication::clipboard()->text().toUtf8()).object();
+    QCOMPARE(copied.value("overlay").toObject().value("nodes").toArray().size(), 1);
+    QCOMPARE(m_editor->exportSnapshotsToDir(" "), -1);
+    QCOMPARE(m_editor->exportSnapshotsToDir(m_second.file("image.png")), -1); // a file, not a folder
+    QCOMPARE(m_editor->exportSnapshotsToDir(path("shots")), 2);
+    QCOMPARE(QDir(path("shots")).entryList(QDir::Files), QStringList({"Drone_ 1.png", "Drone_ 1_1.png"}));
+    QCOMPARE(log.count("Gamepad snapshot issue error= \"First : Impossible d’ouvrir "), 1);
+    QVERIFY(!m_editor->isDirty()); // saved before the export
+    QCOMPARE(readJson(m_second.file("overlay.json")).value("nodes").toArray().size(), 2);
+
+    // With the folder dialog: the second run continues the counter and reports the problem.
+    m_dialogs.answers = {path("shots")};
+    run("actionSnapshotAll");
+    QCOMPARE(QDir(path("shots")).entryList(QDir::Files),
+             QStringList({"Drone_ 1.png", "Drone_ 1_1.png", "Drone_ 1_2.png", "Drone_ 1_3.png"}));
+    QVERIFY(m_dialogs.messages().last().startsWith(
+        "warning|Snapshots PNG|Snapshots générés : 2\nErreurs :\nFirst : "));
+    // One snapshot: the suffix is added.
+    m_dialogs.answers = {path("single")};
+    run("actionSnapshot");
+    QCOMPARE(QImage(path("single.png")).size(), m_editor->overlay()->size());
+}
+
+void tst_GamepadDefinder::oneWindowAtATimeRefreshingTheDevicesWithTheLastServices()
+{
+    // A remembered pad gives the device model a row whose profiles a refresh reloads.
+    RegistryFile::write(
+        RegistryFile::path("ctx"),
+        QJsonObject{{"devices", QJsonObject{{"gp:0", QJsonObject{{"deviceId", "0"}, {"name", "Pad"}}}}}});
+    QObject owner;
+    JoyrelayProvider provider;
+    auto* model = qobject_cast<LinkerDeviceModel*>(provider.model("ctx", &owner));
+    QCOMPARE(model->rowCount(), 1);
+    provider.setServices(kServices);
+    QWidget parent;
+    QPointer<QMainWindow> window = provider.configurationWindow(&parent);
+    QPointer<QWidget> form = window->centralWidget();
+    auto* widget = qobject_cast<ManetteConfigurationWidget*>(form.data());
+    QVERIFY(widget);
+    QCOMPARE(widget->objectName(), QString("ManetteConfigurationWidget"));
+    QCOMPARE(widget->windowTitle(), QString("Gamepad"));
+    QCOMPARE(widget->size(), QSize(1023, 772));
+    auto* editor = widget->findChild<GamepadDefinder*>("ManageGamepade");
+    QVERIFY(editor);
+    QCOMPARE(editor->parentWidget()->objectName(), QString("tfxBackdrop"));
+    QVERIFY(widget->findChild<QLayout*>("gridLayoutContent"));
+    const QMetaObject* meta = widget->metaObject();
+    QCOMPARE(meta->methodCount() - meta->methodOffset(), 1);
+    QCOMPARE(meta->method(meta->methodOffset()).methodSignature(), QByteArray("profilesCatalogChanged()"));
+    QCOMPARE(widget->services(), kServices);
+    QCOMPARE(widget->editor()->sharedCatalog(), kServices.value("sharedActionCatalog").toArray());
+    // A second request shows the same window and widget.
+    QCOMPARE(provider.configurationWindow(&parent), window.data());
+    QCOMPARE(window->centralWidget(), form.data());
+    QCOMPARE(window->findChildren<ManetteConfigurationWidget*>().size(), 1);
+    QCOMPARE(window->parentWidget(), &parent);
+    // A new definition refreshes the device list once although the window was asked for twice.
+    QSignalSpy refreshed(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy catalog(widget, &ManetteConfigurationWidget::profilesCatalogChanged);
+    m_dialogs.answers = {QString("Fresh"), writePicture(path("p.png"))};
+    QVERIFY(QMetaObject::invokeMethod(editor, "actionNew"));
+    QCOMPARE(catalog.count(), 1);
+    QCOMPARE(refreshed.count(), 1);
+    QCOMPARE(editor->library().count(), 3);
+    QCOMPARE(editor->library().at(editor->currentRow()).name, QString("Fresh"));
+
+    // The host's servicesChanged hands the stored object down again.
+    const QJsonObject other{{"sharedActionCatalog", QJsonArray{QJsonObject{{"name", "other"}}}}};
+    provider.setServices(other);
+    QCOMPARE(widget->services(), other);
+    emit provider.servicesChanged(QJsonObject());
+    QCOMPARE(widget->services(), other);
+
+    // Closed and deleted, it is made again with the last services.
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    QVERIFY(window->close());
+    QTRY_VERIFY(!window);
+    QVERIFY(!form);
+    QMainWindow* again = provider.configurationWindow(nullptr);
+    QCOMPARE(again->windowTitle(), QString("Gamepad"));
+    auto* newForm = qobject_cast<ManetteConfigurationWidget*>(again->centralWidget());
+    QVERIFY(newForm);
+    QCOMPARE(newForm->services(), other);
+    delete again;
+}
+
+void tst_GamepadDefinder::snapshotSize_data()
+{
+    QTest::addColumn<QJsonObject>("size");
+    QTest::addColumn<QSize>("fallback");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("the document's size wins")
+        << QJsonObject{{"w", 640}, {"h", 200}} << QSize(9, 9) << QSize(640, 200);
+    QTest::newRow("no size takes the view's") << QJsonObject() << QSize(500, 400) << QSize(500, 400);
+    QTest::newRow("nothing usable gives 800 x 600")
+        << QJsonObject{{"w", 0}, {"h", -4}} << QSize() << QSize(800, 600);
+}
+
+void tst_GamepadDefinder::snapshotSize()
+{
+    QFETCH(QJsonObject, size);
+    QFETCH(QSize, fallback);
+    QFETCH(QSize, expected);
+    QCOMPARE(Snapshots::snapshotSize(QJsonObject{{"overlaySize", size}}, fallback), expected);
+}
+
+void tst_GamepadDefinder::renderFailures_data()
+{
+    QTest::addColumn<QJsonObject>("doc");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("an empty document") << QJsonObject() << "Overlay vide.";
+    QTest::newRow("another type") << QJsonObject{{"type", "Other"}} << "Format de configuration non reconnu.";
+    QTest::newRow("a huge size") << snapshotDocument(QSize(20000, 100))
+                                 << "Snapshot trop grand : 20000 x 100";
+}
+
+void tst_GamepadDefinder::renderFailures()
+{
+    QFETCH(QJsonObject, doc);
+    QFETCH(QString, error);
+    QString actual;
+    QVERIFY(Snapshots::renderSnapshot(doc, QString(), QSize(100, 100), &actual).isNull());
+    QCOMPARE(actual, error);
+}
+
+void tst_GamepadDefinder::renderDrawsPastillesOverThePicture()
+{
+    const QString picture = writePicture(path("picture.png"), QColor(0, 80, 0), QSize(400, 300));
+    const QImage shot = Snapshots::renderSnapshot(snapshotDocument(), picture, QSize()).toImage();
+    QCOMPARE(shot.size(), QSize(400, 300));
+    QCOMPARE(shot.pixelColor(20, 20), QColor(0, 80, 0));
+    const QColor pastille = shot.pixelColor(169, 150); // the body of an unbound pastille: orange
+    QVERIFY2(pastille.red() > 150 && pastille.green() > 80 && pastille.blue() < 120,
+             qPrintable(pastille.name()));
+}
+
+void tst_GamepadDefinder::cancelStopsAfterTheCurrentFile()
+{
+    const QVector<Snapshots::Item> items(
+        5, Snapshots::Item{"Same", QString(), QString(), snapshotDocument(QSize(64, 48)), true});
+    Snapshots::BatchProgress progress(nullptr, items.size());
+    QList<int> steps;
+    const Snapshots::Progress cancelAfterTwo = [&](int done, int total) {
+        steps << done;
+        if (done == 2)
+            progress.dialog()->cancel();
+        return progress.step(done, total);
+    };
+    int count = 0;
+    QVERIFY(Snapshots::exportToFolder(path("cancelled"), items, QSize(), &count, nullptr, cancelAfterTwo));
+    QCOMPARE(count, 2);
+    QCOMPARE(steps, QList<int>({0, 1, 2}));
 }
 
 QTEST_MAIN(tst_GamepadDefinder)
