@@ -15,17 +15,6 @@
 #include <QLineEdit>
 #include <QTest>
 
-class tst_Translations : public QObject
-{
-    Q_OBJECT
-private Q_SLOTS:
-    // The editors listen to the joystick manager: a virtual backend without controllers.
-    void initTestCase() { JoystickBackends::install(std::make_shared<VirtualJoystickBackend>()); }
-    void onlyAnEnglishLocaleInstallsTheCatalog();
-    void editorsReadInEnglish_data();
-    void editorsReadInEnglish();
-};
-
 namespace {
 
 // Every text a user reads on a widget tree: buttons, labels, group titles, placeholders, tips.
@@ -49,63 +38,69 @@ QStringList shownTexts(QWidget* root)
     return texts;
 }
 
+using Make = std::function<QWidget*()>;
+
 } // namespace
 
-void tst_Translations::onlyAnEnglishLocaleInstallsTheCatalog()
+class tst_Translations : public QObject
 {
-    QVERIFY(!JoyrelayTranslations::install(QLocale(QLocale::French, QLocale::France)));
-    QVERIFY(!JoyrelayTranslations::install(QLocale::c()));
-    QCOMPARE(QCoreApplication::translate("DeviceItemDelegate", "Configurer"), QStringLiteral("Configurer"));
-    QVERIFY(JoyrelayTranslations::install(QLocale(QLocale::English, QLocale::UnitedKingdom)));
-    QCOMPARE(QCoreApplication::translate("DeviceItemDelegate", "Configurer"), QStringLiteral("Configure"));
-    QVERIFY(JoyrelayTranslations::install(QLocale(QLocale::English, QLocale::UnitedStates))); // once
-}
+    Q_OBJECT
+private Q_SLOTS:
+    // The editors listen to the joystick manager: a virtual backend without controllers.
+    void initTestCase() { JoystickBackends::install(std::make_shared<VirtualJoystickBackend>()); }
 
-void tst_Translations::editorsReadInEnglish_data()
-{
-    QTest::addColumn<QString>("editor");
-    QTest::addColumn<QStringList>("english");
-    QTest::addColumn<QStringList>("french");
-    QTest::newRow("definition editor")
-        << "definder" << QStringList{"Calibration", "Mapping", "+ Btn", "Available actions"}
-        << QStringList{"Actions disponibles", "Nom"};
-    QTest::newRow("calibration editor")
-        << "calibration"
-        << QStringList{"Input calibration",
-                       "Transforms the axes and filters button events before they reach the actions."}
-        << QStringList{"Calibration entrees"};
-    QTest::newRow("action parameter editor") << "toolbox" << QStringList{"Edit parameters", "No action"}
-                                             << QStringList{"Editer les parametres", "Aucune action"};
-    QTest::newRow("mapping actions panel")
-        << "linker" << QStringList{"Available actions", "Click an action, then press a button."}
-        << QStringList{"Cliquez une action puis appuyez sur un bouton."};
-    QTest::newRow("linked-controller chips")
-        << "chips" << QStringList{"Add a controller..."} << QStringList{"Ajouter une manette..."};
-}
+    void onlyAnEnglishLocaleInstallsTheCatalog()
+    {
+        QVERIFY(!JoyrelayTranslations::install(QLocale(QLocale::French, QLocale::France)));
+        QVERIFY(!JoyrelayTranslations::install(QLocale::c()));
+        QCOMPARE(QCoreApplication::translate("DeviceItemDelegate", "Configurer"),
+                 QStringLiteral("Configurer"));
+        QVERIFY(JoyrelayTranslations::install(QLocale(QLocale::English, QLocale::UnitedKingdom)));
+        QCOMPARE(QCoreApplication::translate("DeviceItemDelegate", "Configurer"),
+                 QStringLiteral("Configure"));
+        QVERIFY(JoyrelayTranslations::install(QLocale(QLocale::English, QLocale::UnitedStates))); // once
+    }
 
-void tst_Translations::editorsReadInEnglish()
-{
-    QFETCH(QString, editor);
-    QFETCH(QStringList, english);
-    QFETCH(QStringList, french);
-    QVERIFY(JoyrelayTranslations::install(QLocale(QLocale::English)));
-    std::unique_ptr<QWidget> widget;
-    if (editor == "definder")
-        widget = std::make_unique<GamepadDefinder>();
-    else if (editor == "calibration")
-        widget = std::make_unique<GamepadConfigWidget>();
-    else if (editor == "linker")
-        widget = std::make_unique<ActionLinker>();
-    else if (editor == "toolbox")
-        widget = std::make_unique<ActionToolBox>();
-    else
-        widget = std::make_unique<TagSelectionBar>();
-    const QStringList texts = shownTexts(widget.get());
-    for (const QString& text : english)
-        QVERIFY2(texts.contains(text), qPrintable(text + " missing from: " + texts.join(" | ")));
-    for (const QString& text : french)
-        QVERIFY2(!texts.contains(text), qPrintable(text));
-}
+    void editorsReadInEnglish_data()
+    {
+        QTest::addColumn<Make>("make");
+        QTest::addColumn<QStringList>("english");
+        QTest::addColumn<QStringList>("french");
+        QTest::newRow("definition editor")
+            << Make([] { return new GamepadDefinder; })
+            << QStringList{"Calibration", "Mapping", "+ Btn", "Available actions"}
+            << QStringList{"Actions disponibles", "Nom"};
+        QTest::newRow("calibration editor")
+            << Make([] { return new GamepadConfigWidget; })
+            << QStringList{"Input calibration",
+                           "Transforms the axes and filters button events before they reach the actions."}
+            << QStringList{"Calibration entrees"};
+        QTest::newRow("action parameter editor")
+            << Make([] { return new ActionToolBox; }) << QStringList{"Edit parameters", "No action"}
+            << QStringList{"Editer les parametres", "Aucune action"};
+        QTest::newRow("mapping actions panel")
+            << Make([] { return new ActionLinker; })
+            << QStringList{"Available actions", "Click an action, then press a button."}
+            << QStringList{"Cliquez une action puis appuyez sur un bouton."};
+        QTest::newRow("linked-controller chips")
+            << Make([] { return new TagSelectionBar; }) << QStringList{"Add a controller..."}
+            << QStringList{"Ajouter une manette..."};
+    }
+
+    void editorsReadInEnglish()
+    {
+        QFETCH(Make, make);
+        QFETCH(QStringList, english);
+        QFETCH(QStringList, french);
+        QVERIFY(JoyrelayTranslations::install(QLocale(QLocale::English)));
+        const std::unique_ptr<QWidget> widget(make());
+        const QStringList texts = shownTexts(widget.get());
+        for (const QString& text : english)
+            QVERIFY2(texts.contains(text), qPrintable(text + " missing from: " + texts.join(" | ")));
+        for (const QString& text : french)
+            QVERIFY2(!texts.contains(text), qPrintable(text));
+    }
+};
 
 QTEST_MAIN(tst_Translations)
 #include "tst_translations.moc"
