@@ -37,79 +37,51 @@ private Q_SLOTS:
         QVERIFY(iid.count('.') >= 3); // reverse-domain prefix before the interface name
     }
 
-    void signalsInDeclarationOrder_data()
-    {
-        QTest::addColumn<bool>("provider");
-        QTest::addColumn<QList<QByteArray>>("signatures");
-        QTest::newRow("the interface's signals")
-            << false
-            << QList<QByteArray>{"finished()",
-                                 "statusChanged(IComInterface::ComStatus)",
-                                 "noCodeAppChanged(QStringList)",
-                                 "fonctionsChanged(QJsonArray)",
-                                 "dataChanged(int,int,QStringList,QVariantList)",
-                                 "dataChanged(QString,QString,QStringList,QVariantList)"};
-        QTest::newRow("the provider's signals")
-            << true
-            << QList<QByteArray>{"selectedInterfacesChanged(QList<IComInterface*>,QJsonArray)",
-                                 "servicesChanged(QJsonObject)", "eventPosted(ComProviderEvent)"};
-    }
-
     void signalsInDeclarationOrder()
     {
-        QFETCH(bool, provider);
-        QFETCH(QList<QByteArray>, signatures);
-        const QMetaObject& mo =
-            provider ? IComInterfaceModelProvider::staticMetaObject : IComInterface::staticMetaObject;
-        QList<QByteArray> declared; // every signal of the class, in the order moc lists them
-        for (int i = mo.methodOffset(); i < mo.methodCount(); ++i)
-            if (mo.method(i).methodType() == QMetaMethod::Signal)
-                declared << mo.method(i).methodSignature();
-        QCOMPARE(declared, signatures);
+        const auto declared = [](const QMetaObject& mo) { // in the order moc lists them
+            QList<QByteArray> out;
+            for (int i = mo.methodOffset(); i < mo.methodCount(); ++i)
+                if (mo.method(i).methodType() == QMetaMethod::Signal)
+                    out << mo.method(i).methodSignature();
+            return out;
+        };
+        QCOMPARE(declared(IComInterface::staticMetaObject),
+                 (QList<QByteArray>{"finished()", "statusChanged(IComInterface::ComStatus)",
+                                    "noCodeAppChanged(QStringList)", "fonctionsChanged(QJsonArray)",
+                                    "dataChanged(int,int,QStringList,QVariantList)",
+                                    "dataChanged(QString,QString,QStringList,QVariantList)"}));
+        QCOMPARE(declared(IComInterfaceModelProvider::staticMetaObject),
+                 (QList<QByteArray>{"selectedInterfacesChanged(QList<IComInterface*>,QJsonArray)",
+                                    "servicesChanged(QJsonObject)", "eventPosted(ComProviderEvent)"}));
     }
 
-    void enumerations_data()
-    {
-        QTest::addColumn<QByteArray>("enumName");
-        QTest::addColumn<QStringList>("keys"); // key i has value i
-        QTest::newRow("device types, host spelling")
-            << QByteArray("DeviceType") << QStringList{"gimbal",   "videoprocessing", "gps",      "controler",
-                                                       "gamepade", "motor",           "userType", "mavlink"};
-        QTest::newRow("communication status, host spelling")
-            << QByteArray("ComStatus")
-            << QStringList{"noCom", "waitingForEngagment", "degraded", "connected"};
-    }
-
+    // The host's spelling; a key whose value is not its place is marked.
     void enumerations()
     {
-        QFETCH(QByteArray, enumName);
-        QFETCH(QStringList, keys);
-        const QMetaObject& mo = IComInterface::staticMetaObject;
-        const QMetaEnum e = mo.enumerator(mo.indexOfEnumerator(enumName.constData()));
-        QStringList declared; // a key whose value is not its place is marked
-        for (int i = 0; i < e.keyCount(); ++i)
-            declared << QString::fromLatin1(e.key(i)) + (e.value(i) == i ? "" : "?");
-        QCOMPARE(declared, keys);
-    }
-
-    void metaTypesRegisteredByName_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<int>("expectedId");
-        QTest::newRow("interface pointer") << QByteArray("IComInterface*") << qMetaTypeId<IComInterface*>();
-        QTest::newRow("interface list")
-            << QByteArray("QList<IComInterface*>") << qMetaTypeId<QList<IComInterface*>>();
-        QTest::newRow("provider event") << QByteArray("ComProviderEvent") << qMetaTypeId<ComProviderEvent>();
-        QTest::newRow("device type enum")
-            << QByteArray("IComInterface::DeviceType") << qMetaTypeId<IComInterface::DeviceType>();
-        QTest::newRow("status enum") << QByteArray("IComInterface::ComStatus")
-                                     << qMetaTypeId<IComInterface::ComStatus>();
+        const auto keys = [](const char* name) {
+            const QMetaEnum e = IComInterface::staticMetaObject.enumerator(
+                IComInterface::staticMetaObject.indexOfEnumerator(name));
+            QStringList out;
+            for (int i = 0; i < e.keyCount(); ++i)
+                out << QString::fromLatin1(e.key(i)) + (e.value(i) == i ? "" : "?");
+            return out;
+        };
+        QCOMPARE(keys("DeviceType"), (QStringList{"gimbal", "videoprocessing", "gps", "controler", "gamepade",
+                                                  "motor", "userType", "mavlink"}));
+        QCOMPARE(keys("ComStatus"), (QStringList{"noCom", "waitingForEngagment", "degraded", "connected"}));
     }
 
     void metaTypesRegisteredByName()
     {
-        QFETCH(QByteArray, name);
-        QTEST(QMetaType::fromName(name).id(), "expectedId");
+        const QList<QPair<QByteArray, int>> types{
+            {"IComInterface*", qMetaTypeId<IComInterface*>()},
+            {"QList<IComInterface*>", qMetaTypeId<QList<IComInterface*>>()},
+            {"ComProviderEvent", qMetaTypeId<ComProviderEvent>()},
+            {"IComInterface::DeviceType", qMetaTypeId<IComInterface::DeviceType>()},
+            {"IComInterface::ComStatus", qMetaTypeId<IComInterface::ComStatus>()}};
+        for (const auto& [name, id] : types)
+            QVERIFY2(QMetaType::fromName(name).id() == id, name.constData());
     }
 
     // Hosts unpack the selection from variants as a generic list (the provider event's travel is
