@@ -1,6 +1,7 @@
 // The kept meta.json digests answer exactly as a fresh read of the disk would, after every kind of
 // change a user can make by hand, and read nothing again when nothing changed.
 #include "profilemetacache.h"
+#include "support/testsupport.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -50,9 +51,7 @@ private Q_SLOTS:
             // Same size and the same modification time, as a copy keeping dates would leave it.
             writeMeta("a", "Pad Q");
         } else if (change == "retype") {
-            QFile file(a + "/meta.json");
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(R"({"type":"Other"})");
+            QVERIFY(TestSupport::writeFile(a + "/meta.json", R"({"type":"Other"})"));
         } else if (change == "folder") {
             QVERIFY(QFile::remove(a + "/meta.json"));
             QVERIFY(QDir().mkpath(a + "/meta.json"));
