@@ -1,7 +1,10 @@
-// The stand-in host's action path: a mapping file read into bridges, and when the engine fires
-// each publish mode with the values it hands on.
+// The stand-in host: its action path (a mapping file read into bridges, and when the engine fires
+// each publish mode with the values it hands on) and the pictures its device list shows.
 #include "actionengine.h"
+#include "deviceviewproxy.h"
 #include "support/testsupport.h"
+
+#include <QStandardItemModel>
 
 namespace {
 
@@ -48,7 +51,7 @@ QStringList run(ActionEngine& engine, const QString& inputs, qint64 endMs)
 
 } // namespace
 
-class tst_ActionEngine : public QObject
+class tst_HostCore : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -156,7 +159,36 @@ private Q_SLOTS:
         QCOMPARE(fired.first().args,
                  (QJsonObject{{"rate", -33.333}, {"other", 12.5}, {"fixed", 3}, {"label", "arg_1"}}));
     }
+
+    void proxyPictures_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("shown");
+        const QString disk = QStringLiteral("/data/GamepadProfiles/x/image.png");
+        QTest::newRow("product picture the host lacks")
+            << QStringLiteral(":/new/prefix1/ressources/menette_id_4242.png")
+            << QString::fromLatin1(DeviceViewProxy::GenericPicture);
+        QTest::newRow("definition picture on disk") << disk << disk;
+        QTest::newRow("no picture") << QString() << QString();
+    }
+
+    void proxyPictures()
+    {
+        QFETCH(QString, source);
+        QStandardItemModel model;
+        model.setItemRoleNames({{Qt::UserRole + 9, "image"}, {Qt::UserRole + 1, "usn"}});
+        auto* item = new QStandardItem;
+        item->setData(source, Qt::UserRole + 9);
+        item->setData(source, Qt::UserRole + 1);
+        model.appendRow(item);
+        DeviceViewProxy proxy;
+        proxy.setSourceModel(&model);
+        QTEST(proxy.index(0, 0).data(Qt::UserRole + 9).toString(), "shown");
+        // Other roles pass through untouched.
+        QCOMPARE(proxy.index(0, 0).data(Qt::UserRole + 1).toString(), source);
+        QCOMPARE(proxy.roleNames(), model.roleNames());
+    }
 };
 
-QTEST_GUILESS_MAIN(tst_ActionEngine)
-#include "tst_actionengine.moc"
+QTEST_GUILESS_MAIN(tst_HostCore)
+#include "tst_hostcore.moc"
