@@ -107,8 +107,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("inputs");
         QTest::addColumn<int>("endMs");
         QTest::addColumn<QStringList>("fired");
-        auto row = [](const char* name, Bridge::Mode mode, const char* inputs, int endMs, QStringList fired) {
-            QTest::newRow(name) << int(mode) << QString(inputs) << endMs << fired;
+        QTest::addColumn<bool>("stick"); // joy_0 and joy_1 as one combined stick
+        auto row = [](const char* name, Bridge::Mode mode, const char* inputs, int endMs, QStringList fired,
+                      bool stick = false) {
+            QTest::newRow(name) << int(mode) << QString(inputs) << endMs << fired << stick;
         };
         const char* press = "100:but_3=true 400:but_3=false";
         row("onChange fires on each report only", Bridge::Mode::OnChange, press, 500,
@@ -120,6 +122,9 @@ private Q_SLOTS:
         row("activeOnly ignores a zero report at rest", Bridge::Mode::ActiveOnly, "50:joy_0=0", 300, {});
         row("always fires at rest too", Bridge::Mode::Always, "150:joy_0=10", 360,
             {"r100:0", "150:10", "r250:10", "r350:10"});
+        row("a combined stick rests only when both axes do", Bridge::Mode::ActiveOnly,
+            "20:joy_0=30 60:joy_1=-20 90:joy_0=0 230:joy_1=0", 300,
+            {"20:30,0", "60:30,-20", "90:0,-20", "r190:0,-20", "230:0,0"}, true);
     }
 
     void publishModes()
@@ -127,21 +132,13 @@ private Q_SLOTS:
         QFETCH(int, mode);
         QFETCH(QString, inputs);
         QFETCH(int, endMs);
+        QFETCH(bool, stick);
+        Bridge b = bridge(inputs.section(' ', -1).section(':', 1).section('=', 0, 0), Bridge::Mode(mode));
+        b.joyXKey = stick ? QStringLiteral("joy_0") : QString();
+        b.joyYKey = stick ? QStringLiteral("joy_1") : QString();
         ActionEngine engine;
-        engine.setBridges(
-            {bridge(inputs.section(' ', -1).section(':', 1).section('=', 0, 0), Bridge::Mode(mode))});
+        engine.setBridges({b});
         QTEST(run(engine, inputs, endMs), "fired");
-    }
-
-    void combinedStickRestsOnBothAxes()
-    {
-        Bridge stick = bridge("joy_0", Bridge::Mode::ActiveOnly);
-        stick.joyXKey = QStringLiteral("joy_0");
-        stick.joyYKey = QStringLiteral("joy_1");
-        ActionEngine engine;
-        engine.setBridges({stick});
-        QCOMPARE(run(engine, "20:joy_0=30 60:joy_1=-20 90:joy_0=0 230:joy_1=0", 300),
-                 (QStringList{"20:30,0", "60:30,-20", "90:0,-20", "r190:0,-20", "230:0,0"}));
     }
 
     void argumentsTakeInputValues()
@@ -177,10 +174,8 @@ private Q_SLOTS:
         QFETCH(QString, source);
         QStandardItemModel model;
         model.setItemRoleNames({{Qt::UserRole + 9, "image"}, {Qt::UserRole + 1, "usn"}});
-        auto* item = new QStandardItem;
-        item->setData(source, Qt::UserRole + 9);
-        item->setData(source, Qt::UserRole + 1);
-        model.appendRow(item);
+        model.appendRow(new QStandardItem);
+        model.setItemData(model.index(0, 0), {{Qt::UserRole + 9, source}, {Qt::UserRole + 1, source}});
         DeviceViewProxy proxy;
         proxy.setSourceModel(&model);
         QTEST(proxy.index(0, 0).data(Qt::UserRole + 9).toString(), "shown");
