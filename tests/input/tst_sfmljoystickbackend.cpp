@@ -45,9 +45,7 @@ private:
     {
         JoystickBackends::install(backend);
         GamepadManager* manager = GamepadManager::instance();
-        QSignalSpy changed(manager, &GamepadManager::gamepadsChanged);
-        QSignalSpy added(manager, &GamepadManager::gamepadAdded);
-        QSignalSpy removed(manager, &GamepadManager::gamepadRemoved);
+        QSignalSpy changed(manager, &GamepadManager::gamepadsChanged); // also sent with each add or removal
         QVERIFY(manager->isPumping());
         const int callsBefore = backend->sfmlCallCount();
         QTest::qWait(400); // several pump and poll ticks
@@ -56,7 +54,7 @@ private:
             QVERIFY2(backend->sfmlCallCount() - callsBefore <= 2,
                      qPrintable(QString::number(backend->sfmlCallCount())));
         QVERIFY(manager->gamepads().isEmpty());
-        QCOMPARE(changed.count() + added.count() + removed.count(), 0);
+        QCOMPARE(changed.count(), 0);
         // Nothing to do until udev speaks: the timers rest.
         if (backend->watchesDeviceEvents())
             QTRY_VERIFY(manager->isResting());
