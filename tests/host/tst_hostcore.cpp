@@ -8,16 +8,6 @@
 
 namespace {
 
-Bridge bridge(const QString& key, Bridge::Mode mode, const QJsonObject& args = {})
-{
-    Bridge b;
-    b.key = key;
-    b.mode = mode;
-    b.action = QStringLiteral("act");
-    b.args = args;
-    return b;
-}
-
 // Feeds "<ms>:<key>=<value>" inputs (a value with a dot or digits only is a number, else a flag)
 // and ticks the clock every 10 ms up to endMs; returns "t:value" per firing, "r" marking repeats.
 QStringList run(ActionEngine& engine, const QString& inputs, qint64 endMs)
@@ -131,20 +121,19 @@ private Q_SLOTS:
         QFETCH(QString, inputs);
         QFETCH(int, endMs);
         QFETCH(bool, stick);
-        Bridge b = bridge(inputs.section(' ', -1).section(':', 1).section('=', 0, 0), Bridge::Mode(mode));
-        b.joyXKey = stick ? QStringLiteral("joy_0") : QString();
-        b.joyYKey = stick ? QStringLiteral("joy_1") : QString();
-        ActionEngine engine;
-        engine.setBridges({b});
+        const QString key = inputs.section(' ', -1).section(':', 1).section('=', 0, 0);
+        ActionEngine engine; // bridges: key, x and y of a stick, group, mode, action, arguments
+        engine.setBridges(
+            {{key, stick ? "joy_0" : "", stick ? "joy_1" : "", {}, Bridge::Mode(mode), "act", {}}});
         QTEST(run(engine, inputs, endMs), "fired");
     }
 
     void argumentsTakeInputValues()
     {
+        const QJsonObject args{
+            {"rate", " ARG_0 "}, {"other", "param:joy_5"}, {"fixed", 3}, {"label", "arg_1"}};
         ActionEngine engine;
-        engine.setBridges({bridge(
-            "joy_2", Bridge::Mode::OnChange,
-            QJsonObject{{"rate", " ARG_0 "}, {"other", "param:joy_5"}, {"fixed", 3}, {"label", "arg_1"}})});
+        engine.setBridges({{"joy_2", {}, {}, {}, Bridge::Mode::OnChange, "act", args}});
         QVERIFY(engine.feed({"joy_5"}, {12.5}, 0).isEmpty()); // another key fires nothing
         const auto fired = engine.feed({"JOY_2"}, {-33.3333}, 10);
         QCOMPARE(fired.size(), 1);
