@@ -11,18 +11,17 @@ class tst_SfmlJoystickBackend : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { m_display = qgetenv("DISPLAY"); }
-
     void withoutDisplay()
     {
+        const QByteArray display = qgetenv("DISPLAY"); // given back for the test with a display
         qunsetenv("DISPLAY");
         QVERIFY(!SfmlJoystickBackend::canOpenDisplay());
         auto backend = std::make_shared<SfmlJoystickBackend>();
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^No display available"));
         runManagerQuietly(backend);
         QVERIFY(!backend->hasPumpWindow());
-        if (!m_display.isEmpty())
-            qputenv("DISPLAY", m_display);
+        if (!display.isEmpty())
+            qputenv("DISPLAY", display);
     }
 
     void withDisplay()
@@ -63,8 +62,6 @@ private:
         delete manager;
         JoystickBackends::install(nullptr);
     }
-
-    QByteArray m_display;
 };
 
 QTEST_GUILESS_MAIN(tst_SfmlJoystickBackend)
