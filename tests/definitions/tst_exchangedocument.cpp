@@ -14,8 +14,7 @@ class tst_ExchangeDocument : public QObject
     {
         QImage image(40, 30, QImage::Format_ARGB32);
         image.fill(Qt::blue);
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
+        QBuffer buffer; // opened by the writer
         image.save(&buffer, "PNG");
         return buffer.data();
     }
@@ -50,10 +49,8 @@ private slots:
     void names()
     {
         QFETCH(QString, text);
-        QFETCH(QString, name);
-        QFETCH(QString, suffix);
-        QCOMPARE(sanitizedName(text), name);
-        QCOMPARE(safeImageSuffix(text.trimmed()), suffix);
+        QTEST(sanitizedName(text), "name");
+        QTEST(safeImageSuffix(text.trimmed()), "suffix");
     }
 
     void readerErrors()
@@ -104,13 +101,12 @@ private slots:
     {
         QFETCH(QString, key);
         QFETCH(QJsonValue, value);
-        QFETCH(bool, ok);
         QJsonObject doc = validDocument();
         if (value.isNull())
             doc.remove(key);
         else
             doc.insert(key, value);
-        QCOMPARE(validateDocument(doc, nullptr), ok);
+        QTEST(validateDocument(doc, nullptr), "ok");
     }
 
     void documentTextAndHostileSuffix()

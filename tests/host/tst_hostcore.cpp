@@ -60,9 +60,8 @@ private Q_SLOTS:
         QStringList seen; // "<key> <mode> <action> <args>[ x+y]"
         for (const Bridge& b : MappingFile::bridges(QJsonObject{{"bridges", list}}))
             seen << QStringLiteral("%1 %2 %3 %4%5")
-                        .arg(b.key)
-                        .arg(int(b.mode))
-                        .arg(b.action, QJsonDocument(b.args).toJson(QJsonDocument::Compact),
+                        .arg(b.key, QString::number(int(b.mode)), b.action,
+                             QJsonDocument(b.args).toJson(QJsonDocument::Compact),
                              b.isCombined() ? " x+y" : "");
         QCOMPARE(seen, (QStringList{"but_3 0 a {}", "joy_0 2 b {\"x\":1}", "joy_0 0 pan {} x+y"}));
         QCOMPARE(MappingFile::parseMode(" ACTIVE_ONLY "), Bridge::Mode::ActiveOnly);
