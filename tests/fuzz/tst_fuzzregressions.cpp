@@ -26,6 +26,9 @@ private slots:
                 for (const QString& file : files)
                     QTest::addRow("%s/%s/%s", kind, readers.at(r).name, qPrintable(file))
                         << r << dir.filePath(file);
+                // Every reader needs seeds: an empty corpus gets a row whose file does not exist.
+                if (files.isEmpty() && qstrcmp(kind, "corpus") == 0)
+                    QTest::addRow("corpus/%s has seeds", readers.at(r).name) << r << dir.filePath("-");
             }
         }
     }
@@ -37,14 +40,6 @@ private slots:
         QFile file(path);
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
         QCOMPARE(FuzzChecks::readers().at(reader).check(file.readAll()), QString());
-    }
-
-    void everyReaderHasSeeds()
-    {
-        for (const FuzzChecks::Reader& reader : FuzzChecks::readers()) {
-            const QDir dir(QStringLiteral(JOY_FUZZ_DIR "/corpus/") + QLatin1String(reader.name));
-            QVERIFY2(!dir.entryList(QDir::Files).isEmpty(), reader.name);
-        }
     }
 };
 

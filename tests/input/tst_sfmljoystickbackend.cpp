@@ -11,18 +11,17 @@ class tst_SfmlJoystickBackend : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { m_display = qgetenv("DISPLAY"); }
-
     void withoutDisplay()
     {
+        const QByteArray display = qgetenv("DISPLAY"); // given back for the test with a display
         qunsetenv("DISPLAY");
         QVERIFY(!SfmlJoystickBackend::canOpenDisplay());
         auto backend = std::make_shared<SfmlJoystickBackend>();
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^No display available"));
         runManagerQuietly(backend);
         QVERIFY(!backend->hasPumpWindow());
-        if (!m_display.isEmpty())
-            qputenv("DISPLAY", m_display);
+        if (!display.isEmpty())
+            qputenv("DISPLAY", display);
     }
 
     void withDisplay()
@@ -45,9 +44,7 @@ private:
     {
         JoystickBackends::install(backend);
         GamepadManager* manager = GamepadManager::instance();
-        QSignalSpy changed(manager, &GamepadManager::gamepadsChanged);
-        QSignalSpy added(manager, &GamepadManager::gamepadAdded);
-        QSignalSpy removed(manager, &GamepadManager::gamepadRemoved);
+        QSignalSpy changed(manager, &GamepadManager::gamepadsChanged); // also sent with each add or removal
         QVERIFY(manager->isPumping());
         const int callsBefore = backend->sfmlCallCount();
         QTest::qWait(400); // several pump and poll ticks
@@ -56,7 +53,7 @@ private:
             QVERIFY2(backend->sfmlCallCount() - callsBefore <= 2,
                      qPrintable(QString::number(backend->sfmlCallCount())));
         QVERIFY(manager->gamepads().isEmpty());
-        QCOMPARE(changed.count() + added.count() + removed.count(), 0);
+        QCOMPARE(changed.count(), 0);
         // Nothing to do until udev speaks: the timers rest.
         if (backend->watchesDeviceEvents())
             QTRY_VERIFY(manager->isResting());
@@ -65,8 +62,6 @@ private:
         delete manager;
         JoystickBackends::install(nullptr);
     }
-
-    QByteArray m_display;
 };
 
 QTEST_GUILESS_MAIN(tst_SfmlJoystickBackend)

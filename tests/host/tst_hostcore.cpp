@@ -1,19 +1,12 @@
-// The stand-in host's action path: a mapping file read into bridges, and when the engine fires
-// each publish mode with the values it hands on.
+// The stand-in host: its action path (a mapping file read into bridges, and when the engine fires
+// each publish mode with the values it hands on) and the pictures its device list shows.
 #include "actionengine.h"
+#include "deviceviewproxy.h"
 #include "support/testsupport.h"
 
-namespace {
+#include <QStandardItemModel>
 
-Bridge bridge(const QString& key, Bridge::Mode mode, const QJsonObject& args = {})
-{
-    Bridge b;
-    b.key = key;
-    b.mode = mode;
-    b.action = QStringLiteral("act");
-    b.args = args;
-    return b;
-}
+namespace {
 
 // Feeds "<ms>:<key>=<value>" inputs (a value with a dot or digits only is a number, else a flag)
 // and ticks the clock every 10 ms up to endMs; returns "t:value" per firing, "r" marking repeats.
@@ -48,7 +41,7 @@ QStringList run(ActionEngine& engine, const QString& inputs, qint64 endMs)
 
 } // namespace
 
-class tst_ActionEngine : public QObject
+class tst_HostCore : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -67,9 +60,8 @@ private Q_SLOTS:
         QStringList seen; // "<key> <mode> <action> <args>[ x+y]"
         for (const Bridge& b : MappingFile::bridges(QJsonObject{{"bridges", list}}))
             seen << QStringLiteral("%1 %2 %3 %4%5")
-                        .arg(b.key)
-                        .arg(int(b.mode))
-                        .arg(b.action, QJsonDocument(b.args).toJson(QJsonDocument::Compact),
+                        .arg(b.key, QString::number(int(b.mode)), b.action,
+                             QJsonDocument(b.args).toJson(QJsonDocument::Compact),
                              b.isCombined() ? " x+y" : "");
         QCOMPARE(seen, (QStringList{"but_3 0 a {}", "joy_0 2 b {\"x\":1}", "joy_0 0 pan {} x+y"}));
         QCOMPARE(MappingFile::parseMode(" ACTIVE_ONLY "), Bridge::Mode::ActiveOnly);
@@ -77,20 +69,18 @@ private Q_SLOTS:
 
     void unreadableFiles_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("create");
-        QTest::newRow("missing file") << QByteArray() << false;
-        QTest::newRow("trailing comma in object") << QByteArray("{\"bridges\": [],}") << true;
-        QTest::newRow("array at the root") << QByteArray("[]") << true;
+        QTest::addColumn<QByteArray>("content"); // null: no file at all
+        QTest::newRow("missing file") << QByteArray();
+        QTest::newRow("trailing comma in object") << QByteArray("{\"bridges\": [],}");
+        QTest::newRow("array at the root") << QByteArray("[]");
     }
 
     void unreadableFiles()
     {
         QFETCH(QByteArray, content);
-        QFETCH(bool, create);
         QTemporaryDir dir;
         const QString path = dir.filePath("configActionGamepad.json");
-        if (create)
+        if (!content.isNull())
             QVERIFY(TestSupport::writeFile(path, content));
         QList<Bridge> bridges;
         QString error;
@@ -104,8 +94,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("inputs");
         QTest::addColumn<int>("endMs");
         QTest::addColumn<QStringList>("fired");
-        auto row = [](const char* name, Bridge::Mode mode, const char* inputs, int endMs, QStringList fired) {
-            QTest::newRow(name) << int(mode) << QString(inputs) << endMs << fired;
+        QTest::addColumn<bool>("stick"); // joy_0 and joy_1 as one combined stick
+        auto row = [](const char* name, Bridge::Mode mode, const char* inputs, int endMs, QStringList fired,
+                      bool stick = false) {
+            QTest::newRow(name) << int(mode) << QString(inputs) << endMs << fired << stick;
         };
         const char* press = "100:but_3=true 400:but_3=false";
         row("onChange fires on each report only", Bridge::Mode::OnChange, press, 500,
@@ -117,6 +109,9 @@ private Q_SLOTS:
         row("activeOnly ignores a zero report at rest", Bridge::Mode::ActiveOnly, "50:joy_0=0", 300, {});
         row("always fires at rest too", Bridge::Mode::Always, "150:joy_0=10", 360,
             {"r100:0", "150:10", "r250:10", "r350:10"});
+        row("a combined stick rests only when both axes do", Bridge::Mode::ActiveOnly,
+            "20:joy_0=30 60:joy_1=-20 90:joy_0=0 230:joy_1=0", 300,
+            {"20:30,0", "60:30,-20", "90:0,-20", "r190:0,-20", "230:0,0"}, true);
     }
 
     void publishModes()
@@ -124,30 +119,20 @@ private Q_SLOTS:
         QFETCH(int, mode);
         QFETCH(QString, inputs);
         QFETCH(int, endMs);
-        ActionEngine engine;
+        QFETCH(bool, stick);
+        const QString key = inputs.section(' ', -1).section(':', 1).section('=', 0, 0);
+        ActionEngine engine; // bridges: key, x and y of a stick, group, mode, action, arguments
         engine.setBridges(
-            {bridge(inputs.section(' ', -1).section(':', 1).section('=', 0, 0), Bridge::Mode(mode))});
+            {{key, stick ? "joy_0" : "", stick ? "joy_1" : "", {}, Bridge::Mode(mode), "act", {}}});
         QTEST(run(engine, inputs, endMs), "fired");
-    }
-
-    void combinedStickRestsOnBothAxes()
-    {
-        Bridge stick = bridge("joy_0", Bridge::Mode::ActiveOnly);
-        stick.joyXKey = QStringLiteral("joy_0");
-        stick.joyYKey = QStringLiteral("joy_1");
-        ActionEngine engine;
-        engine.setBridges({stick});
-        QCOMPARE(run(engine, "20:joy_0=30 60:joy_1=-20 90:joy_0=0 230:joy_1=0", 300),
-                 (QStringList{"20:30,0", "60:30,-20", "90:0,-20", "r190:0,-20", "230:0,0"}));
     }
 
     void argumentsTakeInputValues()
     {
-        Bridge b = bridge(
-            "joy_2", Bridge::Mode::OnChange,
-            QJsonObject{{"rate", " ARG_0 "}, {"other", "param:joy_5"}, {"fixed", 3}, {"label", "arg_1"}});
+        const QJsonObject args{
+            {"rate", " ARG_0 "}, {"other", "param:joy_5"}, {"fixed", 3}, {"label", "arg_1"}};
         ActionEngine engine;
-        engine.setBridges({b});
+        engine.setBridges({{"joy_2", {}, {}, {}, Bridge::Mode::OnChange, "act", args}});
         QVERIFY(engine.feed({"joy_5"}, {12.5}, 0).isEmpty()); // another key fires nothing
         const auto fired = engine.feed({"JOY_2"}, {-33.3333}, 10);
         QCOMPARE(fired.size(), 1);
@@ -156,7 +141,34 @@ private Q_SLOTS:
         QCOMPARE(fired.first().args,
                  (QJsonObject{{"rate", -33.333}, {"other", 12.5}, {"fixed", 3}, {"label", "arg_1"}}));
     }
+
+    void proxyPictures_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("shown");
+        const QString disk = QStringLiteral("/data/GamepadProfiles/x/image.png");
+        QTest::newRow("product picture the host lacks")
+            << QStringLiteral(":/new/prefix1/ressources/menette_id_4242.png")
+            << QString::fromLatin1(DeviceViewProxy::GenericPicture);
+        QTest::newRow("definition picture on disk") << disk << disk;
+        QTest::newRow("no picture") << QString() << QString();
+    }
+
+    void proxyPictures()
+    {
+        QFETCH(QString, source);
+        QStandardItemModel model;
+        model.setItemRoleNames({{Qt::UserRole + 9, "image"}, {Qt::UserRole + 1, "usn"}});
+        model.appendRow(new QStandardItem);
+        model.setItemData(model.index(0, 0), {{Qt::UserRole + 9, source}, {Qt::UserRole + 1, source}});
+        DeviceViewProxy proxy;
+        proxy.setSourceModel(&model);
+        QTEST(proxy.index(0, 0).data(Qt::UserRole + 9).toString(), "shown");
+        // Other roles pass through untouched.
+        QCOMPARE(proxy.index(0, 0).data(Qt::UserRole + 1).toString(), source);
+        QCOMPARE(proxy.roleNames(), model.roleNames());
+    }
 };
 
-QTEST_GUILESS_MAIN(tst_ActionEngine)
-#include "tst_actionengine.moc"
+QTEST_GUILESS_MAIN(tst_HostCore)
+#include "tst_hostcore.moc"
