@@ -391,42 +391,35 @@ private slots:
         QVERIFY(!mergeServiceReferences(&unchanged, QJsonValue("a")));
     }
 
-    void saveKeepsHostSectionsAndReplacesBridges()
+    // A missing file is told apart from a broken one, which the save starts over with empty host
+    // sections; a file where the folder should be is told in English when asked (the French text
+    // and a missing folder are covered by the file fault tests).
+    void loadAndSaveOfMissingOrBrokenFiles()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath("configActionGamepad.json");
-        writeFile(path, R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"], "timers": [2],
-            "custom": {"keep": true}, "refs": [3], "ref": ["Camera"], "bridges": [{"old": true}]})");
-        const QJsonArray bridges{
-            QJsonObject{{"src", QJsonObject{{"stringKey", "but_1"}}}, {"action", "fire"}}};
-        QVERIFY(saveMappingFile(path, bridges));
-        QCOMPARE(TestSupport::readJson(path),
-                 json(R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"],
-            "timers": [2], "custom": {"keep": true}, "ref": [], "bridges": [{"src": {"stringKey": "but_1"},
-            "action": "fire"}]})"));
-    }
-
-    // A broken file starts over with empty host sections; a file where the folder should be is told
-    // in English when asked (the French text and a missing folder are covered by the file fault tests).
-    void saveStartsFreshOrFails()
-    {
-        QTemporaryDir dir;
+        QJsonObject mapping{{"untouched", true}};
+        QCOMPARE(Overlay::loadMappingFile(dir.filePath("none.json"), &mapping), MappingLoad::Missing);
         const QString broken = dir.filePath("broken.json");
         writeFile(broken, "{ \"signals\": [1], ");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Gamepad mapping load failed error= .*"));
+        QString error;
+        QCOMPARE(Overlay::loadMappingFile(broken, &mapping, &error), MappingLoad::Failed);
+        QVERIFY(error.contains(broken));
+        QCOMPARE(mapping, (QJsonObject{{"untouched", true}}));
+
         QVERIFY(saveMappingFile(broken, QJsonArray()));
-        const QByteArray fresh =
-            R"({"signals": [], "onStartup": [], "onClose": [], "timers": [], "ref": [], "bridges": []})";
-        QCOMPARE(TestSupport::readJson(broken), json(fresh));
+        QCOMPARE(Overlay::loadMappingFile(broken, &mapping), MappingLoad::Loaded);
+        QCOMPARE(mapping, json(R"({"signals": [], "onStartup": [], "onClose": [], "timers": [], "ref": [],
+                                  "bridges": []})"));
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression("^Gamepad mapping save failed error= \"Cannot write .*"));
         MappingFileOptions english;
         english.englishErrors = true;
-        QString error;
         QVERIFY(!saveMappingFile(broken + "/configActionGamepad.json", QJsonArray(), &error, english));
         QVERIFY(error.startsWith("Cannot write "));
     }
 
-    void saveKeepsExtraDestinations()
+    void saveKeepsHostSectionsAndExtraDestinations()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("configActionGamepad.json");
@@ -446,29 +439,14 @@ private slots:
                  json(R"({"d": [{"action": {"op": 1}}, {"ref": "b"}, {"ref": "c"}]})").value("d"));
         QVERIFY(!saved.at(1).toObject().contains("dst"));
 
-        // The editor's save does not carry them over.
+        // The editor's save does not carry them over; the host's sections stay and "refs" goes.
+        writeFile(path, R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"], "timers": [2],
+            "custom": {"keep": true}, "refs": [3], "ref": ["Camera"], "bridges": [{"old": true}]})");
         QVERIFY(saveMappingFile(path, bridges));
-        QCOMPARE(TestSupport::readJson(path).value("bridges").toArray(), bridges);
-    }
-
-    void loadMappingFile()
-    {
-        QTemporaryDir dir;
-        QJsonObject mapping{{"untouched", true}};
-        QCOMPARE(Overlay::loadMappingFile(dir.filePath("none.json"), &mapping), MappingLoad::Missing);
-        QCOMPARE(mapping, (QJsonObject{{"untouched", true}}));
-
-        const QString broken = dir.filePath("broken.json");
-        writeFile(broken, "[1, 2]");
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Gamepad mapping load failed error= .*"));
-        QString error;
-        QCOMPARE(Overlay::loadMappingFile(broken, &mapping, &error), MappingLoad::Failed);
-        QVERIFY(error.contains(broken));
-
-        const QString good = dir.filePath("good.json");
-        writeFile(good, R"({"bridges": []})");
-        QCOMPARE(Overlay::loadMappingFile(good, &mapping), MappingLoad::Loaded);
-        QCOMPARE(mapping, (QJsonObject{{"bridges", QJsonArray()}}));
+        QJsonObject expected = json(R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"],
+            "timers": [2], "custom": {"keep": true}, "ref": []})");
+        expected.insert("bridges", bridges);
+        QCOMPARE(TestSupport::readJson(path), expected);
     }
 };
 
