@@ -352,7 +352,7 @@ private slots:
         QCOMPARE(nodes.at(4).gateBindings, QVector<QJsonObject>{action("dash")});
     }
 
-    void applyUpdatesSourcesAndPublishMode()
+    void applyUpdatesSourcesOrReportsMisses()
     {
         QVector<OverlayNode> nodes{node(Kind::SingleJoy, {"joy_4"})};
         // The second time, missing or unusable members keep what the slot had.
@@ -365,15 +365,10 @@ private slots:
             QCOMPARE(nodes.first().sources.first(), (InputSource{false, "pad", 5, 2, "joy_4"}));
             QCOMPARE(nodes.first().publishMode, PublishMode::Always);
         }
-    }
-
-    void applyResetsBindingsAndReportsMisses()
-    {
-        QVector<OverlayNode> nodes{node(Kind::Button, {"but_0"})};
-        nodes[0].bindings[0] = action("old");
-        QVERIFY(!applyBridges(&nodes, {"B"}, QJsonObject()));
-        QCOMPARE(nodes.first().bindings.first(), action("old"));
-        QVERIFY(!applyBridges(&nodes, {"B"}, QJsonObject{{"bridges", "nope"}}));
+        // Without bridges nothing is applied; bridges that are no list reset every binding.
+        QVERIFY(!applyBridges(&nodes, {"J"}, QJsonObject()));
+        QCOMPARE(nodes.first().bindings.first(), action("x"));
+        QVERIFY(!applyBridges(&nodes, {"J"}, QJsonObject{{"bridges", "nope"}}));
         QCOMPARE(nodes.first().bindings.first(), QJsonObject());
     }
 
