@@ -222,7 +222,7 @@ private slots:
             QVERIFY(!QFileInfo::exists(arg)); // no half copy left behind
     }
 
-    void relocation()
+    void relocationAndCopy()
     {
         const Definition def = profile(sharedRoot(), "Pad", {"Pad"});
         writeFile(def.folder + "/sub/deeper/data.bin", QByteArray("\x01\x02\x00\x03", 4));
@@ -250,10 +250,8 @@ private slots:
         QVERIFY(ProfileStore::relocateProfile(ref, ProfileScope::User));
         QCOMPARE(ref.folder, destination);
         QVERIFY(!QFileInfo::exists(destination + "/extra.txt"));
-    }
 
-    void copyRecursivelyFile()
-    {
+        // The copy below it: nothing to copy is no failure, a file replaces a file.
         QVERIFY(ProfileStore::copyRecursively(data() + "/missing", data() + "/never"));
         QVERIFY(!QFileInfo::exists(data() + "/never"));
         writeFile(data() + "/a.txt", "fresh");
