@@ -78,11 +78,6 @@ OverlayNode node(Kind kind, const QStringList& keys, const QVector<QJsonObject>&
     return node;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QVERIFY(TestSupport::writeFile(path, bytes));
-}
-
 } // namespace
 
 class tst_OverlayFiles : public QObject
@@ -395,7 +390,7 @@ private slots:
         QJsonObject mapping{{"untouched", true}};
         QCOMPARE(Overlay::loadMappingFile(dir.filePath("none.json"), &mapping), MappingLoad::Missing);
         const QString broken = dir.filePath("broken.json");
-        writeFile(broken, "{ \"signals\": [1], ");
+        QVERIFY(TestSupport::writeFile(broken, "{ \"signals\": [1], "));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Gamepad mapping load failed error= .*"));
         QString error;
         QCOMPARE(Overlay::loadMappingFile(broken, &mapping, &error), MappingLoad::Failed);
@@ -418,10 +413,10 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("configActionGamepad.json");
-        writeFile(path, R"({"bridges": [
+        QVERIFY(TestSupport::writeFile(path, R"({"bridges": [
             {"src": {"stringKey": "but_1", "deviceType": "other"}, "dst": [{"ref": "a"}, {"ref": "wrong"}]},
             {"src": {"stringKey": "BUT_1 ", "deviceType": ""}, "dst": [{"ref": "a"}, {"ref": "b"}, {"ref": "c"}]},
-            {"src": {"stringKey": "but_2"}, "dst": [{"ref": "z"}, {"ref": "y"}]}]})");
+            {"src": {"stringKey": "but_2"}, "dst": [{"ref": "z"}, {"ref": "y"}]}]})"));
         const QJsonArray bridges{
             QJsonObject{{"src", QJsonObject{{"stringKey", "but_1"}, {"deviceType", "gamepade"}}},
                         {"dst", QJsonArray{QJsonObject{{"action", QJsonObject{{"op", 1}}}}}}},
@@ -435,8 +430,8 @@ private slots:
         QVERIFY(!saved.at(1).toObject().contains("dst"));
 
         // The editor's save does not carry them over; the host's sections stay and "refs" goes.
-        writeFile(path, R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"], "timers": [2],
-            "custom": {"keep": true}, "refs": [3], "ref": ["Camera"], "bridges": [{"old": true}]})");
+        QVERIFY(TestSupport::writeFile(path, R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"],
+            "timers": [2], "custom": {"keep": true}, "refs": [3], "ref": ["Camera"], "bridges": [{"old": true}]})"));
         QVERIFY(saveMappingFile(path, bridges));
         QJsonObject expected = json(R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"],
             "timers": [2], "custom": {"keep": true}, "ref": []})");

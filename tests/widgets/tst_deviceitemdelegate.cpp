@@ -122,7 +122,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("chips");
         QTest::addColumn<QString>("lastLabel");
         QTest::newRow("eleven entries fill 300 px") << 300 << 11 << 11 << QString();
-        QTest::newRow("fourteen entries leave three out") << 300 << 14 << 12 << "+3";
         QTest::newRow("the tile's strip holds nine") << 264 << 10 << 10 << "+1";
         QTest::newRow("a strip too narrow for any chip") << 10 << 2 << 1 << "+2";
     }
