@@ -78,11 +78,6 @@ OverlayNode node(Kind kind, const QStringList& keys, const QVector<QJsonObject>&
     return node;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QVERIFY(TestSupport::writeFile(path, bytes));
-}
-
 } // namespace
 
 class tst_OverlayFiles : public QObject
@@ -352,7 +347,7 @@ private slots:
         QCOMPARE(nodes.at(4).gateBindings, QVector<QJsonObject>{action("dash")});
     }
 
-    void applyUpdatesSourcesAndPublishMode()
+    void applyUpdatesSourcesOrReportsMisses()
     {
         QVector<OverlayNode> nodes{node(Kind::SingleJoy, {"joy_4"})};
         // The second time, missing or unusable members keep what the slot had.
@@ -365,15 +360,10 @@ private slots:
             QCOMPARE(nodes.first().sources.first(), (InputSource{false, "pad", 5, 2, "joy_4"}));
             QCOMPARE(nodes.first().publishMode, PublishMode::Always);
         }
-    }
-
-    void applyResetsBindingsAndReportsMisses()
-    {
-        QVector<OverlayNode> nodes{node(Kind::Button, {"but_0"})};
-        nodes[0].bindings[0] = action("old");
-        QVERIFY(!applyBridges(&nodes, {"B"}, QJsonObject()));
-        QCOMPARE(nodes.first().bindings.first(), action("old"));
-        QVERIFY(!applyBridges(&nodes, {"B"}, QJsonObject{{"bridges", "nope"}}));
+        // Without bridges nothing is applied; bridges that are no list reset every binding.
+        QVERIFY(!applyBridges(&nodes, {"J"}, QJsonObject()));
+        QCOMPARE(nodes.first().bindings.first(), action("x"));
+        QVERIFY(!applyBridges(&nodes, {"J"}, QJsonObject{{"bridges", "nope"}}));
         QCOMPARE(nodes.first().bindings.first(), QJsonObject());
     }
 
@@ -391,49 +381,42 @@ private slots:
         QVERIFY(!mergeServiceReferences(&unchanged, QJsonValue("a")));
     }
 
-    void saveKeepsHostSectionsAndReplacesBridges()
+    // A missing file is told apart from a broken one, which the save starts over with empty host
+    // sections; a file where the folder should be is told in English when asked (the French text
+    // and a missing folder are covered by the file fault tests).
+    void loadAndSaveOfMissingOrBrokenFiles()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath("configActionGamepad.json");
-        writeFile(path, R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"], "timers": [2],
-            "custom": {"keep": true}, "refs": [3], "ref": ["Camera"], "bridges": [{"old": true}]})");
-        const QJsonArray bridges{
-            QJsonObject{{"src", QJsonObject{{"stringKey", "but_1"}}}, {"action", "fire"}}};
-        QVERIFY(saveMappingFile(path, bridges));
-        QCOMPARE(TestSupport::readJson(path),
-                 json(R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"],
-            "timers": [2], "custom": {"keep": true}, "ref": [], "bridges": [{"src": {"stringKey": "but_1"},
-            "action": "fire"}]})"));
-    }
-
-    // A broken file starts over with empty host sections; a file where the folder should be is told
-    // in English when asked (the French text and a missing folder are covered by the file fault tests).
-    void saveStartsFreshOrFails()
-    {
-        QTemporaryDir dir;
+        QJsonObject mapping{{"untouched", true}};
+        QCOMPARE(Overlay::loadMappingFile(dir.filePath("none.json"), &mapping), MappingLoad::Missing);
         const QString broken = dir.filePath("broken.json");
-        writeFile(broken, "{ \"signals\": [1], ");
+        QVERIFY(TestSupport::writeFile(broken, "{ \"signals\": [1], "));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Gamepad mapping load failed error= .*"));
+        QString error;
+        QCOMPARE(Overlay::loadMappingFile(broken, &mapping, &error), MappingLoad::Failed);
+        QVERIFY(error.contains(broken));
+        QCOMPARE(mapping, (QJsonObject{{"untouched", true}}));
+
         QVERIFY(saveMappingFile(broken, QJsonArray()));
-        const QByteArray fresh =
-            R"({"signals": [], "onStartup": [], "onClose": [], "timers": [], "ref": [], "bridges": []})";
-        QCOMPARE(TestSupport::readJson(broken), json(fresh));
+        QCOMPARE(Overlay::loadMappingFile(broken, &mapping), MappingLoad::Loaded);
+        QCOMPARE(mapping, json(R"({"signals": [], "onStartup": [], "onClose": [], "timers": [], "ref": [],
+                                  "bridges": []})"));
         QTest::ignoreMessage(QtWarningMsg,
                              QRegularExpression("^Gamepad mapping save failed error= \"Cannot write .*"));
         MappingFileOptions english;
         english.englishErrors = true;
-        QString error;
         QVERIFY(!saveMappingFile(broken + "/configActionGamepad.json", QJsonArray(), &error, english));
         QVERIFY(error.startsWith("Cannot write "));
     }
 
-    void saveKeepsExtraDestinations()
+    void saveKeepsHostSectionsAndExtraDestinations()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("configActionGamepad.json");
-        writeFile(path, R"({"bridges": [
+        QVERIFY(TestSupport::writeFile(path, R"({"bridges": [
             {"src": {"stringKey": "but_1", "deviceType": "other"}, "dst": [{"ref": "a"}, {"ref": "wrong"}]},
             {"src": {"stringKey": "BUT_1 ", "deviceType": ""}, "dst": [{"ref": "a"}, {"ref": "b"}, {"ref": "c"}]},
-            {"src": {"stringKey": "but_2"}, "dst": [{"ref": "z"}, {"ref": "y"}]}]})");
+            {"src": {"stringKey": "but_2"}, "dst": [{"ref": "z"}, {"ref": "y"}]}]})"));
         const QJsonArray bridges{
             QJsonObject{{"src", QJsonObject{{"stringKey", "but_1"}, {"deviceType", "gamepade"}}},
                         {"dst", QJsonArray{QJsonObject{{"action", QJsonObject{{"op", 1}}}}}}},
@@ -446,29 +429,14 @@ private slots:
                  json(R"({"d": [{"action": {"op": 1}}, {"ref": "b"}, {"ref": "c"}]})").value("d"));
         QVERIFY(!saved.at(1).toObject().contains("dst"));
 
-        // The editor's save does not carry them over.
+        // The editor's save does not carry them over; the host's sections stay and "refs" goes.
+        QVERIFY(TestSupport::writeFile(path, R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"],
+            "timers": [2], "custom": {"keep": true}, "refs": [3], "ref": ["Camera"], "bridges": [{"old": true}]})"));
         QVERIFY(saveMappingFile(path, bridges));
-        QCOMPARE(TestSupport::readJson(path).value("bridges").toArray(), bridges);
-    }
-
-    void loadMappingFile()
-    {
-        QTemporaryDir dir;
-        QJsonObject mapping{{"untouched", true}};
-        QCOMPARE(Overlay::loadMappingFile(dir.filePath("none.json"), &mapping), MappingLoad::Missing);
-        QCOMPARE(mapping, (QJsonObject{{"untouched", true}}));
-
-        const QString broken = dir.filePath("broken.json");
-        writeFile(broken, "[1, 2]");
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Gamepad mapping load failed error= .*"));
-        QString error;
-        QCOMPARE(Overlay::loadMappingFile(broken, &mapping, &error), MappingLoad::Failed);
-        QVERIFY(error.contains(broken));
-
-        const QString good = dir.filePath("good.json");
-        writeFile(good, R"({"bridges": []})");
-        QCOMPARE(Overlay::loadMappingFile(good, &mapping), MappingLoad::Loaded);
-        QCOMPARE(mapping, (QJsonObject{{"bridges", QJsonArray()}}));
+        QJsonObject expected = json(R"({"signals": [1], "onStartup": [{"a": 1}], "onClose": ["x"],
+            "timers": [2], "custom": {"keep": true}, "ref": []})");
+        expected.insert("bridges", bridges);
+        QCOMPARE(TestSupport::readJson(path), expected);
     }
 };
 

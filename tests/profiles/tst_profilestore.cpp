@@ -130,11 +130,14 @@ private slots:
         QCOMPARE(summary(odd), "no-id '' / configActionGamepad.json - shared");
     }
 
-    void profilesForDeviceMatchSortAndDeduplicate()
+    // The search by device name and the look-up by id.
+    void profilesForDeviceAndById()
     {
         const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        profile(sharedRoot(), "Shared copy", {"Xbox Pad"}, Config, id);
-        const Definition userCopy = profile(userRoot(), "User copy", {"xbox pad"}, Config, id);
+        // One id in the old areas, shared and the user's: the user's copy wins.
+        profile(data() + "/Gamepads", "Shared copy", {"Xbox Pad"}, Config, id);
+        const Definition userCopy =
+            profile(data() + "/alice/Gamepads", "User copy", {"xbox pad"}, Config, id);
         profile(data() + "/Gamepads", "Old area", {"XBOX PAD"});
         profile(sharedRoot(), "Other pad", {"Other"});
         profile(data() + "/bob/GamepadProfiles", "Bob's", {"Xbox Pad"});
@@ -143,6 +146,14 @@ private slots:
         QCOMPARE(offered("  Xbox Pad "), (QStringList{"Old area shared", "User copy user"}));
         QCOMPARE(ProfileStore::profilesForDevice("  Xbox Pad ").at(1).folder, userCopy.folder);
         QVERIFY(offered("  ").isEmpty() && offered("Xbox").isEmpty());
+        const ProfileRef ref = ProfileStore::findProfileFolder(QUuid::fromString(id));
+        QVERIFY(ref.valid && ref.folder == userCopy.folder && ref.scope == ProfileScope::User);
+        QCOMPARE(ProfileStore::summaryById(QUuid::fromString(id)).name, "User copy");
+        QVERIFY(!ProfileStore::findProfileFolder(QUuid()).valid);
+        QVERIFY(!ProfileStore::findProfileFolder(QUuid::createUuid()).valid);
+        const QUuid fileId = QUuid::createUuid(); // a file named by the id is no definition folder
+        writeFile(sharedRoot() + "/" + fileId.toString(QUuid::WithoutBraces), "x");
+        QVERIFY(!ProfileStore::findProfileFolder(fileId).valid);
 
         // Ties sort by name ignoring case, the user's first, then by id.
         profile(sharedRoot(), "pad", {"Pad"}, Config, "ffffffff-0000-4000-8000-000000000001");
@@ -152,24 +163,6 @@ private slots:
         QCOMPARE(offered("pad"), (QStringList{"Alpha shared", "Pad user", "PAD shared", "pad shared"}));
         DataRoot::setLogin(QVariant()); // without login only the shared roots are searched
         QCOMPARE(offered("xbox pad"), (QStringList{"Old area shared", "Shared copy shared"}));
-    }
-
-    void findProfileFolderAndSummaryById()
-    {
-        const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        profile(data() + "/Gamepads", "Old", {"Pad"}, Config, id);
-        const Definition user = profile(data() + "/alice/Gamepads", "User old", {"Pad"}, Config, id);
-        QVERIFY(!ProfileStore::findProfileFolder(QUuid()).valid);
-        QVERIFY(!ProfileStore::findProfileFolder(QUuid::createUuid()).valid);
-        const ProfileRef ref = ProfileStore::findProfileFolder(QUuid::fromString(id));
-        QVERIFY(ref.valid);
-        QCOMPARE(ref.folder, user.folder);
-        QCOMPARE(ref.scope, ProfileScope::User);
-        QCOMPARE(ProfileStore::summaryById(QUuid::fromString(id)).name, "User old");
-
-        const QUuid fileId = QUuid::createUuid(); // a file named by the id is no definition folder
-        writeFile(sharedRoot() + "/" + fileId.toString(QUuid::WithoutBraces), "x");
-        QVERIFY(!ProfileStore::findProfileFolder(fileId).valid);
     }
 
     void relocateFailures_data()
@@ -229,7 +222,7 @@ private slots:
             QVERIFY(!QFileInfo::exists(arg)); // no half copy left behind
     }
 
-    void relocation()
+    void relocationAndCopy()
     {
         const Definition def = profile(sharedRoot(), "Pad", {"Pad"});
         writeFile(def.folder + "/sub/deeper/data.bin", QByteArray("\x01\x02\x00\x03", 4));
@@ -257,10 +250,8 @@ private slots:
         QVERIFY(ProfileStore::relocateProfile(ref, ProfileScope::User));
         QCOMPARE(ref.folder, destination);
         QVERIFY(!QFileInfo::exists(destination + "/extra.txt"));
-    }
 
-    void copyRecursivelyFile()
-    {
+        // The copy below it: nothing to copy is no failure, a file replaces a file.
         QVERIFY(ProfileStore::copyRecursively(data() + "/missing", data() + "/never"));
         QVERIFY(!QFileInfo::exists(data() + "/never"));
         writeFile(data() + "/a.txt", "fresh");

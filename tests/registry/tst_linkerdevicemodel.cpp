@@ -80,7 +80,14 @@ private Q_SLOTS:
         const int r = m_model->indexOfUsn("gp:0");
         QVERIFY(m_model->setData(m_model->index(r, 0), "My pad", Model::NameRole));
         m_model->setSelected("gp:0", true);
-        QVERIFY(m_model->setActiveProfile("gp:0", second));
+        // The id is matched ignoring case and blanks; an unknown id or usn is refused, none keeps it.
+        QVERIFY(m_model->setActiveProfile("gp:0", QStringLiteral(" %1 ").arg(second.toUpper())));
+        QSignalSpy changes(m_model.get(), &QAbstractItemModel::dataChanged);
+        QVERIFY(!m_model->setActiveProfile("gp:0", QUuid::createUuid().toString()));
+        QCOMPARE(changes.count(), 0);
+        QVERIFY(!m_model->setActiveProfile("gp:9", second));
+        QVERIFY(m_model->setActiveProfile("gp:0", QString()));
+        QCOMPARE(jsonAt(registry(), "devices/gp:0/kv/activeProfileId").toString(), second);
         m_pads->unplug(0);
         discover();
         QCOMPARE(rows().at(r), "gp:0 'My pad' absent selected");
@@ -238,21 +245,6 @@ private Q_SLOTS:
         }
     }
 
-    void setActiveProfile()
-    {
-        writeProfile("Alpha");
-        const QString beta = writeProfile("Beta");
-        makeModel({padA(0)});
-        QVERIFY(m_model->setActiveProfile("gp:0", QStringLiteral(" %1 ").arg(beta.toUpper())));
-        QSignalSpy changes(m_model.get(), &QAbstractItemModel::dataChanged);
-        QVERIFY(!m_model->setActiveProfile("gp:0", QUuid::createUuid().toString()));
-        QCOMPARE(changes.count(), 0);
-        QVERIFY(!m_model->setActiveProfile("gp:9", beta));
-        QVERIFY(m_model->setActiveProfile("gp:0", QString()));
-        QCOMPARE(role(0, Model::ActiveProfileIdRole).toString(), beta);
-        QCOMPARE(jsonAt(registry(), "devices/gp:0/kv/activeProfileId").toString(), beta);
-    }
-
     // Unknown members and keys survive; a context switch reloads, from the file the first
     // reconciliation rewrote.
     void registryRoundTrip()
@@ -271,21 +263,7 @@ private Q_SLOTS:
 
         QVERIFY(m_model->deleteDevice("gp:0"));
         QVERIFY(!m_model->deleteDevice("gp:0"));
-        QCOMPARE(registry().value("lastCount").toInt(), 1);
-        QCOMPARE(jsonAt(registry(), "devices").toObject().keys(), QStringList{"gp:3"});
-        QCOMPARE(jsonAt(registry(), "devices/gp:3/custom").toString(), "kept");
-    }
-
-    void registryHoldsLiveIdentity()
-    {
-        writeRegistry({{"gp:2", record("7", "Stale name")}});
-        makeModel({pad(2, "Fresh name", 0x1234, 0xabcd)});
-        QVERIFY(m_model->setData(m_model->index(0, 0), "Gift", Model::ProductRole));
-        QJsonObject expected = record("2", "Fresh name", {{"product", "Gift"}});
-        expected["vendorIdHex"] = "1234";
-        expected["productIdHex"] = "abcd";
-        expected["imagePath"] = ":/new/prefix1/ressources/menette_id_43981.png";
-        QCOMPARE(jsonAt(registry(), "devices/gp:2").toObject(), expected);
+        QCOMPARE(registry(), (QJsonObject{{"devices", QJsonObject{{"gp:3", gp3}}}, {"lastCount", 1}}));
     }
 
     void linkStateEventsPostedOnce()
@@ -305,20 +283,28 @@ private Q_SLOTS:
         QCOMPARE(role(0, Model::LinkStateRole).toInt(), 0);
     }
 
+    // The registry takes the live pad's identity over a stale record, with the values written.
     void writableRoles()
     {
-        makeModel({padA(0)});
+        writeRegistry({{"gp:0", record("7", "Stale name")}});
+        makeModel({pad(0, "Fresh name", 0x1234, 0xabcd)});
         const QModelIndex row = m_model->index(0, 0);
         QCOMPARE(m_model->flags(row), Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled);
         QCOMPARE(row.data(Qt::SizeHintRole).toSize(), QSize(300, 240));
         QVERIFY(m_model->setData(row, "Left hand", Model::NameRole));
         QCOMPARE(row.data(Qt::DisplayRole).toString(), "Left hand");
         QVERIFY(m_model->setData(row, QString(), Model::NameRole)); // back to the pad's own name
-        QCOMPARE(row.data(Model::NameRole).toString(), "Pad A");
+        QCOMPARE(row.data(Model::NameRole).toString(), "Fresh name");
+        QVERIFY(m_model->setData(row, "Gift", Model::ProductRole));
+        QJsonObject expected = record("0", "Fresh name", {{"nameOverride", ""}, {"product", "Gift"}});
+        expected["vendorIdHex"] = "1234";
+        expected["productIdHex"] = "abcd";
+        expected["imagePath"] = ":/new/prefix1/ressources/menette_id_43981.png";
+        QCOMPARE(jsonAt(registry(), "devices/gp:0").toObject(), expected);
 
         // A picture path goes to the stored values only; the shown picture stays the pad's.
         QVERIFY(m_model->setData(row, "/tmp/pad.png", Model::ImageRole));
-        QCOMPARE(row.data(Model::ImageRole).toString(), ":/new/prefix1/ressources/menette_id_765.png");
+        QCOMPARE(row.data(Model::ImageRole).toString(), expected.value("imagePath").toString());
         QVERIFY(row.data(Model::JsonRole).toByteArray().contains("\"imagePath\":\"/tmp/pad.png\""));
         QPixmap red(4, 4);
         red.fill(Qt::red);
@@ -341,10 +327,10 @@ private Q_SLOTS:
         QSignalSpy mapping(live, &IComInterface::noCodeAppChanged);
         m_model->refreshProfilesCatalog();
         QCOMPARE(rows(), QStringList{"gp:0 'Fresh' connected selected"});
-        QCOMPARE((QVariantList{role(0, Model::ProfileCountRole), live->activeProfileId()}),
-                 (QVariantList{1, id}));
-        QCOMPARE(mapping.count(), 1); // the selected pad re-announced its mapping file
-        QCOMPARE(jsonAt(registry(), "devices/gp:0/kv/activeProfileId").toString(), id);
+        // The selected pad took the profile and re-announced its mapping file.
+        QCOMPARE((QVariantList{role(0, Model::ProfileCountRole), live->activeProfileId(), mapping.count(),
+                               jsonAt(registry(), "devices/gp:0/kv/activeProfileId").toString()}),
+                 (QVariantList{1, id, 1, id}));
     }
 
     // The file itself: its place per context, the compact write through ".tmp" and rename, and a
