@@ -59,27 +59,8 @@ bool near(const QColor& a, const QColor& b)
            qAbs(a.blue() - b.blue()) <= 2 && qAbs(a.alpha() - b.alpha()) <= 2;
 }
 
-ButtonSettings button(bool press, bool release, int debounce, bool repeatPress, bool repeatRelease,
-                      bool enabled = true)
-{
-    ButtonSettings b;
-    b.enabled = enabled;
-    b.emitOnPress = press;
-    b.emitOnRelease = release;
-    b.debounceMs = debounce;
-    b.repeatOnPress = repeatPress;
-    b.repeatOnRelease = repeatRelease;
-    return b;
-}
-
-GateSettings gate(double radius = 50, double hysteresis = 3)
-{
-    GateSettings g;
-    g.key = QStringLiteral("gate_0");
-    g.radius = radius;
-    g.hysteresis = hysteresis;
-    return g;
-}
+// Around 0/0 on axes 0 and 1, radius 50 and hysteresis 3, emitting on enter and exit.
+const GateSettings kGate{true, QStringLiteral("gate_0"), QString(), 0, 1, 0, 0, 50, 3, true, true, false};
 
 QList<GateSource2D> sources()
 {
@@ -267,12 +248,13 @@ void tst_CalibrationCards::buttonSummary_data()
     QTest::addColumn<QString>("summary");
     QTest::newRow("defaults") << ButtonSettings() << "press";
     QTest::newRow("press and release, debounce, repeat on press")
-        << button(true, true, 50, true, false) << "press | release  debounce 50 ms  repeat press / 120 ms";
+        << ButtonSettings{true, true, true, 50, true, false}
+        << "press | release  debounce 50 ms  repeat press / 120 ms";
     QTest::newRow("repeat on release without emitting release")
-        << button(true, false, 0, false, true) << "press";
-    QTest::newRow("neither kind") << button(false, false, 0, false, false) << "-";
+        << ButtonSettings{true, true, false, 0, false, true} << "press";
+    QTest::newRow("neither kind") << ButtonSettings{true, false, false, 0, false, false} << "-";
     QTest::newRow("disabled keeps its timing")
-        << button(true, false, 20, false, false, false) << "inactif  debounce 20 ms";
+        << ButtonSettings{false, true, false, 20, false, false} << "inactif  debounce 20 ms";
 }
 
 void tst_CalibrationCards::buttonSummary()
@@ -287,7 +269,7 @@ void tst_CalibrationCards::buttonSummary()
 void tst_CalibrationCards::disabledButtonLocksItsInputs()
 {
     GamepadButtonCalibrationWidget card;
-    card.setSettings(button(true, true, 0, false, false, false));
+    card.setSettings(ButtonSettings{false, true, true, 0, false, false});
     const QList<QCheckBox*> checks = card.findChildren<QCheckBox*>();
     const QList<QSpinBox*> spins = card.findChildren<QSpinBox*>();
     QVERIFY(checks.at(0)->isEnabled()); // Actif
@@ -330,7 +312,7 @@ void tst_CalibrationCards::buttonEditsAndState()
 void tst_CalibrationCards::edgeCombo()
 {
     GamepadGateCalibrationWidget card;
-    GateSettings neither = gate();
+    GateSettings neither = kGate;
     neither.emitOnEnter = false;
     neither.emitOnExit = false;
     card.setSettings(neither);
@@ -361,7 +343,7 @@ void tst_CalibrationCards::sourceCombo()
 {
     GamepadGateCalibrationWidget card;
     card.setSources(sources());
-    GateSettings g = gate();
+    GateSettings g = kGate;
     QFETCH(QString, key);
     g.source2dKey = key;
     QFETCH(int, xAxis);
@@ -390,7 +372,7 @@ void tst_CalibrationCards::sourceCombo()
 void tst_CalibrationCards::previewHysteresisAndDisconnection()
 {
     GamepadGateCalibrationWidget card;
-    card.setSettings(gate(50, 3));
+    card.setSettings(kGate);
     card.setConnected(true);
     auto* state = card.findChild<QLabel*>(QStringLiteral("gateStateLabel"));
     auto* capture = card.findChild<QToolButton*>(QStringLiteral("captureCentreButton"));
@@ -418,14 +400,11 @@ void tst_CalibrationCards::previewHysteresisAndDisconnection()
     // The painting follows: the circle's rim turns green while inside (extent 100, so 0.65 px a unit).
     GatePreviewWidget preview;
     preview.resize(160, 160);
-    preview.setSettings(gate(50, 3));
+    preview.setSettings(kGate);
     preview.setConnected(true);
-    QImage image(preview.size(), QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    preview.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    const QColor rim = image.pixelColor(80 + 32, 80 - 1);
+    const QColor rim = pixel(&preview, QPointF(80 + 32, 80 - 1));
     QVERIFY2(rim.green() > 150 && rim.red() < 120, qPrintable(rim.name()));
-    QCOMPARE(image.pixelColor(80, 80), QColor(72, 196, 122)); // the live point, over the centre dot
+    QCOMPARE(pixel(&preview, QPointF(80, 80)), QColor(72, 196, 122)); // the live point, over the centre dot
 }
 
 QTEST_MAIN(tst_CalibrationCards)
