@@ -68,8 +68,7 @@ private Q_SLOTS:
     void storedGatesAreNamedAndTheSlotEditorWritesTheBindingBack();
     void calibrationModeHidesOverlayAndDisarms();
     void threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst();
-    void closeIsRefusedWhileTheSaveFails();
-    void deviceLinksRollBackWhenTheSaveFails();
+    void deviceLinksRollBackAndCloseIsRefusedWhileTheSaveFails();
     void libraryOperationsThroughTheEditor();
     void copyThenPasteMakesASecondDefinition();
     void refusals_data();
@@ -362,33 +361,12 @@ void tst_GamepadDefinder::threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst()
              qPrintable(m_dialogs.messages().at(0)));
 }
 
-void tst_GamepadDefinder::closeIsRefusedWhileTheSaveFails()
+void tst_GamepadDefinder::deviceLinksRollBackAndCloseIsRefusedWhileTheSaveFails()
 {
     QMainWindow window;
     GamepadDefinder* editor = makeEditor();
     window.setCentralWidget(m_editor.release());
     window.show();
-    breakOverlayFile(editor);
-    editor->overlay()->setTitle(Stick, "Unsaved");
-    QVERIFY(!window.close());
-    QVERIFY(!editor->close());
-    QCOMPARE(m_dialogs.messages().size(), 2);
-    const QString overlayPath = editor->library().at(editor->currentRow()).overlayPath;
-    QDir().rmdir(overlayPath);
-    writeFile(overlayPath, "{}");
-    QVERIFY(window.close());
-    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
-             QString("Unsaved"));
-    // Deleting the editor saves what is still pending.
-    editor->overlay()->setTitle(Stick, "Last edit");
-    delete window.takeCentralWidget();
-    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
-             QString("Last edit"));
-}
-
-void tst_GamepadDefinder::deviceLinksRollBackWhenTheSaveFails()
-{
-    GamepadDefinder* editor = makeEditor();
     QSignalSpy selection(editor, &GamepadDefinder::deviceSelectionChanged);
     const QStringList linked{"Other pad", "Pad One"};
     editor->onDeviceSelectionTagsChanged({" Other pad ", "Pad One"});
@@ -401,6 +379,24 @@ void tst_GamepadDefinder::deviceLinksRollBackWhenTheSaveFails()
     QCOMPARE(editor->library().at(editor->currentRow()).deviceNames, linked);
     QCOMPARE(editor->tagBar()->selectedTags(), linked);
     QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(), linked);
+
+    // An edit that cannot be saved keeps the window open, each refusal with its message.
+    const qsizetype reported = m_dialogs.messages().size();
+    editor->overlay()->setTitle(Stick, "Unsaved");
+    QVERIFY(!window.close());
+    QVERIFY(!editor->close());
+    QCOMPARE(m_dialogs.messages().size(), reported + 2);
+    const QString overlayPath = editor->library().at(editor->currentRow()).overlayPath;
+    QDir().rmdir(overlayPath);
+    writeFile(overlayPath, "{}");
+    QVERIFY(window.close());
+    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
+             QString("Unsaved"));
+    // Deleting the editor saves what is still pending.
+    editor->overlay()->setTitle(Stick, "Last edit");
+    delete window.takeCentralWidget();
+    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
+             QString("Last edit"));
 }
 
 void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
