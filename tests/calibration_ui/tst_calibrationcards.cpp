@@ -273,9 +273,7 @@ void tst_CalibrationCards::disabledButtonLocksItsInputs()
     const QList<QCheckBox*> checks = card.findChildren<QCheckBox*>();
     const QList<QSpinBox*> spins = card.findChildren<QSpinBox*>();
     QVERIFY(checks.at(0)->isEnabled()); // Actif
-    for (QWidget* w : {static_cast<QWidget*>(checks.at(1)), static_cast<QWidget*>(checks.at(4)),
-                       static_cast<QWidget*>(spins.at(0))})
-        QVERIFY(!w->isEnabled());
+    QVERIFY(!checks.at(1)->isEnabled() && !checks.at(4)->isEnabled() && !spins.at(0)->isEnabled());
 
     checks.at(0)->setChecked(true);
     QVERIFY(checks.at(1)->isEnabled() && spins.at(0)->isEnabled());
@@ -378,17 +376,13 @@ void tst_CalibrationCards::previewHysteresisAndDisconnection()
     auto* capture = card.findChild<QToolButton*>(QStringLiteral("captureCentreButton"));
     QVERIFY(capture->isEnabled());
 
-    struct Step
-    {
-        double x;
-        const char* expected;
-    };
     // Enter at the radius, stay inside up to radius + hysteresis, leave beyond it, stay out below it.
-    for (const Step& step : {Step{60, "dehors"}, Step{50.5, "dehors"}, Step{50, "dedans"},
-                             Step{52.9, "dedans"}, Step{53.1, "dehors"}, Step{51, "dehors"}}) {
-        card.setLiveValues(step.x, 0);
-        QCOMPARE(state->text(), QLatin1String(step.expected));
-        QCOMPARE(state->property("inside").toBool(), qstrcmp(step.expected, "dedans") == 0);
+    const QList<std::pair<double, QString>> steps{{60, "dehors"},   {50.5, "dehors"}, {50, "dedans"},
+                                                  {52.9, "dedans"}, {53.1, "dehors"}, {51, "dehors"}};
+    for (const auto& [x, expected] : steps) {
+        card.setLiveValues(x, 0);
+        QCOMPARE(state->text(), expected);
+        QCOMPARE(state->property("inside").toBool(), expected == "dedans");
     }
     card.setLiveValues(10, 10);
     QVERIFY(card.isInside());
