@@ -76,19 +76,16 @@ class tst_CalibrationCards : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void spinsShowTheirLimitsNotTheStoredValue();
-    void triggerModeHidesMinMaxAndInvert();
     void captureButtonsAndTheReading();
-    void liveLabelsAndExpanding();
+    void liveLabelsExpandingAndTriggerMode();
     void previewPaintsWhatProcessingSays_data();
     void previewPaintsWhatProcessingSays();
     void buttonSummary_data();
     void buttonSummary();
-    void disabledButtonLocksItsInputs();
-    void buttonEditsAndState();
-    void edgeCombo();
+    void buttonEditsStateAndLocking();
+    void edgeComboHysteresisAndDisconnection();
     void sourceCombo_data();
     void sourceCombo();
-    void previewHysteresisAndDisconnection();
 };
 
 void tst_CalibrationCards::spinsShowTheirLimitsNotTheStoredValue()
@@ -121,33 +118,6 @@ void tst_CalibrationCards::spinsShowTheirLimitsNotTheStoredValue()
     QCOMPARE(rest->value(), 2.0);
     QVERIFY(!wheel.isAccepted());
     QCOMPARE(changed.count(), 1);
-}
-
-void tst_CalibrationCards::triggerModeHidesMinMaxAndInvert()
-{
-    Card card;
-    card.setExpanded(true);
-    card.show();
-    auto shown = [&](const char* name) { return child<QWidget>(card, name)->isVisible(); };
-    auto* invert = child<QCheckBox>(card, "invertCheck");
-    QVERIFY(shown("negativeSpin") && shown("capturePositiveButton") && !shown("activeSpin"));
-    QVERIFY(invert->isEnabled());
-
-    child<QComboBox>(card, "modeCombo")->setCurrentIndex(1);
-    QCOMPARE(card.settings().mode, AxisMode::Trigger);
-    QVERIFY(!shown("negativeSpin") && !shown("capturePositiveButton") && shown("activeSpin"));
-    QVERIFY(!invert->isEnabled());
-
-    child<QComboBox>(card, "modeCombo")->setCurrentIndex(0);
-    QVERIFY(shown("negativeSpin") && !shown("captureActiveButton"));
-    QVERIFY(invert->isEnabled());
-
-    // Gamma follows the custom curve only, and nothing follows once the card is read-only.
-    QVERIFY(!child<QWidget>(card, "gammaSpin")->isEnabled());
-    child<QComboBox>(card, "curveCombo")->setCurrentIndex(3);
-    QVERIFY(child<QWidget>(card, "gammaSpin")->isEnabled());
-    card.setEditable(false);
-    QVERIFY(!child<QWidget>(card, "gammaSpin")->isEnabled() && !invert->isEnabled());
 }
 
 // The capture buttons work only while capturing is possible and the card is editable; a click asks
@@ -184,7 +154,7 @@ void tst_CalibrationCards::captureButtonsAndTheReading()
              QMetaType::fromType<Card::CaptureTarget>().id());
 }
 
-void tst_CalibrationCards::liveLabelsAndExpanding()
+void tst_CalibrationCards::liveLabelsExpandingAndTriggerMode()
 {
     Card card;
     card.setAxis(2, QStringLiteral(" Z "));
@@ -205,6 +175,28 @@ void tst_CalibrationCards::liveLabelsAndExpanding()
     QVERIFY(!card.isExpanded());
     child<QToolButton>(card, "expandButton")->click();
     QVERIFY(card.isExpanded() && child<QToolButton>(card, "expandButton")->isChecked());
+
+    // Expanded and shown: the mode decides which rows are visible.
+    auto shown = [&](const char* name) { return child<QWidget>(card, name)->isVisible(); };
+    auto* invert = child<QCheckBox>(card, "invertCheck");
+    QVERIFY(shown("negativeSpin") && shown("capturePositiveButton") && !shown("activeSpin"));
+    QVERIFY(invert->isEnabled());
+
+    child<QComboBox>(card, "modeCombo")->setCurrentIndex(1);
+    QCOMPARE(card.settings().mode, AxisMode::Trigger);
+    QVERIFY(!shown("negativeSpin") && !shown("capturePositiveButton") && shown("activeSpin"));
+    QVERIFY(!invert->isEnabled());
+
+    child<QComboBox>(card, "modeCombo")->setCurrentIndex(0);
+    QVERIFY(shown("negativeSpin") && !shown("captureActiveButton"));
+    QVERIFY(invert->isEnabled());
+
+    // Gamma follows the custom curve only, and nothing follows once the card is read-only.
+    QVERIFY(!child<QWidget>(card, "gammaSpin")->isEnabled());
+    child<QComboBox>(card, "curveCombo")->setCurrentIndex(3);
+    QVERIFY(child<QWidget>(card, "gammaSpin")->isEnabled());
+    card.setEditable(false);
+    QVERIFY(!child<QWidget>(card, "gammaSpin")->isEnabled() && !invert->isEnabled());
 }
 
 void tst_CalibrationCards::previewPaintsWhatProcessingSays_data()
@@ -266,9 +258,24 @@ void tst_CalibrationCards::buttonSummary()
     QCOMPARE(card.findChild<QLabel*>(QStringLiteral("buttonSummaryLabel"))->text(), summary);
 }
 
-void tst_CalibrationCards::disabledButtonLocksItsInputs()
+void tst_CalibrationCards::buttonEditsStateAndLocking()
 {
     GamepadButtonCalibrationWidget card;
+    card.setIndex(7);
+    QCOMPARE(card.findChild<QLabel*>(QStringLiteral("buttonTitle"))->text(), QStringLiteral("but_7"));
+    QSignalSpy changed(&card, &GamepadButtonCalibrationWidget::settingsChanged);
+    card.findChildren<QSpinBox*>().at(0)->setValue(40);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).value<ButtonSettings>().debounceMs, 40);
+    card.setSettings(ButtonSettings());
+    QCOMPARE(changed.count(), 1);
+
+    auto* state = card.findChild<QLabel*>(QStringLiteral("buttonStateLabel"));
+    QCOMPARE(state->text(), QStringLiteral("repos"));
+    card.setPressed(true);
+    QCOMPARE(state->text(), QStringLiteral("appuye"));
+    QCOMPARE(state->property("pressed").toBool(), true);
+
     card.setSettings(ButtonSettings{false, true, true, 0, false, false});
     const QList<QCheckBox*> checks = card.findChildren<QCheckBox*>();
     const QList<QSpinBox*> spins = card.findChildren<QSpinBox*>();
@@ -287,27 +294,8 @@ void tst_CalibrationCards::disabledButtonLocksItsInputs()
     }
 }
 
-void tst_CalibrationCards::buttonEditsAndState()
-{
-    GamepadButtonCalibrationWidget card;
-    card.setIndex(7);
-    QCOMPARE(card.findChild<QLabel*>(QStringLiteral("buttonTitle"))->text(), QStringLiteral("but_7"));
-    QSignalSpy changed(&card, &GamepadButtonCalibrationWidget::settingsChanged);
-    card.findChildren<QSpinBox*>().at(0)->setValue(40);
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed.at(0).at(0).value<ButtonSettings>().debounceMs, 40);
-    card.setSettings(ButtonSettings());
-    QCOMPARE(changed.count(), 1);
-
-    auto* state = card.findChild<QLabel*>(QStringLiteral("buttonStateLabel"));
-    QCOMPARE(state->text(), QStringLiteral("repos"));
-    card.setPressed(true);
-    QCOMPARE(state->text(), QStringLiteral("appuye"));
-    QCOMPARE(state->property("pressed").toBool(), true);
-}
-
 // The edge combo names which crossings emit; a gate that emits on neither shows "Les deux".
-void tst_CalibrationCards::edgeCombo()
+void tst_CalibrationCards::edgeComboHysteresisAndDisconnection()
 {
     GamepadGateCalibrationWidget card;
     GateSettings neither = kGate;
@@ -324,6 +312,36 @@ void tst_CalibrationCards::edgeCombo()
     for (int index : {1, 2, 0})
         combo->setCurrentIndex(index);
     QCOMPARE(reported, (QList<QList<bool>>{{true, false}, {false, true}, {true, true}}));
+
+    card.setSettings(kGate);
+    card.setConnected(true);
+    auto* state = card.findChild<QLabel*>(QStringLiteral("gateStateLabel"));
+    auto* capture = card.findChild<QToolButton*>(QStringLiteral("captureCentreButton"));
+    QVERIFY(capture->isEnabled());
+
+    // Enter at the radius, stay inside up to radius + hysteresis, leave beyond it, stay out below it.
+    const QList<std::pair<double, QString>> steps{{60, "dehors"},   {50.5, "dehors"}, {50, "dedans"},
+                                                  {52.9, "dedans"}, {53.1, "dehors"}, {51, "dehors"}};
+    for (const auto& [x, expected] : steps) {
+        card.setLiveValues(x, 0);
+        QCOMPARE(state->text(), expected);
+        QCOMPARE(state->property("inside").toBool(), expected == "dedans");
+    }
+    card.setLiveValues(10, 10);
+    QVERIFY(card.isInside());
+    card.setConnected(false);
+    QVERIFY(!card.isInside() && !card.preview()->isInside());
+    QCOMPARE(state->text(), QStringLiteral("dehors"));
+    QVERIFY(!capture->isEnabled());
+
+    // The painting follows: the circle's rim turns green while inside (extent 100, so 0.65 px a unit).
+    GatePreviewWidget preview;
+    preview.resize(160, 160);
+    preview.setSettings(kGate);
+    preview.setConnected(true);
+    const QColor rim = pixel(&preview, QPointF(80 + 32, 80 - 1));
+    QVERIFY2(rim.green() > 150 && rim.red() < 120, qPrintable(rim.name()));
+    QCOMPARE(pixel(&preview, QPointF(80, 80)), QColor(72, 196, 122)); // the live point, over the centre dot
 }
 
 void tst_CalibrationCards::sourceCombo_data()
@@ -365,40 +383,6 @@ void tst_CalibrationCards::sourceCombo()
     combo->setCurrentIndex(0);
     QCOMPARE(reported.last().source2dKey, QStringLiteral("left"));
     QCOMPARE((QList<int>{reported.last().xAxis, reported.last().yAxis}), (QList<int>{0, 1}));
-}
-
-void tst_CalibrationCards::previewHysteresisAndDisconnection()
-{
-    GamepadGateCalibrationWidget card;
-    card.setSettings(kGate);
-    card.setConnected(true);
-    auto* state = card.findChild<QLabel*>(QStringLiteral("gateStateLabel"));
-    auto* capture = card.findChild<QToolButton*>(QStringLiteral("captureCentreButton"));
-    QVERIFY(capture->isEnabled());
-
-    // Enter at the radius, stay inside up to radius + hysteresis, leave beyond it, stay out below it.
-    const QList<std::pair<double, QString>> steps{{60, "dehors"},   {50.5, "dehors"}, {50, "dedans"},
-                                                  {52.9, "dedans"}, {53.1, "dehors"}, {51, "dehors"}};
-    for (const auto& [x, expected] : steps) {
-        card.setLiveValues(x, 0);
-        QCOMPARE(state->text(), expected);
-        QCOMPARE(state->property("inside").toBool(), expected == "dedans");
-    }
-    card.setLiveValues(10, 10);
-    QVERIFY(card.isInside());
-    card.setConnected(false);
-    QVERIFY(!card.isInside() && !card.preview()->isInside());
-    QCOMPARE(state->text(), QStringLiteral("dehors"));
-    QVERIFY(!capture->isEnabled());
-
-    // The painting follows: the circle's rim turns green while inside (extent 100, so 0.65 px a unit).
-    GatePreviewWidget preview;
-    preview.resize(160, 160);
-    preview.setSettings(kGate);
-    preview.setConnected(true);
-    const QColor rim = pixel(&preview, QPointF(80 + 32, 80 - 1));
-    QVERIFY2(rim.green() > 150 && rim.red() < 120, qPrintable(rim.name()));
-    QCOMPARE(pixel(&preview, QPointF(80, 80)), QColor(72, 196, 122)); // the live point, over the centre dot
 }
 
 QTEST_MAIN(tst_CalibrationCards)
