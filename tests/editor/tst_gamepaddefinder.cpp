@@ -70,10 +70,9 @@ private Q_SLOTS:
     void threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst();
     void deviceLinksRollBackAndCloseIsRefusedWhileTheSaveFails();
     void libraryOperationsThroughTheEditor();
-    void copyThenPasteMakesASecondDefinition();
     void refusals_data();
     void refusals();
-    void exportShowsUnsavedEditsAndSnapshotsSaveThemFirst();
+    void copyPasteThenExportShowsUnsavedEditsAndSnapshotsSaveThemFirst();
     void oneWindowAtATimeRefreshingTheDevicesWithTheLastServices();
     void snapshotSize_data();
     void snapshotSize();
@@ -434,26 +433,6 @@ void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
     editor->grab();
 }
 
-void tst_GamepadDefinder::copyThenPasteMakesASecondDefinition()
-{
-    makeEditor(&m_second);
-    run("actionCopy");
-    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-    QVERIFY(mime->hasFormat("application/x-tavon-gamepad"));
-    QCOMPARE(mime->text().toUtf8(), mime->data("application/x-tavon-gamepad"));
-    run("actionPaste");
-    QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().join('\n')));
-    QCOMPARE(m_editor->library().count(), 3);
-    const DefinitionRecord& copy = m_editor->library().at(m_editor->currentRow());
-    QCOMPARE(copy.name, QStringLiteral("Drone: 1"));
-    QVERIFY(copy.id != QUuid::fromString(m_second.id));
-    QCOMPARE(copy.calibrationMode, QStringLiteral("inherit"));
-    QCOMPARE(readFile(copy.imagePath), readFile(m_second.file("image.png")));
-    QCOMPARE(readJson(copy.overlayPath), readJson(m_second.file("overlay.json")));
-    QCOMPARE(readJson(QDir(copy.folder).filePath("configActionGamepad.json")),
-             ExchangeDocument::defaultMappingSkeleton());
-}
-
 void tst_GamepadDefinder::refusals_data()
 {
     QTest::addColumn<QString>("slot");
@@ -511,12 +490,28 @@ void tst_GamepadDefinder::refusals()
     QVERIFY(!QFileInfo::exists(path("answer.json.tavon.json")));
 }
 
-void tst_GamepadDefinder::exportShowsUnsavedEditsAndSnapshotsSaveThemFirst()
+void tst_GamepadDefinder::copyPasteThenExportShowsUnsavedEditsAndSnapshotsSaveThemFirst()
 {
     TestSupport::LogRecorder log;
     makeEditor(&m_second);
-    writeDefinition(ProfileStore::userProfilesRoot(), "Drone: 1");
-    m_editor->reloadLibrary();
+    run("actionCopy");
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(mime->hasFormat("application/x-tavon-gamepad"));
+    QCOMPARE(mime->text().toUtf8(), mime->data("application/x-tavon-gamepad"));
+    run("actionPaste");
+    QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().join('\n')));
+    QCOMPARE(m_editor->library().count(), 3);
+    const DefinitionRecord& copy = m_editor->library().at(m_editor->currentRow());
+    QCOMPARE(copy.name, QStringLiteral("Drone: 1"));
+    QVERIFY(copy.id != QUuid::fromString(m_second.id));
+    QCOMPARE(copy.calibrationMode, QStringLiteral("inherit"));
+    QCOMPARE(readFile(copy.imagePath), readFile(m_second.file("image.png")));
+    QCOMPARE(readJson(copy.overlayPath), readJson(m_second.file("overlay.json")));
+    QCOMPARE(readJson(QDir(copy.folder).filePath("configActionGamepad.json")),
+             ExchangeDocument::defaultMappingSkeleton());
+
+    // Back on the original, which shares its name with the copy.
+    m_editor->listWidget()->setCurrentRow(m_editor->library().rowOfId(QUuid::fromString(m_second.id)));
     QFile::remove(m_first.file("overlay.json")); // listed already, reported at export
     m_editor->overlay()->addNode(QPointF(50, 50), InteractiveOverlay::Button, "Unsaved");
     // The export takes the overlay as shown, the copy the saved one.
