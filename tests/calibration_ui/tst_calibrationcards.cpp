@@ -59,27 +59,8 @@ bool near(const QColor& a, const QColor& b)
            qAbs(a.blue() - b.blue()) <= 2 && qAbs(a.alpha() - b.alpha()) <= 2;
 }
 
-ButtonSettings button(bool press, bool release, int debounce, bool repeatPress, bool repeatRelease,
-                      bool enabled = true)
-{
-    ButtonSettings b;
-    b.enabled = enabled;
-    b.emitOnPress = press;
-    b.emitOnRelease = release;
-    b.debounceMs = debounce;
-    b.repeatOnPress = repeatPress;
-    b.repeatOnRelease = repeatRelease;
-    return b;
-}
-
-GateSettings gate(double radius = 50, double hysteresis = 3)
-{
-    GateSettings g;
-    g.key = QStringLiteral("gate_0");
-    g.radius = radius;
-    g.hysteresis = hysteresis;
-    return g;
-}
+// Around 0/0 on axes 0 and 1, radius 50 and hysteresis 3, emitting on enter and exit.
+const GateSettings kGate{true, QStringLiteral("gate_0"), QString(), 0, 1, 0, 0, 50, 3, true, true, false};
 
 QList<GateSource2D> sources()
 {
@@ -95,19 +76,16 @@ class tst_CalibrationCards : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void spinsShowTheirLimitsNotTheStoredValue();
-    void triggerModeHidesMinMaxAndInvert();
     void captureButtonsAndTheReading();
-    void liveLabelsAndExpanding();
+    void liveLabelsExpandingAndTriggerMode();
     void previewPaintsWhatProcessingSays_data();
     void previewPaintsWhatProcessingSays();
     void buttonSummary_data();
     void buttonSummary();
-    void disabledButtonLocksItsInputs();
-    void buttonEditsAndState();
-    void edgeCombo();
+    void buttonEditsStateAndLocking();
+    void edgeComboHysteresisAndDisconnection();
     void sourceCombo_data();
     void sourceCombo();
-    void previewHysteresisAndDisconnection();
 };
 
 void tst_CalibrationCards::spinsShowTheirLimitsNotTheStoredValue()
@@ -140,33 +118,6 @@ void tst_CalibrationCards::spinsShowTheirLimitsNotTheStoredValue()
     QCOMPARE(rest->value(), 2.0);
     QVERIFY(!wheel.isAccepted());
     QCOMPARE(changed.count(), 1);
-}
-
-void tst_CalibrationCards::triggerModeHidesMinMaxAndInvert()
-{
-    Card card;
-    card.setExpanded(true);
-    card.show();
-    auto shown = [&](const char* name) { return child<QWidget>(card, name)->isVisible(); };
-    auto* invert = child<QCheckBox>(card, "invertCheck");
-    QVERIFY(shown("negativeSpin") && shown("capturePositiveButton") && !shown("activeSpin"));
-    QVERIFY(invert->isEnabled());
-
-    child<QComboBox>(card, "modeCombo")->setCurrentIndex(1);
-    QCOMPARE(card.settings().mode, AxisMode::Trigger);
-    QVERIFY(!shown("negativeSpin") && !shown("capturePositiveButton") && shown("activeSpin"));
-    QVERIFY(!invert->isEnabled());
-
-    child<QComboBox>(card, "modeCombo")->setCurrentIndex(0);
-    QVERIFY(shown("negativeSpin") && !shown("captureActiveButton"));
-    QVERIFY(invert->isEnabled());
-
-    // Gamma follows the custom curve only, and nothing follows once the card is read-only.
-    QVERIFY(!child<QWidget>(card, "gammaSpin")->isEnabled());
-    child<QComboBox>(card, "curveCombo")->setCurrentIndex(3);
-    QVERIFY(child<QWidget>(card, "gammaSpin")->isEnabled());
-    card.setEditable(false);
-    QVERIFY(!child<QWidget>(card, "gammaSpin")->isEnabled() && !invert->isEnabled());
 }
 
 // The capture buttons work only while capturing is possible and the card is editable; a click asks
@@ -203,7 +154,7 @@ void tst_CalibrationCards::captureButtonsAndTheReading()
              QMetaType::fromType<Card::CaptureTarget>().id());
 }
 
-void tst_CalibrationCards::liveLabelsAndExpanding()
+void tst_CalibrationCards::liveLabelsExpandingAndTriggerMode()
 {
     Card card;
     card.setAxis(2, QStringLiteral(" Z "));
@@ -224,6 +175,28 @@ void tst_CalibrationCards::liveLabelsAndExpanding()
     QVERIFY(!card.isExpanded());
     child<QToolButton>(card, "expandButton")->click();
     QVERIFY(card.isExpanded() && child<QToolButton>(card, "expandButton")->isChecked());
+
+    // Expanded and shown: the mode decides which rows are visible.
+    auto shown = [&](const char* name) { return child<QWidget>(card, name)->isVisible(); };
+    auto* invert = child<QCheckBox>(card, "invertCheck");
+    QVERIFY(shown("negativeSpin") && shown("capturePositiveButton") && !shown("activeSpin"));
+    QVERIFY(invert->isEnabled());
+
+    child<QComboBox>(card, "modeCombo")->setCurrentIndex(1);
+    QCOMPARE(card.settings().mode, AxisMode::Trigger);
+    QVERIFY(!shown("negativeSpin") && !shown("capturePositiveButton") && shown("activeSpin"));
+    QVERIFY(!invert->isEnabled());
+
+    child<QComboBox>(card, "modeCombo")->setCurrentIndex(0);
+    QVERIFY(shown("negativeSpin") && !shown("captureActiveButton"));
+    QVERIFY(invert->isEnabled());
+
+    // Gamma follows the custom curve only, and nothing follows once the card is read-only.
+    QVERIFY(!child<QWidget>(card, "gammaSpin")->isEnabled());
+    child<QComboBox>(card, "curveCombo")->setCurrentIndex(3);
+    QVERIFY(child<QWidget>(card, "gammaSpin")->isEnabled());
+    card.setEditable(false);
+    QVERIFY(!child<QWidget>(card, "gammaSpin")->isEnabled() && !invert->isEnabled());
 }
 
 void tst_CalibrationCards::previewPaintsWhatProcessingSays_data()
@@ -267,12 +240,13 @@ void tst_CalibrationCards::buttonSummary_data()
     QTest::addColumn<QString>("summary");
     QTest::newRow("defaults") << ButtonSettings() << "press";
     QTest::newRow("press and release, debounce, repeat on press")
-        << button(true, true, 50, true, false) << "press | release  debounce 50 ms  repeat press / 120 ms";
+        << ButtonSettings{true, true, true, 50, true, false}
+        << "press | release  debounce 50 ms  repeat press / 120 ms";
     QTest::newRow("repeat on release without emitting release")
-        << button(true, false, 0, false, true) << "press";
-    QTest::newRow("neither kind") << button(false, false, 0, false, false) << "-";
+        << ButtonSettings{true, true, false, 0, false, true} << "press";
+    QTest::newRow("neither kind") << ButtonSettings{true, false, false, 0, false, false} << "-";
     QTest::newRow("disabled keeps its timing")
-        << button(true, false, 20, false, false, false) << "inactif  debounce 20 ms";
+        << ButtonSettings{false, true, false, 20, false, false} << "inactif  debounce 20 ms";
 }
 
 void tst_CalibrationCards::buttonSummary()
@@ -284,30 +258,7 @@ void tst_CalibrationCards::buttonSummary()
     QCOMPARE(card.findChild<QLabel*>(QStringLiteral("buttonSummaryLabel"))->text(), summary);
 }
 
-void tst_CalibrationCards::disabledButtonLocksItsInputs()
-{
-    GamepadButtonCalibrationWidget card;
-    card.setSettings(button(true, true, 0, false, false, false));
-    const QList<QCheckBox*> checks = card.findChildren<QCheckBox*>();
-    const QList<QSpinBox*> spins = card.findChildren<QSpinBox*>();
-    QVERIFY(checks.at(0)->isEnabled()); // Actif
-    for (QWidget* w : {static_cast<QWidget*>(checks.at(1)), static_cast<QWidget*>(checks.at(4)),
-                       static_cast<QWidget*>(spins.at(0))})
-        QVERIFY(!w->isEnabled());
-
-    checks.at(0)->setChecked(true);
-    QVERIFY(checks.at(1)->isEnabled() && spins.at(0)->isEnabled());
-    QVERIFY(!spins.at(1)->isEnabled() && !spins.at(2)->isEnabled()); // no repeat applies yet
-    checks.at(4)->setChecked(true);                                  // repeat on release, release is emitted
-    QVERIFY(spins.at(1)->isEnabled() && spins.at(2)->isEnabled());
-    card.setEditable(false);
-    for (QWidget* w : card.findChildren<QWidget*>()) {
-        if (qobject_cast<QCheckBox*>(w) || qobject_cast<QSpinBox*>(w))
-            QVERIFY(!w->isEnabled());
-    }
-}
-
-void tst_CalibrationCards::buttonEditsAndState()
+void tst_CalibrationCards::buttonEditsStateAndLocking()
 {
     GamepadButtonCalibrationWidget card;
     card.setIndex(7);
@@ -324,13 +275,30 @@ void tst_CalibrationCards::buttonEditsAndState()
     card.setPressed(true);
     QCOMPARE(state->text(), QStringLiteral("appuye"));
     QCOMPARE(state->property("pressed").toBool(), true);
+
+    card.setSettings(ButtonSettings{false, true, true, 0, false, false});
+    const QList<QCheckBox*> checks = card.findChildren<QCheckBox*>();
+    const QList<QSpinBox*> spins = card.findChildren<QSpinBox*>();
+    QVERIFY(checks.at(0)->isEnabled()); // Actif
+    QVERIFY(!checks.at(1)->isEnabled() && !checks.at(4)->isEnabled() && !spins.at(0)->isEnabled());
+
+    checks.at(0)->setChecked(true);
+    QVERIFY(checks.at(1)->isEnabled() && spins.at(0)->isEnabled());
+    QVERIFY(!spins.at(1)->isEnabled() && !spins.at(2)->isEnabled()); // no repeat applies yet
+    checks.at(4)->setChecked(true);                                  // repeat on release, release is emitted
+    QVERIFY(spins.at(1)->isEnabled() && spins.at(2)->isEnabled());
+    card.setEditable(false);
+    for (QWidget* w : card.findChildren<QWidget*>()) {
+        if (qobject_cast<QCheckBox*>(w) || qobject_cast<QSpinBox*>(w))
+            QVERIFY(!w->isEnabled());
+    }
 }
 
 // The edge combo names which crossings emit; a gate that emits on neither shows "Les deux".
-void tst_CalibrationCards::edgeCombo()
+void tst_CalibrationCards::edgeComboHysteresisAndDisconnection()
 {
     GamepadGateCalibrationWidget card;
-    GateSettings neither = gate();
+    GateSettings neither = kGate;
     neither.emitOnEnter = false;
     neither.emitOnExit = false;
     card.setSettings(neither);
@@ -344,6 +312,36 @@ void tst_CalibrationCards::edgeCombo()
     for (int index : {1, 2, 0})
         combo->setCurrentIndex(index);
     QCOMPARE(reported, (QList<QList<bool>>{{true, false}, {false, true}, {true, true}}));
+
+    card.setSettings(kGate);
+    card.setConnected(true);
+    auto* state = card.findChild<QLabel*>(QStringLiteral("gateStateLabel"));
+    auto* capture = card.findChild<QToolButton*>(QStringLiteral("captureCentreButton"));
+    QVERIFY(capture->isEnabled());
+
+    // Enter at the radius, stay inside up to radius + hysteresis, leave beyond it, stay out below it.
+    const QList<std::pair<double, QString>> steps{{60, "dehors"},   {50.5, "dehors"}, {50, "dedans"},
+                                                  {52.9, "dedans"}, {53.1, "dehors"}, {51, "dehors"}};
+    for (const auto& [x, expected] : steps) {
+        card.setLiveValues(x, 0);
+        QCOMPARE(state->text(), expected);
+        QCOMPARE(state->property("inside").toBool(), expected == "dedans");
+    }
+    card.setLiveValues(10, 10);
+    QVERIFY(card.isInside());
+    card.setConnected(false);
+    QVERIFY(!card.isInside() && !card.preview()->isInside());
+    QCOMPARE(state->text(), QStringLiteral("dehors"));
+    QVERIFY(!capture->isEnabled());
+
+    // The painting follows: the circle's rim turns green while inside (extent 100, so 0.65 px a unit).
+    GatePreviewWidget preview;
+    preview.resize(160, 160);
+    preview.setSettings(kGate);
+    preview.setConnected(true);
+    const QColor rim = pixel(&preview, QPointF(80 + 32, 80 - 1));
+    QVERIFY2(rim.green() > 150 && rim.red() < 120, qPrintable(rim.name()));
+    QCOMPARE(pixel(&preview, QPointF(80, 80)), QColor(72, 196, 122)); // the live point, over the centre dot
 }
 
 void tst_CalibrationCards::sourceCombo_data()
@@ -361,7 +359,7 @@ void tst_CalibrationCards::sourceCombo()
 {
     GamepadGateCalibrationWidget card;
     card.setSources(sources());
-    GateSettings g = gate();
+    GateSettings g = kGate;
     QFETCH(QString, key);
     g.source2dKey = key;
     QFETCH(int, xAxis);
@@ -385,47 +383,6 @@ void tst_CalibrationCards::sourceCombo()
     combo->setCurrentIndex(0);
     QCOMPARE(reported.last().source2dKey, QStringLiteral("left"));
     QCOMPARE((QList<int>{reported.last().xAxis, reported.last().yAxis}), (QList<int>{0, 1}));
-}
-
-void tst_CalibrationCards::previewHysteresisAndDisconnection()
-{
-    GamepadGateCalibrationWidget card;
-    card.setSettings(gate(50, 3));
-    card.setConnected(true);
-    auto* state = card.findChild<QLabel*>(QStringLiteral("gateStateLabel"));
-    auto* capture = card.findChild<QToolButton*>(QStringLiteral("captureCentreButton"));
-    QVERIFY(capture->isEnabled());
-
-    struct Step
-    {
-        double x;
-        const char* expected;
-    };
-    // Enter at the radius, stay inside up to radius + hysteresis, leave beyond it, stay out below it.
-    for (const Step& step : {Step{60, "dehors"}, Step{50.5, "dehors"}, Step{50, "dedans"},
-                             Step{52.9, "dedans"}, Step{53.1, "dehors"}, Step{51, "dehors"}}) {
-        card.setLiveValues(step.x, 0);
-        QCOMPARE(state->text(), QLatin1String(step.expected));
-        QCOMPARE(state->property("inside").toBool(), qstrcmp(step.expected, "dedans") == 0);
-    }
-    card.setLiveValues(10, 10);
-    QVERIFY(card.isInside());
-    card.setConnected(false);
-    QVERIFY(!card.isInside() && !card.preview()->isInside());
-    QCOMPARE(state->text(), QStringLiteral("dehors"));
-    QVERIFY(!capture->isEnabled());
-
-    // The painting follows: the circle's rim turns green while inside (extent 100, so 0.65 px a unit).
-    GatePreviewWidget preview;
-    preview.resize(160, 160);
-    preview.setSettings(gate(50, 3));
-    preview.setConnected(true);
-    QImage image(preview.size(), QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    preview.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    const QColor rim = image.pixelColor(80 + 32, 80 - 1);
-    QVERIFY2(rim.green() > 150 && rim.red() < 120, qPrintable(rim.name()));
-    QCOMPARE(image.pixelColor(80, 80), QColor(72, 196, 122)); // the live point, over the centre dot
 }
 
 QTEST_MAIN(tst_CalibrationCards)

@@ -39,15 +39,15 @@ ProfileCalibrationContext makeProfile(const QString& mode = QStringLiteral("inhe
     const TestSupport::Definition def = TestSupport::writeDefinition(
         ProfileStore::sharedProfilesRoot(), QJsonObject{{QStringLiteral("name"), QStringLiteral("Drone")},
                                                         {QStringLiteral("deviceName"), kPad.name}});
-    ProfileCalibrationContext context;
-    context.profileId = QUuid::fromString(def.id);
-    context.profileName = QStringLiteral("Drone");
-    context.profileFolder = def.folder;
-    context.deviceName = kPad.name;
-    context.vendorId = kPad.vendorId;
-    context.productId = kPad.productId;
-    context.calibrationMode = mode;
-    return context;
+    return {QUuid::fromString(def.id),
+            QStringLiteral("Drone"),
+            def.folder,
+            kPad.name,
+            kPad.vendorId,
+            kPad.productId,
+            ProfileScope::Shared,
+            mode,
+            QString()};
 }
 
 // Writes the base file of the test pad where the page saves it; returns its path.
@@ -144,10 +144,9 @@ void tst_GamepadConfigWidget::overrideComesFromBaseAndGoesBackToIt()
     page.findChild<QComboBox*>(QStringLiteral("scopeCombo"))->setCurrentIndex(1);
 
     QCOMPARE(readSet(overridePath), sanitized(baseWithDeadzone(12)));
-    QCOMPARE(metadata.count(), 1);
-    QCOMPARE(metadata.at(0),
-             (QVariantList{QStringLiteral("override"), QStringLiteral("calibration.override.json"),
-                           kPad.vendorId, kPad.productId}));
+    QCOMPARE(static_cast<QList<QVariantList>>(metadata),
+             (QList<QVariantList>{{QStringLiteral("override"), QStringLiteral("calibration.override.json"),
+                                   kPad.vendorId, kPad.productId}}));
     QCOMPARE(page.editScope(), 1);
     QCOMPARE(page.targetPath(), overridePath);
     QVERIFY(enabled(page, "deleteOverrideButton"));
@@ -195,14 +194,9 @@ void tst_GamepadConfigWidget::fiveQuickEditsWriteOneFile()
 void tst_GamepadConfigWidget::gateSourcesRepairAndAddGates()
 {
     CalibrationSet set = defaultCalibration();
-    for (const char* key : {"gate_0", "gate_7", "left"}) {
-        GateSettings gate;
-        gate.key = QLatin1String(key);
-        set.gates.append(gate);
-    }
-    set.gates.last().source2dKey = QStringLiteral("old_pastille");
-    set.gates.last().xAxis = 2;
-    set.gates.last().yAxis = 3;
+    set.gates = {GateSettings{true, QStringLiteral("gate_0"), QString()},
+                 GateSettings{true, QStringLiteral("gate_7"), QString()},
+                 GateSettings{true, QStringLiteral("left"), QStringLiteral("old_pastille"), 2, 3}};
     const QString base = writeBase(set);
     GamepadConfigWidget page;
     page.setProfileContext(makeProfile());
@@ -374,12 +368,8 @@ void tst_GamepadConfigWidget::failedSaveKeepsLastGoodFile()
 void tst_GamepadConfigWidget::copyGateToolsResetAndClose()
 {
     CalibrationSet base = baseWithDeadzone(12);
-    for (const char* key : {"gate_0", "gate_1"}) {
-        GateSettings gate;
-        gate.key = QLatin1String(key);
-        gate.source2dKey = QStringLiteral("left");
-        base.gates << gate;
-    }
+    base.gates = {GateSettings{true, QStringLiteral("gate_0"), QStringLiteral("left")},
+                  GateSettings{true, QStringLiteral("gate_1"), QStringLiteral("left")}};
     const QString basePath = writeBase(base);
     const ProfileCalibrationContext profile = makeProfile(QStringLiteral("Override"));
     const QString overridePath = profile.profileFolder + QStringLiteral("/calibration.override.json");

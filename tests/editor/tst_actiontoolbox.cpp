@@ -18,9 +18,9 @@ using namespace ActionCatalog;
 
 namespace {
 
-QJsonValue json(const char* text)
+QJsonValue json(const QString& text)
 {
-    return QJsonDocument::fromJson(QByteArray("[") + text + "]").array().at(0);
+    return QJsonDocument::fromJson(("[" + text + "]").toUtf8()).array().at(0);
 }
 
 QStringList names(const QVector<ActionDescriptor>& actions)
@@ -36,11 +36,6 @@ QJsonArray hostCatalog()
     return TestSupport::readJson(JOYRELAY_HOST_DIR "/actioncatalog.json")
         .value("sharedActionCatalog")
         .toArray();
-}
-
-QJsonObject object(const QString& text)
-{
-    return QJsonDocument::fromJson(text.toUtf8()).object();
 }
 
 void sendMouse(QWidget* target, QEvent::Type type, const QPoint& globalPos)
@@ -83,7 +78,7 @@ private slots:
     void parameterTyping()
     {
         QFETCH(QString, parameter);
-        const ParameterDescriptor p = readParameter(QJsonDocument::fromJson(parameter.toUtf8()).object());
+        const ParameterDescriptor p = readParameter(json(parameter).toObject());
         QTEST(p.type, "type");
         QTEST(p.defaultText, "defaultText");
     }
@@ -195,7 +190,7 @@ private slots:
     void displayText()
     {
         QFETCH(QString, entry);
-        const QVector<ActionDescriptor> actions = readCatalog(json(qPrintable("[" + entry + "]")).toArray());
+        const QVector<ActionDescriptor> actions = readCatalog(json("[" + entry + "]").toArray());
         QCOMPARE(actions.size(), 1);
         QTEST(ActionCatalog::displayText(actions.at(0)), "text");
     }
@@ -212,19 +207,19 @@ private slots:
         QCOMPARE(choice->itemData(1).toString(), "camera.pan");
         // A fresh box starts on the catalog's own "none" action; a new catalog keeps the choice.
         QCOMPARE(box.currentActionName(), "none");
-        box.loadBinding(object(R"({"ref":"map.zoom"})"));
+        box.loadBinding(json(R"({"ref":"map.zoom"})").toObject());
         box.setCatalog(hostCatalog());
         QCOMPARE(box.currentActionName(), "map.zoom");
         // An action the catalog lacks is shown in orange at the end until a known one replaces it.
-        box.loadBinding(object(R"({"ref":"lights.dim"})"));
+        box.loadBinding(json(R"({"ref":"lights.dim"})").toObject());
         QCOMPARE(choice->count(), 12);
         QCOMPARE(choice->currentIndex(), 11);
         QCOMPARE(choice->currentText(), "lights.dim");
         QCOMPARE(choice->itemData(11, Qt::ForegroundRole).value<QColor>(), QColor(255, 165, 0));
         QVERIFY(choice->property("unknownAction").toBool());
-        box.loadBinding(object(R"({"ref":"lights.dim"})"));
+        box.loadBinding(json(R"({"ref":"lights.dim"})").toObject());
         QCOMPARE(choice->count(), 12);
-        box.loadBinding(object(R"({"ref":"camera.center"})"));
+        box.loadBinding(json(R"({"ref":"camera.center"})").toObject());
         QCOMPARE(choice->count(), 11);
         QCOMPARE(box.currentActionName(), "camera.center");
         QVERIFY(!choice->property("unknownAction").toBool());
@@ -264,8 +259,8 @@ private slots:
         ActionToolBox box;
         box.setCatalog(hostCatalog());
         QSignalSpy durty(&box, &ActionToolBox::durty);
-        box.loadBinding(object(in));
-        QCOMPARE(box.binding(), object(out));
+        box.loadBinding(json(in).toObject());
+        QCOMPARE(box.binding(), json(out).toObject());
         QCOMPARE(durty.count(), 0);
     }
 
@@ -275,7 +270,7 @@ private slots:
         window.resize(400, 200);
         auto* box = new ActionToolBox(&window);
         box->setCatalog(hostCatalog());
-        box->loadBinding(object(R"({"ref":"map.marker","args":{"label":"Base"}})"));
+        box->loadBinding(json(R"({"ref":"map.marker","args":{"label":"Base"}})").toObject());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QSignalSpy durty(box, &ActionToolBox::durty);
@@ -296,7 +291,8 @@ private slots:
         QCOMPARE(durty.count(), 1);
         QTest::keyClick(label, Qt::Key_Escape);
         QVERIFY(!popup->isVisible());
-        QCOMPARE(box->binding().value("args").toObject(), object(R"({"label":"Base!","colour":"#6ec8d7"})"));
+        QCOMPARE(box->binding().value("args").toObject(),
+                 json(R"({"label":"Base!","colour":"#6ec8d7"})").toObject());
 
         // Choosing another action from the keyboard rebuilds the fields and reports the change.
         choice->setFocus();

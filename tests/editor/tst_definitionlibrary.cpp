@@ -174,12 +174,10 @@ void tst_DefinitionLibrary::renameSharedWithoutRightCopiesIntoUserArea()
     // A rename that cannot be written keeps the user copy's meta and name.
     const QByteArray before = readFile(userMeta);
     m_dialogs.answers = {QString("New name that will not fit")};
-    bool renamed = true;
-    {
+    QVERIFY(![&] {
         const FileSizeLimit limit(64);
-        renamed = library.rename(0);
-    }
-    QVERIFY(!renamed);
+        return library.rename(0);
+    }());
     QCOMPARE(m_dialogs.messages().size(), 1);
     QVERIFY2(m_dialogs.messages().at(0).startsWith("warning|Renommer|Impossible d’écrire meta.json : "),
              qPrintable(m_dialogs.messages().at(0)));

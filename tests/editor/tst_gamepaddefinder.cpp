@@ -68,13 +68,11 @@ private Q_SLOTS:
     void storedGatesAreNamedAndTheSlotEditorWritesTheBindingBack();
     void calibrationModeHidesOverlayAndDisarms();
     void threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst();
-    void closeIsRefusedWhileTheSaveFails();
-    void deviceLinksRollBackWhenTheSaveFails();
+    void deviceLinksRollBackAndCloseIsRefusedWhileTheSaveFails();
     void libraryOperationsThroughTheEditor();
-    void copyThenPasteMakesASecondDefinition();
     void refusals_data();
     void refusals();
-    void exportShowsUnsavedEditsAndSnapshotsSaveThemFirst();
+    void copyPasteThenExportShowsUnsavedEditsAndSnapshotsSaveThemFirst();
     void oneWindowAtATimeRefreshingTheDevicesWithTheLastServices();
     void snapshotSize_data();
     void snapshotSize();
@@ -362,33 +360,12 @@ void tst_GamepadDefinder::threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst()
              qPrintable(m_dialogs.messages().at(0)));
 }
 
-void tst_GamepadDefinder::closeIsRefusedWhileTheSaveFails()
+void tst_GamepadDefinder::deviceLinksRollBackAndCloseIsRefusedWhileTheSaveFails()
 {
     QMainWindow window;
     GamepadDefinder* editor = makeEditor();
     window.setCentralWidget(m_editor.release());
     window.show();
-    breakOverlayFile(editor);
-    editor->overlay()->setTitle(Stick, "Unsaved");
-    QVERIFY(!window.close());
-    QVERIFY(!editor->close());
-    QCOMPARE(m_dialogs.messages().size(), 2);
-    const QString overlayPath = editor->library().at(editor->currentRow()).overlayPath;
-    QDir().rmdir(overlayPath);
-    writeFile(overlayPath, "{}");
-    QVERIFY(window.close());
-    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
-             QString("Unsaved"));
-    // Deleting the editor saves what is still pending.
-    editor->overlay()->setTitle(Stick, "Last edit");
-    delete window.takeCentralWidget();
-    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
-             QString("Last edit"));
-}
-
-void tst_GamepadDefinder::deviceLinksRollBackWhenTheSaveFails()
-{
-    GamepadDefinder* editor = makeEditor();
     QSignalSpy selection(editor, &GamepadDefinder::deviceSelectionChanged);
     const QStringList linked{"Other pad", "Pad One"};
     editor->onDeviceSelectionTagsChanged({" Other pad ", "Pad One"});
@@ -401,6 +378,24 @@ void tst_GamepadDefinder::deviceLinksRollBackWhenTheSaveFails()
     QCOMPARE(editor->library().at(editor->currentRow()).deviceNames, linked);
     QCOMPARE(editor->tagBar()->selectedTags(), linked);
     QCOMPARE(readJson(m_first.meta()).value("deviceNames").toVariant().toStringList(), linked);
+
+    // An edit that cannot be saved keeps the window open, each refusal with its message.
+    const qsizetype reported = m_dialogs.messages().size();
+    editor->overlay()->setTitle(Stick, "Unsaved");
+    QVERIFY(!window.close());
+    QVERIFY(!editor->close());
+    QCOMPARE(m_dialogs.messages().size(), reported + 2);
+    const QString overlayPath = editor->library().at(editor->currentRow()).overlayPath;
+    QDir().rmdir(overlayPath);
+    writeFile(overlayPath, "{}");
+    QVERIFY(window.close());
+    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
+             QString("Unsaved"));
+    // Deleting the editor saves what is still pending.
+    editor->overlay()->setTitle(Stick, "Last edit");
+    delete window.takeCentralWidget();
+    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
+             QString("Last edit"));
 }
 
 void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
@@ -436,26 +431,6 @@ void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
     QTRY_VERIFY(!delegate->hasPendingThumbnails());
     QVERIFY(!delegate->thumbnail(editor->library().at(0).imagePath).isNull());
     editor->grab();
-}
-
-void tst_GamepadDefinder::copyThenPasteMakesASecondDefinition()
-{
-    makeEditor(&m_second);
-    run("actionCopy");
-    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-    QVERIFY(mime->hasFormat("application/x-tavon-gamepad"));
-    QCOMPARE(mime->text().toUtf8(), mime->data("application/x-tavon-gamepad"));
-    run("actionPaste");
-    QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().join('\n')));
-    QCOMPARE(m_editor->library().count(), 3);
-    const DefinitionRecord& copy = m_editor->library().at(m_editor->currentRow());
-    QCOMPARE(copy.name, QStringLiteral("Drone: 1"));
-    QVERIFY(copy.id != QUuid::fromString(m_second.id));
-    QCOMPARE(copy.calibrationMode, QStringLiteral("inherit"));
-    QCOMPARE(readFile(copy.imagePath), readFile(m_second.file("image.png")));
-    QCOMPARE(readJson(copy.overlayPath), readJson(m_second.file("overlay.json")));
-    QCOMPARE(readJson(QDir(copy.folder).filePath("configActionGamepad.json")),
-             ExchangeDocument::defaultMappingSkeleton());
 }
 
 void tst_GamepadDefinder::refusals_data()
@@ -515,12 +490,28 @@ void tst_GamepadDefinder::refusals()
     QVERIFY(!QFileInfo::exists(path("answer.json.tavon.json")));
 }
 
-void tst_GamepadDefinder::exportShowsUnsavedEditsAndSnapshotsSaveThemFirst()
+void tst_GamepadDefinder::copyPasteThenExportShowsUnsavedEditsAndSnapshotsSaveThemFirst()
 {
     TestSupport::LogRecorder log;
     makeEditor(&m_second);
-    writeDefinition(ProfileStore::userProfilesRoot(), "Drone: 1");
-    m_editor->reloadLibrary();
+    run("actionCopy");
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(mime->hasFormat("application/x-tavon-gamepad"));
+    QCOMPARE(mime->text().toUtf8(), mime->data("application/x-tavon-gamepad"));
+    run("actionPaste");
+    QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().join('\n')));
+    QCOMPARE(m_editor->library().count(), 3);
+    const DefinitionRecord& copy = m_editor->library().at(m_editor->currentRow());
+    QCOMPARE(copy.name, QStringLiteral("Drone: 1"));
+    QVERIFY(copy.id != QUuid::fromString(m_second.id));
+    QCOMPARE(copy.calibrationMode, QStringLiteral("inherit"));
+    QCOMPARE(readFile(copy.imagePath), readFile(m_second.file("image.png")));
+    QCOMPARE(readJson(copy.overlayPath), readJson(m_second.file("overlay.json")));
+    QCOMPARE(readJson(QDir(copy.folder).filePath("configActionGamepad.json")),
+             ExchangeDocument::defaultMappingSkeleton());
+
+    // Back on the original, which shares its name with the copy.
+    m_editor->listWidget()->setCurrentRow(m_editor->library().rowOfId(QUuid::fromString(m_second.id)));
     QFile::remove(m_first.file("overlay.json")); // listed already, reported at export
     m_editor->overlay()->addNode(QPointF(50, 50), InteractiveOverlay::Button, "Unsaved");
     // The export takes the overlay as shown, the copy the saved one.
