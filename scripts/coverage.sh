@@ -65,4 +65,11 @@ for name in ("plugin", "input", "calibration", "registry", "profiles", "definiti
 for label, c in (("runtime", runtime), ("overall", total)):
     print("%-16s %s %5d/%-5d %s %5d/%-5d" % (label, pct(c[0], c[1]), c[0], c[1], pct(c[2], c[3]), c[2], c[3]))
 EOF
+# The suite's size against the code it tests (.cpp/.h lines of the tracked files).
+if git -C "$root" rev-parse >/dev/null 2>&1; then
+    count() { git -C "$root" ls-files -- '*.cpp' '*.h' | grep -E "$@" | (cd "$root" && xargs cat) | wc -l; }
+    tests=$(count '^tests/')
+    code=$(count -v '^(tests|bench)/')
+    python3 -c "import sys; t, c = map(int, sys.argv[1:]); print('tests/ %d lines for %d lines of code outside tests/ and bench/: %.4f' % (t, c, t / c))" "$tests" "$code"
+fi
 exit $status
