@@ -60,7 +60,7 @@ bool near(const QColor& a, const QColor& b)
 }
 
 // Around 0/0 on axes 0 and 1, radius 50 and hysteresis 3, emitting on enter and exit.
-const GateSettings kGate{true, QStringLiteral("gate_0"), QString(), 0, 1, 0, 0, 50, 3, true, true, false};
+const GateSettings kGate = defaultGate(0);
 
 QList<GateSource2D> sources()
 {
