@@ -4,43 +4,21 @@
 #include "controlmanette_p.h"
 #include "hostlogging.h"
 #include "metakeys.h"
+#include "profilemetacache.h"
 #include "profilestore.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonObject>
 
 namespace {
 
-// "vendorId" / "productId" of a definition: text with every "0x" removed, hexadecimal; else 0.
-quint32 definitionId(const QJsonObject& meta, QLatin1String key)
-{
-    const QJsonValue v = meta.value(key);
-    if (!v.isString())
-        return 0;
-    bool ok = false;
-    const uint id = v.toString().remove(QStringLiteral("0x")).toUInt(&ok, 16);
-    return ok ? id : 0;
-}
-
-// The definition folders of every existing search root, in search order then name order, with
-// their meta data when it is a definition's.
-template <typename Visit> bool forEachDefinition(Visit visit)
+// The definition folders of every existing search root, in search order then name order, until
+// visit returns true. The digests come from the meta.json cache, which checks each file again.
+bool findDefinition(const std::function<bool(const QString&, const ProfileMetaCache::Digest&)>& visit)
 {
     for (const QString& root : ProfileStore::searchRoots()) {
-        const QDir dir(root);
-        if (!dir.exists())
-            continue;
-        for (const QString& entry : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            const QString folder = dir.filePath(entry);
-            QJsonObject meta;
-            ProfileStore::readJsonObjectFile(QDir(folder).filePath(MetaKeys::MetaFileName), &meta);
-            if (meta.value(MetaKeys::Type).toString() != MetaKeys::TypeValue)
-                continue;
-            if (visit(folder, meta))
-                return true;
-        }
+        if (ProfileMetaCache::findDefinition(root, visit))
+            return true;
     }
     return false;
 }
@@ -71,19 +49,14 @@ QStringList ControlManette::noCodeApp()
     if (path.isEmpty()) {
         const QString name = m_name.trimmed();
         QString byIds;
-        forEachDefinition([&](const QString& folder, const QJsonObject& meta) {
-            const bool named =
-                !name.isEmpty() && ProfileStore::metaDeviceNames(meta).contains(name, Qt::CaseInsensitive);
+        findDefinition([&](const QString& folder, const ProfileMetaCache::Digest& meta) {
+            const bool named = !name.isEmpty() && meta.deviceNames.contains(name, Qt::CaseInsensitive);
             if (!named) {
-                const quint32 vendor = definitionId(meta, MetaKeys::VendorId);
-                const quint32 product = definitionId(meta, MetaKeys::ProductId);
-                if (!byIds.isEmpty() || vendor == 0 || product == 0 || vendor != m_vendorId ||
-                    product != m_productId)
+                if (!byIds.isEmpty() || meta.vendorId == 0 || meta.productId == 0 ||
+                    meta.vendorId != m_vendorId || meta.productId != m_productId)
                     return false;
             }
-            const QJsonValue config = meta.value(MetaKeys::Config);
-            const QString file = QDir(folder).filePath(
-                config.isString() ? config.toString() : QString(MetaKeys::DefaultConfigFile));
+            const QString file = QDir(folder).filePath(meta.configMember);
             if (!isFile(file))
                 return false;
             (named ? path : byIds) = file;
@@ -134,12 +107,10 @@ QString ControlManette::imagePath() const
     const QString name = m_name.trimmed();
     if (!name.isEmpty()) {
         QString image;
-        forEachDefinition([&](const QString& folder, const QJsonObject& meta) {
-            if (!ProfileStore::metaDeviceNames(meta).contains(name, Qt::CaseInsensitive))
+        findDefinition([&](const QString& folder, const ProfileMetaCache::Digest& meta) {
+            if (!meta.deviceNames.contains(name, Qt::CaseInsensitive))
                 return false;
-            const QJsonValue file = meta.value(MetaKeys::Image);
-            const QString candidate = QDir(folder).filePath(
-                file.isString() ? file.toString() : QString(MetaKeys::DefaultImageFile));
+            const QString candidate = QDir(folder).filePath(meta.imageMember);
             if (!isFile(candidate))
                 return false;
             image = candidate;

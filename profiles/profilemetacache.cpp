@@ -143,6 +143,23 @@ QHash<QString, RootState>& roots()
 
 int g_reads = 0;
 
+// "vendorId" / "productId" of a definition: text with every "0x" removed, hexadecimal; else 0.
+quint32 definitionId(const QJsonObject& meta, QLatin1String key)
+{
+    const QJsonValue v = meta.value(key);
+    if (!v.isString())
+        return 0;
+    bool ok = false;
+    const uint id = v.toString().remove(QStringLiteral("0x")).toUInt(&ok, 16);
+    return ok ? id : 0;
+}
+
+QString memberOr(const QJsonObject& meta, QLatin1String key, QLatin1String fallback)
+{
+    const QJsonValue v = meta.value(key);
+    return v.isString() ? v.toString() : QString(fallback);
+}
+
 void readEntry(const QString& metaPath, const FileStamp& stamp, Entry* entry)
 {
     *entry = Entry();
@@ -166,6 +183,10 @@ void readEntry(const QString& metaPath, const FileStamp& stamp, Entry* entry)
     d.imageFile = meta.value(MetaKeys::Image).toString().trimmed();
     if (d.imageFile.isEmpty())
         d.imageFile = MetaKeys::DefaultImageFile;
+    d.configMember = memberOr(meta, MetaKeys::Config, MetaKeys::DefaultConfigFile);
+    d.imageMember = memberOr(meta, MetaKeys::Image, MetaKeys::DefaultImageFile);
+    d.vendorId = definitionId(meta, MetaKeys::VendorId);
+    d.productId = definitionId(meta, MetaKeys::ProductId);
 }
 
 // New slots for a changed listing, keeping what was read for the names that stay.
@@ -203,11 +224,20 @@ namespace ProfileMetaCache {
 void forEachDefinition(const QString& root,
                        const std::function<void(const QString& folder, const Digest& digest)>& visit)
 {
+    findDefinition(root, [&visit](const QString& folder, const Digest& digest) {
+        visit(folder, digest);
+        return false;
+    });
+}
+
+bool findDefinition(const QString& root,
+                    const std::function<bool(const QString& folder, const Digest& digest)>& visit)
+{
     OpenRoot dir(root);
     QByteArrayList listed;
     if (!dir.list(&listed)) {
         roots().remove(root);
-        return;
+        return false;
     }
     RootState& state = roots()[root];
     if (listed != state.listed)
@@ -221,9 +251,10 @@ void forEachDefinition(const QString& root,
         Entry& entry = slot.entry;
         if (!entry.read || entry.racy || !(entry.stamp == stamp))
             readEntry(slot.folder + QLatin1Char('/') + MetaKeys::MetaFileName, stamp, &entry);
-        if (entry.definition)
-            visit(slot.folder, entry.digest);
+        if (entry.definition && visit(slot.folder, entry.digest))
+            return true;
     }
+    return false;
 }
 
 int readCount()

@@ -25,12 +25,21 @@ struct Digest
     QStringList deviceNames; // ProfileStore::metaDeviceNames of the document
     QString configFile;      // meta "config" trimmed, or configActionGamepad.json
     QString imageFile;       // meta "image" trimmed, or image.png
+    // The same two members as the device fallbacks read them: the text as it stands (empty
+    // included), the default only when the member is missing or not a string.
+    QString configMember;
+    QString imageMember;
+    quint32 vendorId = 0;  // meta "vendorId": hexadecimal text, every "0x" removed; else 0
+    quint32 productId = 0; // meta "productId", the same way
 };
 
 // Calls visit for each folder of root (in QDir's name order, ignoring case) whose meta.json is a
 // "GamepadDefinderMeta" document. folder is the cleaned path of the definition folder.
 void forEachDefinition(const QString& root,
                        const std::function<void(const QString& folder, const Digest& digest)>& visit);
+// The same, stopping at the first folder for which visit returns true; true when one did.
+bool findDefinition(const QString& root,
+                    const std::function<bool(const QString& folder, const Digest& digest)>& visit);
 
 // Reads of meta.json files made so far (a check for tests and benchmarks).
 int readCount();

@@ -51,11 +51,9 @@ struct Roots
     QStringList search;
 };
 
-Roots currentRoots()
+Roots rootsOf(const QString& data, const QString& login)
 {
     Roots roots;
-    const QString data = ProfileStore::dataRoot();
-    const QString login = ProfileStore::currentLogin();
     roots.userProfiles = loginRoot(data, login, QLatin1String("GamepadProfiles"));
     roots.userGamepads = loginRoot(data, login, QLatin1String("Gamepads"));
     if (!data.isEmpty()) {
@@ -69,6 +67,23 @@ Roots currentRoots()
             roots.search.append(path);
     }
     return roots;
+}
+
+// Every look-up asks for the roots, several times per device row: the paths are worked out again
+// only when the data folder or the login they derive from changed. GUI thread only.
+Roots currentRoots()
+{
+    static QString lastData;
+    static QString lastLogin;
+    static Roots last = rootsOf(lastData, lastLogin);
+    const QString data = ProfileStore::dataRoot();
+    const QString login = ProfileStore::currentLogin();
+    if (data != lastData || login != lastLogin) {
+        last = rootsOf(data, login);
+        lastData = data;
+        lastLogin = login;
+    }
+    return last;
 }
 
 ProfileScope scopeIn(const Roots& roots, const QString& path)

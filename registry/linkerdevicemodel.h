@@ -147,7 +147,7 @@ private:
     static QString activeProfileId(const DeviceEntry& entry);
     static QString fingerprint(const QString& name, const QString& vendorHex, const QString& productHex);
     static QString entryFingerprint(const DeviceEntry& entry);
-    static QJsonObject liveIdentity(ControlManette* pad);
+    static QJsonObject liveIdentity(ControlManette* pad, const QString& imagePath);
     QVariant imageValue(const DeviceEntry& entry) const;
 
     bool m_uniqSelection = true;

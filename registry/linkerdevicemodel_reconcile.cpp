@@ -5,13 +5,13 @@ using namespace LinkerDeviceModelDetail;
 
 // ---- Live pads ---------------------------------------------------------------------------------
 
-QJsonObject LinkerDeviceModel::liveIdentity(ControlManette* pad)
+QJsonObject LinkerDeviceModel::liveIdentity(ControlManette* pad, const QString& imagePath)
 {
     return QJsonObject{{kDeviceId, QString::number(pad->deviceId())},
                        {kVendorHex, hex(pad->vendorId())},
                        {kProductHex, hex(pad->productId())},
                        {kName, pad->name()},
-                       {kImagePath, pad->imagePath()}};
+                       {kImagePath, imagePath}};
 }
 
 void LinkerDeviceModel::buildCapabilities(DeviceEntry& e) const
@@ -38,10 +38,11 @@ void LinkerDeviceModel::adoptLivePad(DeviceEntry& e, ControlManette* pad)
     e.manette = pad;
     e.connected = true;
     e.product = pad->name();
-    e.info = liveIdentity(pad);
+    e.info = liveIdentity(pad, QString());
     buildCapabilities(e);
     refreshProfiles(e);
-    setMember(e.info, kImagePath, pad->imagePath());
+    // The pad's picture as the profile push just worked it out.
+    setMember(e.info, kImagePath, e.padImagePath);
 }
 
 QString LinkerDeviceModel::fingerprint(const QString& name, const QString& vendorHex,
@@ -167,7 +168,7 @@ void LinkerDeviceModel::onManagerChanged()
             e.connected = true;
             buildCapabilities(e);
             refreshProfiles(e);
-            setMember(e.info, kImagePath, pad->imagePath());
+            setMember(e.info, kImagePath, e.padImagePath);
             emitRowChanged(key, kLiveRoles);
             ensureInterface(e, key);
             if (e.kv.value(kSelected).toBool(false))

@@ -36,8 +36,11 @@ void LinkerDeviceModel::loadRegistry()
             e.kv = record.value(QStringLiteral("kv")).toObject();
             record.remove(QStringLiteral("kv"));
             e.info = record;
-            refreshProfiles(e);
-            if (ControlManette* pad = live.value(usn))
+            ControlManette* pad = live.value(usn);
+            // A live pad of the stored name gets the same look-up again when it is adopted.
+            if (!pad || pad->name().trimmed() != e.info.value(kName).toString().trimmed())
+                refreshProfiles(e);
+            if (pad)
                 adoptLivePad(e, pad);
             m_entries.insert(usn, e);
             m_rows.append(usn);
@@ -67,7 +70,8 @@ void LinkerDeviceModel::saveRegistry()
         const auto it = m_entries.constFind(usn);
         if (it == m_entries.constEnd())
             continue;
-        QJsonObject record = it->manette ? liveIdentity(it->manette.data()) : it->info;
+        QJsonObject record =
+            it->manette ? liveIdentity(it->manette.data(), it->manette->imagePath()) : it->info;
         record.insert(QStringLiteral("kv"), it->kv);
         devices.insert(usn, record);
     }
