@@ -2,6 +2,7 @@
 // the library at rest: its files written more than two seconds before the timing starts).
 #include "benchmain.h"
 #include "calibrationfiles.h"
+#include "controlmanette.h"
 #include "definitionmeta.h"
 #include "gamepadmanager.h"
 #include "linkerdevicemodel.h"
@@ -123,6 +124,25 @@ void BM_RefreshProfilesCatalog(benchmark::State& state)
     state.counters["rows"] = model.rowCount();
 }
 BENCHMARK(BM_RefreshProfilesCatalog)->Unit(benchmark::kMillisecond);
+
+// A plugged controller no definition names: its picture and its mapping file fall back to a scan
+// of every definition (what the device list asks on each refresh of a live row).
+void BM_UnknownPadPictureAndMapping(benchmark::State& state)
+{
+    auto pads = std::make_shared<VirtualJoystickBackend>();
+    VirtualJoystickBackend::Pad pad;
+    pad.slot = 0;
+    pad.name = QStringLiteral("Unknown Pad");
+    pad.vendorId = 0x1234;
+    pad.productId = 0x5678;
+    pads->plug(pad);
+    ControlManette device(0, pads);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(device.imagePath());
+        benchmark::DoNotOptimize(device.noCodeApp());
+    }
+}
+BENCHMARK(BM_UnknownPadPictureAndMapping)->Unit(benchmark::kMillisecond);
 
 void BM_SummaryById(benchmark::State& state)
 {

@@ -300,6 +300,58 @@ private Q_SLOTS:
     }
 
     // Every pad reports as device 0, category 1 (the sampled pad in slot 1 shows it below).
+    void definitionScanTakesMembersAsWritten_data()
+    {
+        QTest::addColumn<QJsonObject>("meta");
+        QTest::addColumn<QStringList>("files"); // created in the definition's folder
+        QTest::addColumn<QString>("picture");   // empty: the host's resource
+        QTest::addColumn<QString>("mapping");   // empty: the shared fallback
+        const QString image = "image.png", map = "configActionGamepad.json";
+        QTest::newRow("members name the picture and the mapping")
+            << QJsonObject{{"image", "pic.png"}, {"config", "map.json"}} << QStringList{"pic.png", "map.json"}
+            << "pic.png"
+            << "map.json";
+        QTest::newRow("missing members mean the default names")
+            << QJsonObject{} << QStringList{image, map} << image << map;
+        QTest::newRow("members that are not text mean the default names")
+            << QJsonObject{{"image", 5}, {"config", true}} << QStringList{image, map} << image << map;
+        QTest::newRow("blanks around a name are kept, so no file is found")
+            << QJsonObject{{"image", " pic.png "}, {"config", " map.json "}}
+            << QStringList{"pic.png", "map.json"} << ""
+            << "";
+        QTest::newRow("an empty member names the folder itself, which is no file")
+            << QJsonObject{{"image", ""}, {"config", ""}} << QStringList{image, map} << ""
+            << "";
+    }
+
+    // A definition naming the pad but no profile of it (no UUID), read the way the fallbacks read
+    // it; the answers follow an edit of its meta.json and its removal at once.
+    void definitionScanTakesMembersAsWritten()
+    {
+        QFETCH(QJsonObject, meta);
+        QFETCH(QStringList, files);
+        QFETCH(QString, picture);
+        QFETCH(QString, mapping);
+        meta.insert("deviceNames", QJsonArray{"Pad Pro"});
+        const Definition def = writeDefinition(shared(), meta, MetaOnly, "zz-legacy");
+        for (const QString& file : files)
+            QVERIFY(writeFile(def.folder + "/" + file, "x"));
+        auto pad = plug(0);
+        const QString resource = ":/new/prefix1/ressources/menette_id_654.png";
+        const QString fallback = shared() + "/configActionGamepad.json";
+        QCOMPARE(pad->imagePath(), picture.isEmpty() ? resource : def.folder + "/" + picture);
+        QCOMPARE(pad->noCodeApp(), QStringList{mapping.isEmpty() ? fallback : config(def, mapping)});
+
+        QVERIFY(writeFile(def.folder + "/other.png", "x"));
+        QVERIFY(
+            writeFile(def.folder + "/meta.json",
+                      R"({"type": "GamepadDefinderMeta", "deviceName": "Pad Pro", "image": "other.png"})"));
+        QCOMPARE(pad->imagePath(), def.folder + "/other.png");
+        QVERIFY(QDir(def.folder).removeRecursively());
+        QCOMPARE(pad->imagePath(), resource);
+        QCOMPARE(pad->noCodeApp(), QStringList{fallback});
+    }
+
     void sameModelSameFile()
     {
         QCOMPARE(plug(0, "Twin", 7, 8)->noCodeApp(), plug(1, "Twin", 7, 8)->noCodeApp());
