@@ -262,6 +262,7 @@ private:
     bool m_updating = false; // filling widgets from code
     bool m_refreshQueued = false;
     bool m_closing = false;
+    bool m_storingCalibrationMeta = false; // a calibration mode change is being stored and passed on
     QPointer<QWidget> m_watchedWindow;
 
     QTimer m_saveTimer;

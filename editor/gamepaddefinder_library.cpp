@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QListWidget>
 #include <QMenu>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 
 void GamepadDefinder::reloadLibrary(const QUuid& selectId)
@@ -309,6 +310,11 @@ void GamepadDefinder::onDeviceSelectionTagsChanged(const QStringList& deviceName
 void GamepadDefinder::onCalibrationProfileMetadataChanged(const QString& mode, const QString& overrideFile,
                                                           uint vendorId, uint productId)
 {
+    // Handing the new context to the calibration page first saves the page's pending edit, which
+    // reports the mode that edit was made under: the change being stored supersedes it.
+    if (m_storingCalibrationMeta)
+        return;
+    const QScopedValueRollback<bool> storing(m_storingCalibrationMeta, true);
     switch (m_library.setCalibrationMetadata(m_currentRow, mode, overrideFile, vendorId, productId)) {
     case DefinitionLibrary::MetaChange::Unchanged:
         return;

@@ -67,6 +67,7 @@ private Q_SLOTS:
     void quickMapping();
     void storedGatesAreNamedAndTheSlotEditorWritesTheBindingBack();
     void calibrationModeHidesOverlayAndDisarms();
+    void aPendingCalibrationSaveDoesNotUndoAModeChange();
     void threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst();
     void deviceLinksRollBackAndCloseIsRefusedWhileTheSaveFails();
     void libraryOperationsThroughTheEditor();
@@ -297,6 +298,28 @@ void tst_GamepadDefinder::storedGatesAreNamedAndTheSlotEditorWritesTheBindingBac
     QCOMPARE(editor->overlay()->nodeBinding(ButtonA, "main").value("ref").toString(),
              QString("recording.toggle"));
     QVERIFY(editor->isDirty());
+}
+
+void tst_GamepadDefinder::aPendingCalibrationSaveDoesNotUndoAModeChange()
+{
+    // A stored gate on the Dual pastille's axes but without its key is tied to it by the page,
+    // which leaves a save pending.
+    using namespace GamepadCalibration;
+    CalibrationSet set = defaultCalibration();
+    set.gates = {defaultGate(0)};
+    const DeviceIdentity identity{"Pad One", 0x45e, 0x28e};
+    const QString base = baseCalibrationSavePath(identity);
+    QVERIFY(saveCalibrationFile(base, set, identity));
+    const QByteArray stored = TestSupport::readFile(base);
+    GamepadDefinder* editor = makeEditor();
+    editor->setEditorMode(GamepadDefinder::CalibrationMode);
+    QVERIFY(QMetaObject::invokeMethod(editor, "onCalibrationProfileMetadataChanged",
+                                      Q_ARG(QString, "Override"), Q_ARG(QString, ""), Q_ARG(uint, 0x45e),
+                                      Q_ARG(uint, 0x28e)));
+    // The pending edit went to the base file it was made on; the new mode stays everywhere.
+    QVERIFY(TestSupport::readFile(base) != stored);
+    QCOMPARE(readJson(m_first.meta()).value("calibrationMode").toString(), QString("override"));
+    QCOMPARE(editor->calibrationEditor()->profileContext().calibrationMode, QString("override"));
 }
 
 void tst_GamepadDefinder::calibrationModeHidesOverlayAndDisarms()
