@@ -70,8 +70,8 @@ void LinkerDeviceModel::saveRegistry()
         const auto it = m_entries.constFind(usn);
         if (it == m_entries.constEnd())
             continue;
-        QJsonObject record =
-            it->manette ? liveIdentity(it->manette.data(), it->manette->imagePath()) : it->info;
+        // A live pad is saved with the picture its card shows, worked out at its last refresh.
+        QJsonObject record = it->manette ? liveIdentity(it->manette.data(), it->padImagePath) : it->info;
         record.insert(QStringLiteral("kv"), it->kv);
         devices.insert(usn, record);
     }
