@@ -78,10 +78,12 @@ if [ "${1:-}" = "latency" ]; then
     # The floor runs over the same span, side by side, so both see the same machine.
     floor="$(mktemp)"
     "$BUILD_DIR/bench/latency/sampling_latency" "${2:-10}" --floor >"$floor" &
+    floor_pid=$!
+    # A failed measurement must neither leave the floor running nor its output behind.
+    trap 'kill "$floor_pid" 2>/dev/null || true; rm -f "$floor"' EXIT
     QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bench/latency/sampling_latency" "${2:-10}"
-    wait
+    wait "$floor_pid" # its own status, so a failed floor fails the run
     cat "$floor"
-    rm -f "$floor"
     echo "$(uptime | sed 's/^.*load/load/')"
     exit 0
 fi
