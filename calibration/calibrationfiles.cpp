@@ -84,6 +84,15 @@ QString baseCalibrationSavePath(const DeviceIdentity& identity)
     return QDir(QDir(root).filePath(kBaseFolder)).filePath(baseCalibrationFileName(identity));
 }
 
+QString baseCalibrationEditPath(const DeviceIdentity& identity)
+{
+    const QString found = findBaseCalibrationFile(identity);
+    if (!found.isEmpty() &&
+        (ProfileStore::scopeOfFolder(found) == ProfileScope::User || ProfileStore::canEditShared()))
+        return found;
+    return baseCalibrationSavePath(identity);
+}
+
 QString overrideCalibrationPath(const ProfileCalibrationContext& context)
 {
     if (!context.isUsable())

@@ -57,6 +57,10 @@ QString baseCalibrationFileName(const DeviceIdentity& identity);
 QString findBaseCalibrationFile(const DeviceIdentity& identity);
 // Where the editor writes the base file (below the default profiles root); empty when there is none.
 QString baseCalibrationSavePath(const DeviceIdentity& identity);
+// Where an edit of the base calibration goes: the file resolution reads for this pad when this
+// user may write it (their own area, or the shared one with the right), else the save path above,
+// which resolution then reads first. Empty for a blank identity.
+QString baseCalibrationEditPath(const DeviceIdentity& identity);
 // Profile folder / override file name ("calibration.override.json" by default); empty when the
 // context is not usable.
 QString overrideCalibrationPath(const ProfileCalibrationContext& context);

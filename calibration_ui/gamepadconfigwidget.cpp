@@ -2,6 +2,7 @@
 
 #include "calibrationuicommon.h"
 #include "controlmanette.h"
+#include "editordialogs.h"
 #include "gamepadaxiscalibrationwidget.h"
 #include "gamepadbuttoncalibrationwidget.h"
 #include "gamepadgatecalibrationwidget.h"
@@ -56,6 +57,8 @@ GamepadConfigWidget::GamepadConfigWidget(QWidget* parent) : QWidget(parent)
     m_liveTimer.setInterval(LiveIntervalMs);
     connect(&m_liveTimer, &QTimer::timeout, this, &GamepadConfigWidget::updateLiveValues);
     m_liveTimer.start();
+    m_saveTimer.setParent(this); // named, so a test driving the page can run it without waiting
+    m_saveTimer.setObjectName(QStringLiteral("calibrationSaveTimer"));
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setTimerType(Qt::PreciseTimer); // never earlier than 220 ms after the last edit
     m_saveTimer.setInterval(SaveDelayMs);
@@ -152,7 +155,7 @@ bool GamepadConfigWidget::isConnected() const
 
 QString GamepadConfigWidget::targetPath() const
 {
-    return m_editScope == 1 ? overrideCalibrationPath(m_profile) : baseCalibrationSavePath(identity());
+    return m_editScope == 1 ? overrideCalibrationPath(m_profile) : baseCalibrationEditPath(identity());
 }
 
 CalibrationSet GamepadConfigWidget::currentCalibration() const
@@ -175,11 +178,41 @@ QString GamepadConfigWidget::profileIdText() const
     return m_profile.profileId.toString(QUuid::WithoutBraces);
 }
 
-void GamepadConfigWidget::emitMetadata()
+void GamepadConfigWidget::report(bool fileChanged)
 {
+    // The context takes the ids it reports, so an editor that stores them and hands the context
+    // back finds it unchanged.
     const DeviceIdentity id = identity();
+    m_profile.vendorId = id.vendorId;
+    m_profile.productId = id.productId;
     emit profileCalibrationMetadataChanged(m_profile.calibrationMode, m_profile.calibrationOverrideFile,
                                            id.vendorId, id.productId);
+    if (fileChanged)
+        emit calibrationSaved();
+}
+
+bool GamepadConfigWidget::prepareProfileWrite(QString* error)
+{
+    if (!m_writeGuard)
+        return true;
+    ProfileCalibrationContext context = m_profile;
+    if (!m_writeGuard(&context, error))
+        return false;
+    m_profile.profileFolder = context.profileFolder;
+    m_profile.scope = context.scope;
+    return true;
+}
+
+QString GamepadConfigWidget::profileTitle() const
+{
+    return m_profile.profileName.trimmed().isEmpty() ? tr("Profil sans nom")
+                                                     : m_profile.profileName.trimmed();
+}
+
+void GamepadConfigWidget::confirmThen(const QString& question, void (GamepadConfigWidget::*action)())
+{
+    if (EditorDialogService::current()->question(this, tr("Calibration"), question))
+        (this->*action)();
 }
 
 void GamepadConfigWidget::showError(const QString& error)
@@ -204,13 +237,20 @@ void GamepadConfigWidget::reload()
     m_saveTimer.stop();
     m_dirty = false;
     m_error.clear();
-    // Another calibration: every card starts closed.
-    for (GamepadAxisCalibrationWidget* card : std::as_const(m_axisCards))
-        card->setExpanded(false);
-    for (GamepadButtonCalibrationWidget* card : std::as_const(m_buttonCards))
-        card->setExpanded(false);
 
     m_identity = liveIdentity();
+    // Another calibration: every card starts closed; the same one read again keeps what is open.
+    const QString loadedFor =
+        QStringList{m_profile.profileId.toString(), m_profile.profileFolder, m_identity.name,
+                    QString::number(m_identity.vendorId), QString::number(m_identity.productId)}
+            .join(QLatin1Char('|'));
+    if (loadedFor != m_loadedFor) {
+        for (GamepadAxisCalibrationWidget* card : std::as_const(m_axisCards))
+            card->setExpanded(false);
+        for (GamepadButtonCalibrationWidget* card : std::as_const(m_buttonCards))
+            card->setExpanded(false);
+    }
+    m_loadedFor = loadedFor;
     const DeviceIdentity& id = m_identity;
     m_runtime = resolveCalibration(id, m_profile, kAxisCount, kButtonCount);
 
@@ -377,31 +417,41 @@ void GamepadConfigWidget::scheduleSave()
 
 void GamepadConfigWidget::flushSave()
 {
+    savePending();
+}
+
+bool GamepadConfigWidget::savePending(QString* error)
+{
     if (!m_dirty)
-        return;
+        return true;
     m_saveTimer.stop();
-    QString error;
-    if (!save(&error) && !error.isEmpty())
-        showError(error);
+    QString failure;
+    if (save(&failure))
+        return true;
+    if (!failure.isEmpty())
+        showError(failure);
+    if (error)
+        *error = failure;
+    return false;
 }
 
 bool GamepadConfigWidget::save(QString* error)
 {
-    const QString path = targetPath();
-    if (path.isEmpty()) {
+    if (targetPath().isEmpty()) {
         if (error)
             *error = tr("Aucun fichier de calibration cible.");
         return false;
     }
+    if (m_editScope == 1 && !prepareProfileWrite(error))
+        return false;
     const DeviceIdentity id = identity();
-    if (!saveCalibrationFile(path, currentSetRef(), id, profileIdText(), error))
+    if (!saveCalibrationFile(targetPath(), currentSetRef(), id, profileIdText(), error))
         return false;
     m_error.clear();
-    emitMetadata();
-    emit calibrationSaved();
     m_dirty = false;
     m_runtime = resolveCalibration(id, m_profile, kAxisCount, kButtonCount);
     refreshHeader();
+    report(true);
     return true;
 }
 
@@ -425,7 +475,10 @@ bool GamepadConfigWidget::ensureOverride(QString* error)
         return true;
     }
     m_profileSet = m_baseSet;
-    return saveCalibrationFile(path, m_profileSet, identity(), profileIdText(), error);
+    if (!prepareProfileWrite(error))
+        return false;
+    return saveCalibrationFile(overrideCalibrationPath(m_profile), m_profileSet, identity(), profileIdText(),
+                               error);
 }
 
 // --- Slots ------------------------------------------------------------------------------------------
@@ -494,8 +547,8 @@ void GamepadConfigWidget::onScopeComboChanged(int index)
         m_profile.calibrationMode = MetaKeys::ModeInherit;
     }
     m_runtime = resolveCalibration(identity(), m_profile, kAxisCount, kButtonCount);
-    emitMetadata();
     rebuildAxisCards();
+    report(false);
 }
 
 void GamepadConfigWidget::captureRestForAll()
@@ -517,25 +570,29 @@ void GamepadConfigWidget::copyBaseToProfile()
     if (!profileUsable())
         return;
     saveBeforeLeaving();
-    const ProfileCalibrationContext before = m_profile;
+    const QString mode = m_profile.calibrationMode;
+    const QString file = m_profile.calibrationOverrideFile;
     m_profile.calibrationMode = MetaKeys::ModeOverride;
     if (m_profile.calibrationOverrideFile.trimmed().isEmpty())
         m_profile.calibrationOverrideFile = MetaKeys::DefaultOverrideFile;
+    // The button promises a copy of the base, also over an override that exists already.
     QString error;
-    if (!ensureOverride(&error)) {
-        m_profile = before;
-        showError(error);
+    const bool written =
+        prepareProfileWrite(&error) && saveCalibrationFile(overrideCalibrationPath(m_profile), m_baseSet,
+                                                           identity(), profileIdText(), &error);
+    if (!written) {
+        m_profile.calibrationMode = mode;
+        m_profile.calibrationOverrideFile = file;
+        showError(error.isEmpty() ? tr("Chemin d'override invalide.") : error);
         return;
     }
-    // The button promises a copy of the base, also over an override that exists already.
     m_profileSet = m_baseSet;
     m_editScope = 1;
-    emitMetadata();
-    error.clear();
-    const bool saved = save(&error);
+    m_dirty = false;
+    m_error.clear();
+    m_runtime = resolveCalibration(identity(), m_profile, kAxisCount, kButtonCount);
     rebuildAxisCards();
-    if (!saved && !error.isEmpty())
-        showError(error);
+    report(true);
 }
 
 void GamepadConfigWidget::deleteOverride()
@@ -548,20 +605,22 @@ void GamepadConfigWidget::deleteOverride()
     m_saveTimer.stop();
     m_dirty = false;
     QString error;
-    const QString path = overrideCalibrationPath(m_profile);
-    if (!path.isEmpty() && QFileInfo::exists(path)) {
-        QFile file(path);
+    if (QFileInfo::exists(overrideCalibrationPath(m_profile))) {
+        if (!prepareProfileWrite(&error)) {
+            showError(error);
+            return;
+        }
+        QFile file(overrideCalibrationPath(m_profile));
         if (!file.remove())
-            error = tr("%1 : %2").arg(QFileInfo(path).fileName(), file.errorString());
+            error = tr("%1 : %2").arg(QFileInfo(file.fileName()).fileName(), file.errorString());
     }
     m_profile.calibrationMode = MetaKeys::ModeInherit;
     m_profile.calibrationOverrideFile.clear();
     m_editScope = 0;
-    emitMetadata();
     reload();
     if (!error.isEmpty())
         showError(error);
-    emit calibrationSaved();
+    report(true);
 }
 
 void GamepadConfigWidget::resetCurrentCalibration()

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 class ControlManette;
 class GamepadAxisCalibrationWidget;
 class GamepadButtonCalibrationWidget;
@@ -30,7 +32,9 @@ class QVBoxLayout;
 //
 // The editor hands it the device (held weakly: a device that goes away reads as disconnected), the
 // profile context and the definition's two-axis pastilles, and listens to calibrationSaved() and
-// profileCalibrationMetadataChanged() to keep the definition's meta data in step.
+// profileCalibrationMetadataChanged() to keep the definition's meta data in step. Both are emitted
+// once the page has finished its own change, while profileContext() still names the definition
+// they belong to; a listener may hand the page a new context from its slot.
 class GamepadConfigWidget : public QWidget
 {
     Q_OBJECT
@@ -55,6 +59,17 @@ public:
 
     // Reads the base and override files again and rebuilds the cards; a pending edit is saved first.
     void reload();
+
+    // Runs before the page writes or deletes a file in the profile folder, so the owner can make
+    // the definition writable for this user first (a copy of a shared one), which may move the
+    // context's folder and scope. False, with an error text, stops the write.
+    using WriteGuard =
+        std::function<bool(GamepadCalibration::ProfileCalibrationContext* context, QString* error)>;
+    void setWriteGuard(WriteGuard guard) { m_writeGuard = std::move(guard); }
+    // Saves a pending edit now; false when that save failed (the edit stays pending and the header
+    // shows why).
+    bool savePending(QString* error = nullptr);
+    bool hasPendingEdit() const { return m_dirty; }
 
     // 0 Base, 1 Profil.
     int editScope() const { return m_editScope; }
@@ -110,9 +125,14 @@ private:
     bool isConnected() const;
     GamepadCalibration::DeviceIdentity liveIdentity() const;
     QString profileIdText() const;
-    void emitMetadata();
+    // Tells the editor what changed: the metadata, then calibrationSaved() when a file changed.
+    void report(bool fileChanged);
+    bool prepareProfileWrite(QString* error);
     void showError(const QString& error);
     void saveBeforeLeaving();
+    // The header's reset, delete and copy buttons ask first; the slots act at once.
+    void confirmThen(const QString& question, void (GamepadConfigWidget::*action)());
+    QString profileTitle() const;
 
     GamepadCalibration::ProfileCalibrationContext m_profile;
     QPointer<ControlManette> m_device;
@@ -144,6 +164,8 @@ private:
     QTimer m_liveTimer;
     QTimer m_saveTimer;
     bool m_dirty = false;
+    WriteGuard m_writeGuard;
+    QString m_loadedFor; // the profile and identity the cards were last loaded for
 
     // An error stays in the hint line until the next reload or successful save, so the 30 ms
     // refresh does not wipe it before anyone can read it.

@@ -115,9 +115,34 @@ void GamepadConfigWidget::buildUi()
     for (QToolButton* button : {m_captureRestButton, m_resetButton, m_copyButton, m_deleteButton})
         toolsLayout->addWidget(button);
     connect(m_captureRestButton, &QToolButton::clicked, this, &GamepadConfigWidget::captureRestForAll);
-    connect(m_resetButton, &QToolButton::clicked, this, &GamepadConfigWidget::resetCurrentCalibration);
-    connect(m_copyButton, &QToolButton::clicked, this, &GamepadConfigWidget::copyBaseToProfile);
-    connect(m_deleteButton, &QToolButton::clicked, this, &GamepadConfigWidget::deleteOverride);
+    // A click asks first and says who is affected; the slots, called by name, act at once.
+    connect(m_resetButton, &QToolButton::clicked, this, [this]() {
+        confirmThen(
+            m_editScope == 1
+                ? tr("Réinitialiser la calibration propre au profil « %1 » ?\nSeul ce profil est concerné.")
+                      .arg(profileTitle())
+                : tr("Réinitialiser la calibration de base de « %1 » ?\nTous les profils de cette manette "
+                     "qui suivent sa calibration de base sont concernés.")
+                      .arg(identity().name.isEmpty() ? tr("cette manette") : identity().name),
+            &GamepadConfigWidget::resetCurrentCalibration);
+    });
+    connect(m_copyButton, &QToolButton::clicked, this, [this]() {
+        if (!QFileInfo::exists(overrideCalibrationPath(m_profile))) {
+            copyBaseToProfile();
+            return;
+        }
+        confirmThen(tr("Remplacer la calibration propre au profil « %1 » par la calibration de base de la "
+                       "manette ?")
+                        .arg(profileTitle()),
+                    &GamepadConfigWidget::copyBaseToProfile);
+    });
+    connect(m_deleteButton, &QToolButton::clicked, this, [this]() {
+        confirmThen(
+            tr("Supprimer la calibration propre au profil « %1 » ?\nLe profil reprendra la calibration "
+               "de base de la manette.")
+                .arg(profileTitle()),
+            &GamepadConfigWidget::deleteOverride);
+    });
     grid->addWidget(tools, 0, 2);
 
     m_profileLabel = new QLabel(m_header);

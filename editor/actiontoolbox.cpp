@@ -210,15 +210,8 @@ void ActionToolBox::fillChoice(const QString& selectName)
     model->invisibleRootItem()->appendRows(items);
     fitListWidth(texts);
 
-    int index = indexOfAction(selectName);
-    if (selectName.isEmpty()) {
-        // With nothing chosen yet, the catalog's own "none" action is chosen when it has one.
-        for (int i = 0; i < m_actions.size() && index < 0; ++i) {
-            if (m_actions.at(i).name.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
-                index = i + 1;
-        }
-    }
-    selectIndex(qMax(0, index));
+    const int index = indexOfAction(selectName);
+    selectIndex(index >= 0 ? index : noActionIndex());
     m_updating = wasUpdating;
 }
 
@@ -238,6 +231,16 @@ void ActionToolBox::fitListWidth(const QStringList& texts)
         widest = qMax(widest, metrics.horizontalAdvance(texts.at(it->second)));
     // Room for the row padding and the scroll bar; never wider than a comfortable reading width.
     m_choice->view()->setMinimumWidth(qMin(widest + 48, 720));
+}
+
+int ActionToolBox::noActionIndex() const
+{
+    // No action reads as the catalog's own "none" action when it has one, else as the blank entry.
+    for (int i = 0; i < m_actions.size(); ++i) {
+        if (m_actions.at(i).name.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
+            return i + 1;
+    }
+    return 0;
 }
 
 int ActionToolBox::indexOfAction(const QString& name) const
@@ -292,7 +295,7 @@ void ActionToolBox::loadBinding(const QJsonObject& binding)
             m_choice->setCurrentIndex(0);
         removeUnknownAction();
     }
-    int index = 0;
+    int index = noActionIndex();
     if (!ActionCatalog::isNoActionName(name)) {
         index = indexOfAction(name);
         if (index < 0) {
@@ -314,7 +317,8 @@ void ActionToolBox::loadBinding(const QJsonObject& binding)
 QJsonObject ActionToolBox::binding() const
 {
     const ActionDescriptor* action = currentDescriptor();
-    if (!action)
+    // The catalog's own "none" is no action either.
+    if (!action || ActionCatalog::isNoActionName(action->name))
         return QJsonObject();
     QStringList texts;
     texts.reserve(m_editors.size());

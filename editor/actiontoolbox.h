@@ -84,6 +84,7 @@ private:
     void fillChoice(const QString& selectName);
     void fitListWidth(const QStringList& texts);
     int indexOfAction(const QString& name) const;
+    int noActionIndex() const;
     void selectIndex(int index);
     void addUnknownAction(const QString& name);
     void removeUnknownAction();

@@ -80,6 +80,45 @@ int DefinitionLibrary::rowOfId(const QUuid& id) const
     return -1;
 }
 
+namespace {
+QString copyKey(const QUuid& id, const QString& folder)
+{
+    return id.toString(QUuid::WithoutBraces) + QLatin1Char('|') + folder;
+}
+} // namespace
+
+int DefinitionLibrary::rowOf(const DefinitionTarget& target) const
+{
+    const int row = rowOfId(target.id);
+    if (row < 0)
+        return -1;
+    // Follow the copies made since the target was taken (a shared definition edited by a user
+    // without the right lives on in that user's copy).
+    QString folder = target.folder;
+    for (int hops = 0; hops < 4 && folder != m_records.at(row).folder; ++hops)
+        folder = m_copies.value(copyKey(target.id, folder), folder);
+    return folder == m_records.at(row).folder ? row : -1;
+}
+
+bool DefinitionLibrary::makeEditable(int row, QString* error)
+{
+    if (!isValidRow(row))
+        return false;
+    DefinitionRecord& record = m_records[row];
+    const QString before = record.folder;
+    if (!ensureEditableCopy(record, error))
+        return false;
+    if (record.folder != before)
+        m_copies.insert(copyKey(record.id, before), record.folder);
+    return true;
+}
+
+DefinitionTarget DefinitionLibrary::targetOf(int row) const
+{
+    return isValidRow(row) ? DefinitionTarget{m_records.at(row).id, m_records.at(row).folder}
+                           : DefinitionTarget();
+}
+
 int DefinitionLibrary::reload(const QUuid& selectId)
 {
     m_records = DefinitionMeta::listDefinitions();
@@ -267,23 +306,24 @@ int DefinitionLibrary::createDefinition(const QSize& overlaySize, QString* linke
     return int(m_records.size()) - 1;
 }
 
-bool DefinitionLibrary::save(int row, const QByteArray& overlayBytes,
+bool DefinitionLibrary::save(int row, const std::optional<QByteArray>& overlayBytes,
                              const std::function<bool()>& saveMapping)
 {
     if (!isValidRow(row))
         return false;
     const QString title = QCoreApplication::translate("GamepadDefinder", "Sauvegarde");
     QString error;
-    DefinitionRecord& record = m_records[row];
-    if (!ensureEditableCopy(record, &error)) {
+    if (!makeEditable(row, &error)) {
         dialogs()->critical(m_dialogParent, title, prepareError(error));
         return false;
     }
+    DefinitionRecord& record = m_records[row];
     // An unchanged overlay (only bindings were edited) is not written again.
     QFile current(record.overlayPath);
-    const bool unchanged = current.open(QIODevice::ReadOnly) && current.readAll() == overlayBytes;
+    const bool unchanged =
+        !overlayBytes || (current.open(QIODevice::ReadOnly) && current.readAll() == *overlayBytes);
     current.close();
-    if (!unchanged && !JsonIo::writeBytesAtomically(record.overlayPath, overlayBytes, &error)) {
+    if (!unchanged && !JsonIo::writeBytesAtomically(record.overlayPath, *overlayBytes, &error)) {
         warn(title,
              QCoreApplication::translate("GamepadDefinder", "Échec sauvegarde config : %1").arg(error));
         return false;
@@ -387,7 +427,8 @@ bool DefinitionLibrary::remove(int row)
 {
     if (!isValidRow(row))
         return false;
-    const DefinitionRecord& record = m_records.at(row);
+    const DefinitionRecord record = m_records.at(row);
+    const DefinitionTarget target = targetOf(row);
     const QString title = QCoreApplication::translate("GamepadDefinder", "Supprimer");
     if (record.scope == ProfileScope::Shared && !ProfileStore::canEditShared()) {
         dialogs()->information(m_dialogParent, title,
@@ -398,6 +439,9 @@ bool DefinitionLibrary::remove(int row)
     if (!dialogs()->question(
             m_dialogParent, title,
             QCoreApplication::translate("GamepadDefinder", "Supprimer « %1 » ?").arg(record.name)))
+        return false;
+    // Something moved the definition while the question was open: nothing is deleted blindly.
+    if (rowOf(target) < 0)
         return false;
     QDir folder(record.folder);
     if (!folder.removeRecursively())
@@ -419,12 +463,12 @@ bool DefinitionLibrary::rename(int row)
     const QString name = answer.trimmed();
     if (name.isEmpty())
         return false;
-    DefinitionRecord& record = m_records[row];
     QString error;
-    if (!ensureEditableCopy(record, &error)) {
+    if (!makeEditable(row, &error)) {
         warn(title, prepareError(error));
         return false;
     }
+    DefinitionRecord& record = m_records[row];
     DefinitionRecord renamed = record;
     renamed.name = name;
     if (!DefinitionMeta::writeMeta(renamed, &error)) {
@@ -446,12 +490,12 @@ DefinitionLibrary::ImageChange DefinitionLibrary::changeImage(int row)
         QString(), imageFilter());
     if (picture.isEmpty())
         return ImageChange::None;
-    DefinitionRecord& record = m_records[row];
     QString error;
-    if (!ensureEditableCopy(record, &error)) {
+    if (!makeEditable(row, &error)) {
         warn(title, prepareError(error));
         return ImageChange::None;
     }
+    DefinitionRecord& record = m_records[row];
     const QString target = QDir(record.folder).filePath(imageFileFor(picture));
     if (!ImageStore::storeImage(picture, target, &error)) {
         warn(title, error);
@@ -483,7 +527,7 @@ DefinitionLibrary::MetaChange DefinitionLibrary::setCalibrationMetadata(int row,
         return MetaChange::Unchanged;
     const QString title = QCoreApplication::translate("GamepadDefinder", "Calibration");
     QString error;
-    if (!ensureEditableCopy(record, &error)) {
+    if (!makeEditable(row, &error)) {
         warn(title, prepareError(error));
         return MetaChange::PrepareFailed;
     }
@@ -491,8 +535,10 @@ DefinitionLibrary::MetaChange DefinitionLibrary::setCalibrationMetadata(int row,
     record.calibrationOverrideFile = file;
     record.vendorId = int(vendorId);
     record.productId = int(productId);
-    if (!DefinitionMeta::writeMeta(record, &error))
+    if (!DefinitionMeta::writeMeta(record, &error)) {
         warn(title,
              QCoreApplication::translate("GamepadDefinder", "Impossible d’écrire meta.json : %1").arg(error));
+        return MetaChange::WriteFailed;
+    }
     return MetaChange::Stored;
 }

@@ -3,6 +3,7 @@
 #include "definitionrecord.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -10,9 +11,25 @@
 #include <QUuid>
 
 #include <functional>
+#include <optional>
 
 class EditorDialogs;
 class QWidget;
+
+// The definition a pending save or a report belongs to, fixed when it is scheduled: a definition
+// is known by its id and the folder it was read from (a user's copy of a shared definition has the
+// id of the original).
+struct DefinitionTarget
+{
+    QUuid id;
+    QString folder;
+    bool isNull() const { return id.isNull(); }
+    friend bool operator==(const DefinitionTarget& a, const DefinitionTarget& b)
+    {
+        return a.id == b.id && a.folder == b.folder;
+    }
+    friend bool operator!=(const DefinitionTarget& a, const DefinitionTarget& b) { return !(a == b); }
+};
 
 // A controller plugged in now, as the link dialog and the device links need it.
 struct ConnectedPad
@@ -43,6 +60,10 @@ public:
     const DefinitionRecord& at(int row) const { return m_records.at(row); }
     DefinitionRecord& record(int row) { return m_records[row]; }
     int rowOfId(const QUuid& id) const;
+    // The row of exactly that definition (id and folder), or -1.
+    int rowOf(const DefinitionTarget& target) const;
+    // A null target for a row outside the list.
+    DefinitionTarget targetOf(int row) const;
     void append(const DefinitionRecord& record) { m_records.append(record); }
 
     // Lists every definition of the profile store anew. Returns the row of selectId, else 0 when
@@ -58,9 +79,10 @@ public:
     // True when one of the record's device names is connected now.
     bool isLinkedPadConnected(const DefinitionRecord& record) const;
 
-    // Makes the record's folder live where this user may write (the shared area for users with the
-    // shared-edit right, else their own), copying it when needed, and reloads its paths there.
-    static bool ensureEditableCopy(DefinitionRecord& record, QString* error = nullptr);
+    // Makes the row's folder live where this user may write (the shared area for users with the
+    // shared-edit right, else their own), copying it when needed, and reloads its paths there. A
+    // copy stays the same definition for rowOf(): targets taken before it find the row after it.
+    bool makeEditable(int row, QString* error = nullptr);
 
     // Asks for a name, a picture and a controller, then creates the definition folder. Returns the
     // new row (appended) or -1; linkedName gets the controller chosen.
@@ -69,11 +91,15 @@ public:
     QString askLinkedPad();
 
     // Prepares an editable copy, writes the overlay bytes, runs saveMapping (after the record moved
-    // to its editable folder) and writes meta.json. False after the first failure's message.
-    bool save(int row, const QByteArray& overlayBytes, const std::function<bool()>& saveMapping);
+    // to its editable folder) and writes meta.json. False after the first failure's message. Without
+    // overlay bytes and mapping (a definition whose overlay could not be read) only meta.json is
+    // written.
+    bool save(int row, const std::optional<QByteArray>& overlayBytes,
+              const std::function<bool()>& saveMapping);
     // Copies a definition into a new folder (" (copie)", no device names). New row or -1.
     int duplicate(int row);
-    // Asks for confirmation and removes the folder. True when removed (the caller lists again).
+    // Asks for confirmation and removes the folder of the definition the row showed when asked (the
+    // list may change while the question is open). True when removed (the caller lists again).
     bool remove(int row);
     // Asks for the new name and writes it. True when renamed.
     bool rename(int row);
@@ -89,7 +115,8 @@ public:
     {
         Unchanged,     // the values were those of the record already
         PrepareFailed, // no editable copy; the record is unchanged
-        Stored         // the record holds the new values (meta.json may have failed)
+        WriteFailed,   // the record holds the new values, meta.json could not be written
+        Stored         // the record and meta.json hold the new values
     };
     // Calibration mode, override file and USB ids from the calibration editor.
     MetaChange setCalibrationMetadata(int row, const QString& mode, const QString& overrideFile,
@@ -106,6 +133,9 @@ private:
 
     EditorDialogs* m_dialogs = nullptr;
     QWidget* m_dialogParent = nullptr;
+    static bool ensureEditableCopy(DefinitionRecord& record, QString* error);
+
     QList<DefinitionRecord> m_records;
     QList<ConnectedPad> m_pads;
+    QHash<QString, QString> m_copies; // "<id>|<folder>" -> folder of the editable copy made of it
 };

@@ -123,9 +123,14 @@ GamepadDefinder::GamepadDefinder(QWidget* parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("Form"));
     m_library.setDialogParent(this);
 
+    // Named children, so a test driving the window can run them without waiting.
+    m_saveTimer.setParent(this);
+    m_saveTimer.setObjectName(QStringLiteral("definitionSaveTimer"));
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(SaveDelayMs);
     connect(&m_saveTimer, &QTimer::timeout, this, &GamepadDefinder::onSaveTimeout);
+    m_captureTimer.setParent(this);
+    m_captureTimer.setObjectName(QStringLiteral("learnCaptureTimer"));
     m_captureTimer.setSingleShot(true);
     m_captureTimer.setInterval(CaptureDelayMs);
     connect(&m_captureTimer, &QTimer::timeout, this, &GamepadDefinder::onCaptureTimeout);
@@ -153,6 +158,8 @@ GamepadDefinder::GamepadDefinder(QWidget* parent) : QWidget(parent)
 
     connect(m_addButton, &QPushButton::clicked, this, &GamepadDefinder::on_pushButtonAdd_clicked);
     connect(m_list, &QListWidget::currentRowChanged, this, &GamepadDefinder::onListSelectionChanged);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &GamepadDefinder::onListSelectionMoved);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QListWidget::customContextMenuRequested, this, &GamepadDefinder::showListContextMenu);
     connect(m_overlay, &InteractiveOverlay::dirty, this, &GamepadDefinder::onOverlayDirty);
@@ -208,6 +215,9 @@ GamepadDefinder::~GamepadDefinder()
     LoggingDialogs quiet;
     m_library.setDialogs(&quiet);
     flushPendingSave();
+    // The queued refresh would never run: the devices read the final save now.
+    if (m_refreshQueued)
+        refreshDevicesNow();
     m_library.setDialogs(nullptr);
     m_saveTimer.stop();
     m_captureTimer.stop();
@@ -264,10 +274,20 @@ GamepadConfigWidget* GamepadDefinder::ensureCalibrationEditor()
         m_calibrationEditor = new GamepadConfigWidget(this);
         m_calibrationEditor->hide();
         m_grid->addWidget(m_calibrationEditor, 1, 1);
+        // The page reports while its context still names the definition the report belongs to.
         connect(m_calibrationEditor, &GamepadConfigWidget::calibrationSaved, this,
                 &GamepadDefinder::onCalibrationSaved);
         connect(m_calibrationEditor, &GamepadConfigWidget::profileCalibrationMetadataChanged, this,
-                &GamepadDefinder::onCalibrationProfileMetadataChanged);
+                [this](const QString& mode, const QString& file, quint32 vendorId, quint32 productId) {
+                    const GamepadCalibration::ProfileCalibrationContext& context =
+                        m_calibrationEditor->profileContext();
+                    storeCalibrationMetadata({context.profileId, context.profileFolder}, mode, file, vendorId,
+                                             productId);
+                });
+        m_calibrationEditor->setWriteGuard(
+            [this](GamepadCalibration::ProfileCalibrationContext* context, QString* error) {
+                return prepareCalibrationWrite(context, error);
+            });
     }
     return m_calibrationEditor;
 }

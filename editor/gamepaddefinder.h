@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calibrationfiles.h"
 #include "controlmanette.h"
 #include "definitionlibrary.h"
 #include "gatesource2d.h"
@@ -197,6 +198,11 @@ private:
     void updateRealGamepads();
     // The calibration editor follows the current definition and the followed controller.
     void updateCalibrationSide();
+    // Stores what the calibration page reported into the definition it reported for (dropped when
+    // that definition is no longer listed).
+    void storeCalibrationMetadata(const DefinitionTarget& target, const QString& mode,
+                                  const QString& overrideFile, uint vendorId, uint productId);
+    bool prepareCalibrationWrite(GamepadCalibration::ProfileCalibrationContext* context, QString* error);
     void updateGateSources();
     void onCalibrationSaved();
     void quickMap(const QString& key, bool isGate);
@@ -217,8 +223,15 @@ private:
     void onTitleEdited();
 
     // Library (gamepaddefinder_library.cpp).
+    // Switching rows is one ordered step: the page's pending edit and the definition's are saved
+    // while their row is still current (a failure keeps it current), then the new row is shown.
+    bool leaveCurrentRow();
+    void showRow(int row);
     bool openRow(int row);
     void showEmptyOverlay();
+    // The list's highlight and current row always name the row the editor shows.
+    void syncListToCurrentRow();
+    void onListSelectionMoved();
     void rebuildList();
     void refreshRow(int row);
     void updateLinkMarkers();
@@ -262,7 +275,11 @@ private:
     bool m_updating = false; // filling widgets from code
     bool m_refreshQueued = false;
     bool m_closing = false;
-    bool m_storingCalibrationMeta = false; // a calibration mode change is being stored and passed on
+    // The pending overlay save belongs to this definition (it follows the copies the editor makes).
+    DefinitionTarget m_dirtyTarget;
+    // False while the shown row's overlay could not be read: its overlay and mapping are not
+    // written until the user gives it content on purpose.
+    bool m_overlayLoaded = false;
     QPointer<QWidget> m_watchedWindow;
 
     QTimer m_saveTimer;

@@ -3,6 +3,7 @@
 
 #include "definitionmeta.h"
 #include "editordialogs.h"
+#include "gamepadconfigwidget.h"
 #include "hostlogging.h"
 #include "interactiveoverlay.h"
 #include "jsonio.h"
@@ -12,23 +13,20 @@
 #include <QAction>
 #include <QListWidget>
 #include <QMenu>
-#include <QScopedValueRollback>
 #include <QSignalBlocker>
 
 void GamepadDefinder::reloadLibrary(const QUuid& selectId)
 {
+    // Pending edits land before the rows they belong to are listed anew.
+    if (!leaveCurrentRow())
+        return;
     QUuid keep = selectId;
     if (keep.isNull() && m_library.isValidRow(m_currentRow))
         keep = m_library.at(m_currentRow).id;
     const int row = m_library.reload(keep);
     m_currentRow = -1;
-    m_dirty = false;
-    m_saveTimer.stop();
     rebuildList();
-    if (row >= 0)
-        m_list->setCurrentRow(row);
-    else
-        onListSelectionChanged(-1);
+    showRow(row);
 }
 
 void GamepadDefinder::rebuildList()
@@ -76,6 +74,25 @@ void GamepadDefinder::selectRowQuietly(int row)
     m_list->setCurrentRow(row);
 }
 
+void GamepadDefinder::syncListToCurrentRow()
+{
+    if (m_list->currentRow() != m_currentRow)
+        selectRowQuietly(m_currentRow);
+    onListSelectionMoved();
+}
+
+void GamepadDefinder::onListSelectionMoved()
+{
+    // A click that the editor refused (its save failed) still selects the clicked row after the
+    // refusal: the highlight goes back to the row the editor shows.
+    QItemSelectionModel* selection = m_list->selectionModel();
+    const QModelIndex current = m_list->model()->index(m_currentRow, 0);
+    const QModelIndexList selected = selection->selectedIndexes();
+    if (current.isValid() ? (selected.size() == 1 && selected.first() == current) : selected.isEmpty())
+        return;
+    selection->select(current, QItemSelectionModel::ClearAndSelect);
+}
+
 void GamepadDefinder::setTagBarNames(const QStringList& names)
 {
     // Offered: the pads connected now and every name some definition is linked to.
@@ -119,24 +136,44 @@ void GamepadDefinder::onListSelectionChanged(int row)
         row = -1;
     if (row == m_currentRow)
         return;
-    if (m_library.isValidRow(m_currentRow) && m_dirty && !saveDefinition(m_currentRow)) {
-        selectRowQuietly(m_currentRow);
+    if (!leaveCurrentRow()) {
+        syncListToCurrentRow();
         return;
     }
+    showRow(row);
+}
+
+bool GamepadDefinder::leaveCurrentRow()
+{
+    // The page first: its report names the definition that is still current.
+    if (m_calibrationEditor && m_calibrationEditor->hasPendingEdit()) {
+        QString error;
+        if (!m_calibrationEditor->savePending(&error)) {
+            dialogs()->warning(this, tr("Calibration"),
+                               tr("La calibration modifiée n'a pas pu être enregistrée : %1").arg(error));
+            return false;
+        }
+    }
+    return flushPendingSave();
+}
+
+void GamepadDefinder::showRow(int row)
+{
     m_saveTimer.stop();
-    m_currentRow = row;
-    if (row < 0) {
+    m_dirty = false;
+    m_currentRow = m_library.isValidRow(row) ? row : -1;
+    syncListToCurrentRow();
+    if (m_currentRow < 0) {
         showEmptyOverlay();
     } else {
-        openRow(row);
-        setTagBarNames(m_library.at(row).deviceNames);
+        openRow(m_currentRow);
+        setTagBarNames(m_library.at(m_currentRow).deviceNames);
     }
     updateRealGamepads();
     chooseFollowedController();
     updateCalibrationSide();
     applyEditorMode();
-    if (row >= 0)
-        emit deviceSelectionChanged(m_library.at(row).deviceNames);
+    emit deviceSelectionChanged(m_currentRow >= 0 ? m_library.at(m_currentRow).deviceNames : QStringList());
 }
 
 bool GamepadDefinder::openRow(int row)
@@ -148,21 +185,17 @@ bool GamepadDefinder::openRow(int row)
     bool ok = false;
     QString error;
     const QJsonObject document = JsonIo::readJsonObject(record.overlayPath, &ok, &error);
-    const QJsonObject empty{{QStringLiteral("type"), QStringLiteral("InteractiveOverlay")}};
-    if (!ok) {
-        // Never leave the previous definition's pastilles under this one's name.
-        m_overlay->loadFromJson(empty);
+    m_overlayLoaded = ok && m_overlay->loadFromJson(document);
+    if (!m_overlayLoaded) {
+        // Never leave the previous definition's pastilles under this one's name; the row is shown
+        // (and announced) empty, and its files stay as they are.
+        m_overlay->loadFromJson(QJsonObject{{QStringLiteral("type"), QStringLiteral("InteractiveOverlay")}});
         m_dirty = false;
         refreshInspector();
+        announceCurrent();
         dialogs()->warning(this, tr("Chargement"),
-                           tr("Impossible de charger la configuration : %1").arg(error));
-        return false;
-    }
-    if (!m_overlay->loadFromJson(document)) {
-        m_overlay->loadFromJson(empty);
-        m_dirty = false;
-        refreshInspector();
-        dialogs()->warning(this, tr("Chargement"), tr("Format de configuration non reconnu."));
+                           ok ? tr("Format de configuration non reconnu.")
+                              : tr("Impossible de charger la configuration : %1").arg(error));
         return false;
     }
     recomputeGateNames();
@@ -182,6 +215,7 @@ void GamepadDefinder::showEmptyOverlay()
         m_overlay->loadFromJson(QJsonObject{{QStringLiteral("type"), QStringLiteral("InteractiveOverlay")}});
     }
     m_dirty = false;
+    m_overlayLoaded = false;
     setTagBarNames({});
     refreshInspector();
     announceCurrent();
@@ -234,14 +268,13 @@ void GamepadDefinder::actionDuplicate()
 
 void GamepadDefinder::actionDelete()
 {
-    if (!m_library.isValidRow(m_currentRow))
+    // Pending edits are saved before the question, so nothing moves the definition while it is
+    // open and nothing writes into its folder once it is gone.
+    if (!m_library.isValidRow(m_currentRow) || !leaveCurrentRow())
         return;
     const QUuid deleted = m_library.at(m_currentRow).id;
     if (!m_library.remove(m_currentRow))
         return;
-    // The definition is gone: its pending edits with it.
-    m_dirty = false;
-    m_saveTimer.stop();
     reloadLibrary(deleted);
     emitCatalogChanged();
 }
@@ -310,21 +343,39 @@ void GamepadDefinder::onDeviceSelectionTagsChanged(const QStringList& deviceName
 void GamepadDefinder::onCalibrationProfileMetadataChanged(const QString& mode, const QString& overrideFile,
                                                           uint vendorId, uint productId)
 {
-    // Handing the new context to the calibration page first saves the page's pending edit, which
-    // reports the mode that edit was made under: the change being stored supersedes it.
-    if (m_storingCalibrationMeta)
+    if (!m_library.isValidRow(m_currentRow))
         return;
-    const QScopedValueRollback<bool> storing(m_storingCalibrationMeta, true);
-    switch (m_library.setCalibrationMetadata(m_currentRow, mode, overrideFile, vendorId, productId)) {
+    // The page's pending edit was made under the values in force: it is saved (and reported)
+    // first, and the values given here then supersede its report.
+    if (m_calibrationEditor)
+        m_calibrationEditor->savePending();
+    storeCalibrationMetadata(m_library.targetOf(m_currentRow), mode, overrideFile, vendorId, productId);
+}
+
+void GamepadDefinder::storeCalibrationMetadata(const DefinitionTarget& target, const QString& mode,
+                                               const QString& overrideFile, uint vendorId, uint productId)
+{
+    const int row = m_library.rowOf(target);
+    if (row < 0) {
+        qCWarning(lcGamepadUi) << "Calibration report dropped: its definition is no longer listed"
+                               << target.id.toString(QUuid::WithoutBraces);
+        return;
+    }
+    switch (m_library.setCalibrationMetadata(row, mode, overrideFile, vendorId, productId)) {
     case DefinitionLibrary::MetaChange::Unchanged:
         return;
     case DefinitionLibrary::MetaChange::PrepareFailed:
-        announceCurrent();
+    case DefinitionLibrary::MetaChange::WriteFailed:
+        refreshRow(row);
+        if (row == m_currentRow)
+            announceCurrent();
         return;
     case DefinitionLibrary::MetaChange::Stored:
-        updateCalibrationSide();
-        announceCurrent();
-        refreshRow(m_currentRow);
+        if (row == m_currentRow) {
+            updateCalibrationSide();
+            announceCurrent();
+        }
+        refreshRow(row);
         emitCatalogChanged();
         return;
     }

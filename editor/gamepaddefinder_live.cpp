@@ -161,19 +161,42 @@ bool sameContext(const GamepadCalibration::ProfileCalibrationContext& a,
 
 void GamepadDefinder::updateCalibrationSide()
 {
+    if (!m_calibrationEditor || m_closing)
+        return;
+    // Without a row the page edits nothing, shown or not: no later edit can recreate a deleted folder.
+    if (!m_library.isValidRow(m_currentRow)) {
+        if (!m_calibrationEditor->profileContext().profileId.isNull())
+            m_calibrationEditor->clearProfileContext();
+        m_calibrationEditor->setDevice(nullptr);
+        return;
+    }
     // A hidden page is brought up to date when Calibration mode is shown again.
-    if (!m_calibrationEditor || m_closing || m_editorMode != CalibrationMode)
+    if (m_editorMode != CalibrationMode)
         return;
     // Each change of context or device reloads the page's files: only real changes are passed on.
-    if (m_library.isValidRow(m_currentRow)) {
-        const GamepadCalibration::ProfileCalibrationContext context = contextOf(m_library.at(m_currentRow));
-        if (!sameContext(context, m_calibrationEditor->profileContext()))
-            m_calibrationEditor->setProfileContext(context);
-    } else if (!m_calibrationEditor->profileContext().profileId.isNull()) {
-        m_calibrationEditor->clearProfileContext();
-    }
+    const GamepadCalibration::ProfileCalibrationContext context = contextOf(m_library.at(m_currentRow));
+    if (!sameContext(context, m_calibrationEditor->profileContext()))
+        m_calibrationEditor->setProfileContext(context);
     m_calibrationEditor->setDevice(m_followed);
     updateGateSources();
+}
+
+bool GamepadDefinder::prepareCalibrationWrite(GamepadCalibration::ProfileCalibrationContext* context,
+                                              QString* error)
+{
+    const int row = m_library.rowOf({context->profileId, context->profileFolder});
+    QString why;
+    if (row < 0 || !m_library.makeEditable(row, &why)) {
+        if (error)
+            *error = row < 0 ? tr("Profil introuvable.")
+                             : tr("Impossible de preparer une configuration locale : %1").arg(why);
+        return false;
+    }
+    const DefinitionRecord& record = m_library.at(row);
+    context->profileFolder = record.folder;
+    context->scope = record.scope;
+    refreshRow(row);
+    return true;
 }
 
 void GamepadDefinder::updateGateSources()
@@ -212,7 +235,6 @@ void GamepadDefinder::recomputeGateNames()
     for (int i = 0; i < m_overlay->nodeCount(); ++i) {
         if (m_overlay->nodeKind(i) != InteractiveOverlay::DualJoyCross)
             continue;
-        m_overlay->setGateNames(i, {});
         sticks.append(i);
         const QString id = m_overlay->nodeId(i).trimmed();
         if (!id.isEmpty())
@@ -230,8 +252,9 @@ void GamepadDefinder::recomputeGateNames()
     const GamepadCalibration::ResolvedCalibration resolved =
         GamepadCalibration::resolveCalibration(identity, contextOf(record), 8, 32);
     const QList<GamepadCalibration::GateSettings>& gates = resolved.calibration.gates;
-    if (gates.isEmpty())
-        return;
+    // Each stick's list is set once, from the calibration's gates and then the gates it has a
+    // binding for: a gate that keeps its name keeps its binding, even while the calibration in
+    // force (another pad's, or none) lacks it.
     for (int node : std::as_const(sticks)) {
         const QString id = m_overlay->nodeId(node).trimmed();
         const int xAxis = axisOfKey(m_overlay->nodeSource(node, QStringLiteral("x")).stringKey);
@@ -247,6 +270,10 @@ void GamepadDefinder::recomputeGateNames()
                                      : xAxis >= 0 && yAxis >= 0 && gate.xAxis == xAxis && gate.yAxis == yAxis;
             if (belongs)
                 names.append(key);
+        }
+        for (const QString& gate : m_overlay->nodeGateNames(node)) {
+            if (!names.contains(gate) && !Overlay::isBindingEmpty(m_overlay->nodeGateBinding(node, gate)))
+                names.append(gate);
         }
         m_overlay->setGateNames(node, names);
     }

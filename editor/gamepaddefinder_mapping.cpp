@@ -3,6 +3,7 @@
 #include "gamepaddefinder.h"
 
 #include "gamepadmanager.h"
+#include "hostlogging.h"
 #include "interactiveoverlay.h"
 #include "overlaymapping.h"
 #include "profilestore.h"
@@ -41,8 +42,15 @@ bool GamepadDefinder::saveDefinition(int row)
     // The overlay on screen belongs to the current definition only.
     if (row != m_currentRow || !m_library.isValidRow(row))
         return false;
-    const QByteArray overlay = QJsonDocument(m_overlay->toJson()).toJson(QJsonDocument::Indented);
-    if (!m_library.save(row, overlay, [this, row]() { return saveMapping(row, true); }))
+    // An overlay that could not be read is not replaced by the empty one on screen: only meta.json
+    // is written until the user gives it content.
+    std::optional<QByteArray> overlay;
+    std::function<bool()> mapping;
+    if (m_overlayLoaded) {
+        overlay = QJsonDocument(m_overlay->toJson()).toJson(QJsonDocument::Indented);
+        mapping = [this, row]() { return saveMapping(row, true); };
+    }
+    if (!m_library.save(row, overlay, mapping))
         return false;
     m_dirty = false;
     refreshRow(row);
@@ -61,6 +69,8 @@ bool GamepadDefinder::flushPendingSave()
 
 void GamepadDefinder::onOverlayDirty()
 {
+    if (!m_dirty)
+        m_dirtyTarget = m_library.targetOf(m_currentRow);
     m_dirty = true;
     updateGateSources();
     if (m_library.isValidRow(m_currentRow))
@@ -80,8 +90,15 @@ void GamepadDefinder::onOverlaySelectionChanged(int index)
 
 void GamepadDefinder::onSaveTimeout()
 {
-    if (m_dirty && m_library.isValidRow(m_currentRow))
-        saveDefinition(m_currentRow);
+    // The edits on screen are those of the definition they were made on; should the row under
+    // them have changed, they are not written into another one.
+    if (!m_dirty || !m_library.isValidRow(m_currentRow))
+        return;
+    if (m_library.rowOf(m_dirtyTarget) != m_currentRow) {
+        qCWarning(lcGamepadUi) << "Pending save dropped: its definition is no longer shown";
+        return;
+    }
+    saveDefinition(m_currentRow);
 }
 
 void GamepadDefinder::scheduleDeviceRefresh()

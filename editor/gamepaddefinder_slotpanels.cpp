@@ -2,12 +2,13 @@
 #include "gamepaddefinder.h"
 
 #include "actiontoolbox.h"
-
+#include "editordialogs.h"
 #include "interactiveoverlay.h"
 #include "overlaymapping.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -196,6 +197,16 @@ void GamepadDefinder::addPastille(int kind)
 {
     if (!m_library.isValidRow(m_currentRow))
         return;
+    if (!m_overlayLoaded) {
+        // The file that could not be read is only replaced when the user says so.
+        const DefinitionRecord& record = m_library.at(m_currentRow);
+        if (!dialogs()->question(this, tr("Ajouter une pastille"),
+                                 tr("La configuration de « %1 » n'a pas pu être lue.\nAjouter une pastille "
+                                    "remplacera le fichier %2 par une nouvelle configuration. Continuer ?")
+                                     .arg(record.name, QFileInfo(record.overlayPath).fileName())))
+            return;
+        m_overlayLoaded = true;
+    }
     const QRect area = m_overlay->rect();
     m_overlay->addNode(QPointF(area.center()), InteractiveOverlay::ElementKind(kind));
     refreshInspector();

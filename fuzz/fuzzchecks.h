@@ -22,6 +22,7 @@ QString registry(const QByteArray& input);         // the device registry of one
 QString scenario(const QByteArray& input);         // a virtual pad scenario, played for a while
 QString actionCatalog(const QByteArray& input);    // the host's action catalog and the bindings made from it
 QString exchangeDocument(const QByteArray& input); // an exchange document, as a file and as clipboard text
+QString editorSequence(const QByteArray& input);   // user operations on the configuration window
 
 struct Reader
 {

@@ -638,9 +638,12 @@ bool InteractiveOverlay::applyMapping(const QJsonObject& mapping)
         }
     }
     QStringList titles;
-    for (int i = 0; i < m_nodes.size(); ++i)
+    QStringList ids;
+    for (int i = 0; i < m_nodes.size(); ++i) {
         titles.append(nodeTitle(i));
-    const bool reached = Overlay::applyBridges(&m_nodes, titles, mapping);
+        ids.append(nodeId(i));
+    }
+    const bool reached = Overlay::applyBridges(&m_nodes, titles, mapping, ids);
     refreshAll();
     return reached;
 }

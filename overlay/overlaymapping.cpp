@@ -22,6 +22,16 @@ const QString kRef = QStringLiteral("ref");
 const QString kArgs = QStringLiteral("args");
 const QString kDst = QStringLiteral("dst");
 const QString kBridges = QStringLiteral("bridges");
+// Not read by hosts: the pastille a bridge comes from, so pastilles that share an input key keep
+// their own actions when the file is read back; gate bridges say so as well.
+const QString kPastilleId = QStringLiteral("pastilleId");
+const QString kPastilleGate = QStringLiteral("pastilleGate");
+
+void markOwner(QJsonObject* bridge, const QString& pastilleId)
+{
+    if (!pastilleId.isEmpty())
+        bridge->insert(kPastilleId, pastilleId);
+}
 
 // {"ref", "action", "args"} as a bridge's "dst" element carries it.
 QJsonObject normalisedBinding(const QJsonObject& binding, const QString& actionName, const QJsonObject& args)
@@ -120,12 +130,14 @@ void appendCombinedStick(const MappingNode& entry, const QJsonArray& catalog, QJ
         if (!entry.groupKey.isEmpty())
             bridge.insert(QStringLiteral("publishGroupKey"), entry.groupKey);
         appendTarget(&bridge, actionName, normalised, args);
+        markOwner(&bridge, entry.groupKey);
         bridges->append(bridge);
     }
 }
 
-void appendSlots(const OverlayNode& node, QJsonArray* bridges)
+void appendSlots(const MappingNode& entry, QJsonArray* bridges)
 {
+    const OverlayNode& node = *entry.node;
     for (int i = 0; i < node.slotNames.size() && i < node.sources.size() && i < node.bindings.size(); ++i) {
         const InputSource& source = node.sources.at(i);
         const QJsonObject& binding = node.bindings.at(i);
@@ -140,12 +152,14 @@ void appendSlots(const OverlayNode& node, QJsonArray* bridges)
         if (node.kind != Kind::Button)
             bridge.insert(QStringLiteral("publishMode"), publishModeToString(node.publishMode));
         appendTarget(&bridge, actionName, normalised, args);
+        markOwner(&bridge, entry.groupKey);
         bridges->append(bridge);
     }
 }
 
-void appendGates(const OverlayNode& node, QJsonArray* bridges)
+void appendGates(const MappingNode& entry, QJsonArray* bridges)
 {
+    const OverlayNode& node = *entry.node;
     for (int i = 0; i < node.gateNames.size() && i < node.gateBindings.size(); ++i) {
         const QString name = node.gateNames.at(i).trimmed();
         const QJsonObject& binding = node.gateBindings.at(i);
@@ -161,6 +175,9 @@ void appendGates(const OverlayNode& node, QJsonArray* bridges)
         gate.stringKey = name;
         QJsonObject bridge{{kSrc, gate.toJson()}};
         appendTarget(&bridge, actionName, normalised, args);
+        markOwner(&bridge, entry.groupKey);
+        if (!entry.groupKey.isEmpty())
+            bridge.insert(kPastilleGate, true);
         bridges->append(bridge);
     }
 }
@@ -307,8 +324,8 @@ QJsonObject materializeMapping(const QVector<MappingNode>& nodes, const QJsonArr
         if (entry.node->isCombinedStick())
             appendCombinedStick(entry, catalog, &bridges);
         else
-            appendSlots(*entry.node, &bridges);
-        appendGates(*entry.node, &bridges);
+            appendSlots(entry, &bridges);
+        appendGates(entry, &bridges);
     }
     return QJsonObject{{kBridges, bridges}};
 }
@@ -333,7 +350,8 @@ bool mergeServiceReferences(QJsonArray* services, const QJsonValue& references)
     return changed;
 }
 
-bool applyBridges(QVector<OverlayNode>* nodes, const QStringList& titles, const QJsonObject& mapping)
+bool applyBridges(QVector<OverlayNode>* nodes, const QStringList& titles, const QJsonObject& mapping,
+                  const QStringList& ids)
 {
     if (mapping.isEmpty())
         return false;
@@ -368,7 +386,26 @@ bool applyBridges(QVector<OverlayNode>* nodes, const QStringList& titles, const 
         const QJsonObject src = bridge.value(kSrc).toObject();
         const QString key = src.value(kStringKey).toString().trimmed().toLower();
         QVector<Target> found = targets.value(key);
-        if (found.isEmpty() && !key.isEmpty()) {
+        // A bridge that names a pastille of this overlay binds that pastille only; its gate
+        // reappears on it even when the calibration in force no longer names it.
+        const QString ownerId = bridge.value(kPastilleId).toString().trimmed();
+        const int owner = ownerId.isEmpty() ? -1 : int(ids.indexOf(ownerId));
+        if (owner >= 0 && !key.isEmpty() && owner < nodes->size()) {
+            QVector<Target> own;
+            for (const Target& target : std::as_const(found)) {
+                if (target.node == owner)
+                    own.append(target);
+            }
+            OverlayNode& node = (*nodes)[owner];
+            if (own.isEmpty() && bridge.value(kPastilleGate).toBool() && node.kind == Kind::DualJoyCross) {
+                const QString gate = src.value(kStringKey).toString().trimmed();
+                node.gateNames.append(gate);
+                node.gateBindings.append(QJsonObject());
+                targets[key].append({owner, gate});
+                own.append({owner, gate});
+            }
+            found = own;
+        } else if (found.isEmpty() && !key.isEmpty()) {
             for (int n = 0; n < nodes->size() && n < titles.size(); ++n) {
                 if (titles.at(n).compare(key, Qt::CaseInsensitive) == 0 &&
                     !nodes->at(n).slotNames.isEmpty()) {

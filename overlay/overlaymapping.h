@@ -45,8 +45,10 @@ bool mergeServiceReferences(QJsonArray* services, const QJsonValue& references);
 
 // Applies the "bridges" of a mapping onto the nodes: every binding is reset first, then each
 // bridge binds the slots (or gates) its source key names, or the first pastille titled like the
-// key. titles runs parallel to nodes. True when at least one bridge reached a slot or gate.
-bool applyBridges(QVector<OverlayNode>* nodes, const QStringList& titles, const QJsonObject& mapping);
+// key. A bridge whose "pastilleId" names one of ids binds that pastille only. titles and ids run
+// parallel to nodes. True when at least one bridge reached a slot or gate.
+bool applyBridges(QVector<OverlayNode>* nodes, const QStringList& titles, const QJsonObject& mapping,
+                  const QStringList& ids = {});
 
 // How the read-merge-write of the mapping file behaves for its two callers.
 struct MappingFileOptions

@@ -5,6 +5,7 @@
 #include "gamepadaxiscalibrationwidget.h"
 #include "gamepadconfigwidget.h"
 #include "gamepadgatecalibrationwidget.h"
+#include "scripteddialogs.h"
 #include "support/testsupport.h"
 
 #include <QComboBox>
@@ -107,6 +108,9 @@ private Q_SLOTS:
     void brokenFilesAreReported();
     void failedSaveKeepsLastGoodFile();
     void copyGateToolsResetAndClose();
+    void baseEditsLandInTheFileResolutionReads();
+    void headerButtonsAskFirst_data();
+    void headerButtonsAskFirst();
 
 private:
     std::unique_ptr<TestSupport::DataRoot> m_data;
@@ -419,6 +423,70 @@ void tst_GamepadConfigWidget::copyGateToolsResetAndClose()
     spin(*page, 3, "restSpin")->setValue(-7);
     page.reset();
     QCOMPARE(readSet(basePath).axes.at(3).restRaw, -7.0);
+}
+
+// With the shared right, a personal base file is the one resolution reads: edits go there.
+void tst_GamepadConfigWidget::baseEditsLandInTheFileResolutionReads()
+{
+    m_data = std::make_unique<TestSupport::DataRoot>(QStringLiteral("alice"), true);
+    const QString personal =
+        QDir(ProfileStore::userProfilesRoot())
+            .filePath(QStringLiteral("_deviceCalibration/") + baseCalibrationFileName(kPad));
+    QVERIFY(saveCalibrationFile(personal, baseWithDeadzone(5), kPad));
+    GamepadConfigWidget page;
+    page.setProfileContext(makeProfile());
+    QCOMPARE(page.targetPath(), personal);
+    spin(page, 0, "deadzoneSpin")->setValue(21);
+    page.flushSave();
+    const ResolvedCalibration resolved = resolveCalibration(kPad, page.profileContext(), 8, 32);
+    QCOMPARE(resolved.sourcePath, personal);
+    QCOMPARE(resolved.calibration.axes.at(0).deadzoneRadius, 21.0);
+}
+
+void tst_GamepadConfigWidget::headerButtonsAskFirst_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("scope");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("reset of an override names the profile alone")
+        << "resetCalibrationButton" << 1 << "Réinitialiser la calibration propre au profil « Drone » ?";
+    QTest::newRow("reset of the base names every profile of the pad")
+        << "resetCalibrationButton" << 0 << "Tous les profils de cette manette";
+    QTest::newRow("deleting the override says the base comes back")
+        << "deleteOverrideButton" << 1 << "Le profil reprendra la calibration de base";
+}
+
+// A click on reset or delete asks first (No changes nothing); the slots called by name act at once.
+void tst_GamepadConfigWidget::headerButtonsAskFirst()
+{
+    QFETCH(QString, button);
+    QFETCH(int, scope);
+    QFETCH(QString, question);
+    ScriptedDialogs dialogs;
+    EditorDialogService::install(&dialogs);
+    writeBase(baseWithDeadzone(12));
+    const ProfileCalibrationContext profile = makeProfile(scope ? QStringLiteral("override") : QString());
+    const QString overridePath = profile.profileFolder + QStringLiteral("/calibration.override.json");
+    saveCalibrationFile(overridePath, baseWithDeadzone(30), kPad);
+    GamepadConfigWidget page;
+    page.setProfileContext(profile);
+    const QString target = page.targetPath();
+    const QByteArray before = TestSupport::readFile(target);
+    auto* tool = page.findChild<QToolButton*>(button);
+    dialogs.answers = {false};
+    tool->click();
+    page.flushSave();
+    QCOMPARE(dialogs.shown.size(), 1);
+    QVERIFY2(dialogs.shown.at(0).startsWith("question|Calibration|"), qPrintable(dialogs.shown.at(0)));
+    QVERIFY2(dialogs.shown.at(0).contains(question), qPrintable(dialogs.shown.at(0)));
+    QCOMPARE(TestSupport::readFile(target), before);
+    dialogs.answers = {true};
+    tool->click();
+    page.flushSave();
+    QVERIFY(TestSupport::readFile(target) != before || !QFileInfo::exists(target));
+    EditorDialogService::install(nullptr);
+    page.resetCurrentCalibration();
+    QCOMPARE(dialogs.shown.size(), 2);
 }
 
 QTEST_MAIN(tst_GamepadConfigWidget)

@@ -1,7 +1,7 @@
 #pragma once
 
 // Data roots, definition folders, answered dialogs and forced write failures for the editor tests.
-#include "editordialogs.h"
+#include "scripteddialogs.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -10,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QVariant>
 
 #include <memory>
@@ -85,76 +84,6 @@ inline Definition writeDefinition(const QString& root, const QString& name, cons
 }
 
 // Answers the editors' dialogs from a queue and records every one of them as "kind|title|text".
-class RecordingDialogs : public EditorDialogs
-{
-public:
-    QStringList shown;
-    QVariantList answers; // text, item, file names or a bool for questions; null = cancel
-
-    void information(QWidget*, const QString& title, const QString& text) override
-    {
-        record("information", title, text);
-    }
-    void warning(QWidget*, const QString& title, const QString& text) override
-    {
-        record("warning", title, text);
-    }
-    void critical(QWidget*, const QString& title, const QString& text) override
-    {
-        record("critical", title, text);
-    }
-    bool question(QWidget*, const QString& title, const QString& text) override
-    {
-        record("question", title, text);
-        return next().toBool();
-    }
-    bool getText(QWidget*, const QString& title, const QString& label, const QString& text,
-                 QString* answer) override
-    {
-        record("text", title, label + "=" + text);
-        return give(answer);
-    }
-    bool getItem(QWidget*, const QString& title, const QString& label, const QStringList& items, int current,
-                 QString* answer) override
-    {
-        record("item", title, label + "=" + items.join(",") + "@" + QString::number(current));
-        return give(answer);
-    }
-    QString getOpenFileName(QWidget*, const QString& title, const QString&, const QString& filter) override
-    {
-        record("open", title, filter);
-        return next().toString();
-    }
-    QString getSaveFileName(QWidget*, const QString& title, const QString&, const QString& filter) override
-    {
-        record("save", title, filter);
-        return next().toString();
-    }
-    QString getExistingDirectory(QWidget*, const QString& title, const QString&) override
-    {
-        record("folder", title, QString());
-        return next().toString();
-    }
-    // The messages (not the questions or prompts) shown so far.
-    QStringList messages() const
-    {
-        return shown.filter(QRegularExpression("^(information|warning|critical)\\|"));
-    }
-
-private:
-    void record(const char* kind, const QString& title, const QString& text)
-    {
-        shown.append(QString::fromLatin1(kind) + "|" + title + "|" + text);
-    }
-    QVariant next() { return answers.isEmpty() ? QVariant() : answers.takeFirst(); }
-    bool give(QString* answer)
-    {
-        const QVariant value = next();
-        if (value.isNull())
-            return false;
-        *answer = value.toString();
-        return true;
-    }
-};
+using RecordingDialogs = ScriptedDialogs;
 
 } // namespace EditorFixtures

@@ -223,6 +223,9 @@ private slots:
         QCOMPARE(choice->count(), 11);
         QCOMPARE(box.currentActionName(), "camera.center");
         QVERIFY(!choice->property("unknownAction").toBool());
+        // No action comes back as the catalog's own "none", as it started.
+        box.loadBinding(QJsonObject());
+        QCOMPARE(box.currentActionName(), "none");
         box.setCatalog(QJsonArray());
         QCOMPARE(choice->count(), 1);
         QCOMPARE(box.binding(), QJsonObject());

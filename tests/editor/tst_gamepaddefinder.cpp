@@ -4,6 +4,7 @@
 #include "calibrationfiles.h"
 #include "editorfixtures.h"
 #include "exchangedocument.h"
+#include "gamepadaxiscalibrationwidget.h"
 #include "gamepadconfigwidget.h"
 #include "gamepaddefinder.h"
 #include "gamepadmanager.h"
@@ -69,6 +70,10 @@ private Q_SLOTS:
     void calibrationModeHidesOverlayAndDisarms();
     void aPendingCalibrationSaveDoesNotUndoAModeChange();
     void threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst();
+    void aCalibrationSaveIsWrittenOnceAndKeepsTheCardsOpen();
+    void deleteRemovesTheDefinitionItAskedAbout();
+    void aFailedMetaWriteEndsTheCalibrationReport();
+    void theLastSaveOfAClosingEditorReachesTheDevices();
     void deviceLinksRollBackAndCloseIsRefusedWhileTheSaveFails();
     void libraryOperationsThroughTheEditor();
     void refusals_data();
@@ -381,6 +386,66 @@ void tst_GamepadDefinder::threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst()
     QCOMPARE(m_dialogs.messages().size(), 1);
     QVERIFY2(m_dialogs.messages().at(0).startsWith("warning|Sauvegarde|Échec sauvegarde config : "),
              qPrintable(m_dialogs.messages().at(0)));
+}
+
+// meta.json's ids differ from the pad's: the page's save tells the editor the pad's ids, which must
+// neither write the calibration a second time nor close the card being edited.
+void tst_GamepadDefinder::aCalibrationSaveIsWrittenOnceAndKeepsTheCardsOpen()
+{
+    QJsonObject meta = readJson(m_first.meta());
+    meta.insert("vendorId", "0x1111");
+    writeFile(m_first.meta(), QJsonDocument(meta).toJson());
+    GamepadDefinder* editor = makeEditor();
+    editor->setEditorMode(GamepadDefinder::CalibrationMode);
+    GamepadConfigWidget* page = editor->calibrationEditor();
+    QSignalSpy saved(page, &GamepadConfigWidget::calibrationSaved);
+    auto* card = page->findChildren<GamepadAxisCalibrationWidget*>().at(0);
+    card->setExpanded(true);
+    GamepadCalibration::AxisSettings axis = page->currentCalibration().axes.at(0);
+    axis.deadzoneRadius = 17;
+    emit card->settingsChanged(axis);
+    page->flushSave();
+    QCOMPARE(saved.count(), 1);
+    QVERIFY(card->isExpanded());
+    QCOMPARE(readJson(m_first.meta()).value("vendorId").toString(), QString("0x045e"));
+}
+
+// The library is listed anew while the question is open: the answer deletes what was asked about.
+void tst_GamepadDefinder::deleteRemovesTheDefinitionItAskedAbout()
+{
+    GamepadDefinder* editor = makeEditor(&m_second);
+    m_dialogs.fallback = [editor](const QString&) {
+        editor->library().reload();
+        return QVariant(true);
+    };
+    run("actionDelete");
+    QVERIFY(!QFileInfo::exists(m_second.folder));
+    QVERIFY(QFileInfo::exists(m_first.folder));
+    QCOMPARE(editor->library().count(), 1);
+}
+
+void tst_GamepadDefinder::aFailedMetaWriteEndsTheCalibrationReport()
+{
+    GamepadDefinder* editor = makeEditor();
+    QSignalSpy catalog(editor, &GamepadDefinder::profilesCatalogChanged);
+    {
+        const FileSizeLimit limit(64);
+        editor->onCalibrationProfileMetadataChanged("override", "", 0x45e, 0x28e);
+    }
+    QCOMPARE(catalog.count(), 0);
+    QCOMPARE(m_dialogs.messages().size(), 1);
+    QVERIFY(m_dialogs.messages().at(0).startsWith("warning|Calibration|Impossible d’écrire meta.json"));
+}
+
+void tst_GamepadDefinder::theLastSaveOfAClosingEditorReachesTheDevices()
+{
+    GamepadDefinder* editor = makeEditor();
+    QSignalSpy reread(editor->followedController(), &ControlManette::noCodeAppChanged);
+    editor->overlay()->setTitle(Stick, "Last");
+    m_editor.reset();
+    QCOMPARE(reread.count(), 1);
+    QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(Stick)["title"].toString(),
+             QString("Last"));
 }
 
 void tst_GamepadDefinder::deviceLinksRollBackAndCloseIsRefusedWhileTheSaveFails()

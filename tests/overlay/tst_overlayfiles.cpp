@@ -270,7 +270,7 @@ private slots:
         gates.gateBindings = {action("up", {{"k", true}}), action("left"), QJsonObject()};
         QTest::newRow("named and bound gates give button bridges")
             << QVector<OverlayNode>{gates} << QJsonArray()
-            << QStringList{R"({"action":"up","args":{"k":true},"key":"gate_up"})"};
+            << QStringList{R"({"action":"up","args":{"k":true},"key":"gate_up","pastilleGate":true})"};
 
         // The first catalog entry of that name, compared ignoring case, and its first parameter of
         // that name whose default is a joystick reference.
@@ -316,6 +316,8 @@ private slots:
                 R"( "isJoy": %2})";
             QCOMPARE(bridge.take("src").toObject(),
                      json(src.arg(key, key.startsWith("joy_") ? "true" : "false").toUtf8()));
+            // Every bridge names the pastille it comes from.
+            QVERIFY(bridge.take("pastilleId").toString().startsWith("id-"));
             bridge.insert("key", key);
             bridges << QString::fromUtf8(QJsonDocument(bridge).toJson(QJsonDocument::Compact));
         }
