@@ -310,8 +310,13 @@ void ActionLinker::rewire()
             connect(device, &ControlManette::buttonChanged, this, &ActionLinker::onInputButtonChanged);
         m_axisConnection =
             connect(device, &ControlManette::axisChanged, this, &ActionLinker::onInputAxisChanged);
+        // Only crossings: a gate announced again after a calibration reload binds nothing.
+        m_gateCrossings.reset(device->gateStates());
         m_gateConnection =
-            connect(device, &ControlManette::gateChanged, this, &ActionLinker::onInputGateChanged);
+            connect(device, &ControlManette::gateChanged, this, [this](const QString& key, bool inside) {
+                if (m_gateCrossings.isCrossing(key, inside))
+                    onInputGateChanged(key, inside);
+            });
         // A controller deleted by someone else: look again once it is gone.
         m_destroyedConnection =
             connect(device, &QObject::destroyed, this, &ActionLinker::onDevicesChanged, Qt::QueuedConnection);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gatecrossing.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMetaObject>
@@ -98,6 +100,7 @@ private:
 
     QJsonArray m_externalServices;
     QPointer<QObject> m_wiredDevice;
+    GateCrossingFilter m_gateCrossings; // of the wired device
 };
 
 // Registers ActionLinker under its type name so that QMetaType::fromName("ActionLinker").create()

@@ -3,6 +3,7 @@
 #include "calibrationfiles.h"
 #include "controlmanette.h"
 #include "definitionlibrary.h"
+#include "gatecrossing.h"
 #include "gatesource2d.h"
 
 #include <QFrame>
@@ -270,6 +271,7 @@ private:
     QJsonArray m_sharedCatalog;
     QList<QPointer<ControlManette>> m_realGamepads;
     QPointer<ControlManette> m_followed;
+    GateCrossingFilter m_gateCrossings; // of the followed controller
     QList<QMetaObject::Connection> m_followConnections;
     bool m_suppressCatalogSignal = false;
     bool m_updating = false; // filling widgets from code

@@ -112,12 +112,18 @@ void GamepadDefinder::follow(ControlManette* device)
     m_followConnections.clear();
     endPendingCapture();
     m_followed = device;
+    m_gateCrossings.reset(device ? device->gateStates() : QHash<QString, bool>());
     if (device) {
         device->connectDevice(QString());
         m_followConnections = {
             connect(device, &ControlManette::axisChanged, this, &GamepadDefinder::onAxisChanged),
             connect(device, &ControlManette::buttonChanged, this, &GamepadDefinder::onButtonChanged),
-            connect(device, &ControlManette::gateChanged, this, &GamepadDefinder::onGateChanged),
+            // Only crossings: a gate announced again after a calibration reload binds nothing.
+            connect(device, &ControlManette::gateChanged, this,
+                    [this](const QString& key, bool inside) {
+                        if (m_gateCrossings.isCrossing(key, inside))
+                            onGateChanged(key, inside);
+                    }),
             connect(device, &QObject::destroyed, this, [this]() { follow(nullptr); }),
         };
     }

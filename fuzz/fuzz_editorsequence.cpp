@@ -38,7 +38,9 @@
 
 #include <sys/resource.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -157,6 +159,7 @@ private:
     void processEvents();
     void runTimers();
     void sampleInput(int code);
+    void sampleDevices();
     QString check(Op op, const QHash<QString, QByteArray>& before, const QString& currentBefore,
                   qsizetype messagesBefore, bool replaced);
     QString checkAgreement() const;
@@ -205,7 +208,13 @@ Session::Session(bool canEditShared, const QString& scratchRoot)
     QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", canEditShared);
     Sequence::writeStartLibrary(m_picture);
 
+    // Every input starts with the pads at rest, as the devices last sampled them.
     m_pads = std::dynamic_pointer_cast<VirtualJoystickBackend>(JoystickBackends::current());
+    for (int axis = 0; axis < 8; ++axis)
+        m_pads->setAxis(0, axis, 0);
+    for (int button = 0; button < 32; ++button)
+        m_pads->release(0, button);
+    sampleDevices();
     m_dialogs.fallback = [this](const QString& kind) -> QVariant {
         if (kind == QLatin1String("question"))
             return bool(m_arg & 1);
@@ -278,8 +287,19 @@ QString Session::run(const QByteArray& input)
     return step(Time, 0);
 }
 
+// Operations run by this process, printed when it ends (a fuzz run's figure is in operations).
+std::atomic<qint64> s_operations{0};
+
+void printOperations()
+{
+    std::fprintf(stderr, "editorsequence: %lld operations\n", static_cast<long long>(s_operations.load()));
+}
+
 QString Session::step(Op op, quint8 arg)
 {
+    static const bool counting = [] { return std::atexit(printOperations) == 0; }();
+    Q_UNUSED(counting);
+    ++s_operations;
     m_trace.append(QStringLiteral("%1(%2)").arg(QLatin1String(kOpNames[op])).arg(arg));
     const QHash<QString, QByteArray> before = Sequence::snapshot(m_dir.path());
     const QString currentBefore = currentId();
@@ -287,6 +307,10 @@ QString Session::step(Op op, quint8 arg)
     const qsizetype questionsBefore = m_dialogs.shown.filter(QStringLiteral("question|")).size();
     m_arg = arg;
     perform(op, arg);
+    processEvents();
+    // Time passes for the devices too: each step ends with one sampling step, whatever the
+    // devices' own timers did meanwhile (a reload after a save is seen at the same step).
+    sampleDevices();
     processEvents();
     // JOY_SEQUENCE_TRACE=1 prints each step and what the editor shows after it.
     static const bool trace = qEnvironmentVariableIntValue("JOY_SEQUENCE_TRACE") != 0;
@@ -331,13 +355,16 @@ void Session::runTimers()
     }
 }
 
+void Session::sampleDevices()
+{
+    for (ControlManette* device : GamepadManager::instance()->liveGamepads())
+        device->sample();
+}
+
 void Session::sampleInput(int code)
 {
     // Axes 0..7 pushed to 80 and back, or one of the buttons 0, 1, 2, 5 pressed and released.
-    const auto sample = [] {
-        for (ControlManette* device : GamepadManager::instance()->liveGamepads())
-            device->sample();
-    };
+    const auto sample = [this] { sampleDevices(); };
     code %= 12;
     if (code < 8)
         m_pads->setAxis(0, code, 80);
@@ -553,8 +580,9 @@ void Session::rememberCalibrationTarget()
     GamepadConfigWidget* page = m_editor->calibrationEditor();
     if (!page)
         return;
+    // What the page shows is what its target holds, or will once its pending edit is saved.
     const QString target = page->targetPath();
-    if (!target.isEmpty())
+    if (!target.isEmpty() && (page->hasPendingEdit() || QFileInfo::exists(target)))
         m_calibration.insert(target, signatureOf(page->currentCalibration()));
     const QString override = GamepadCalibration::overrideCalibrationPath(page->profileContext());
     if (!override.isEmpty() && !QFileInfo::exists(override) && page->editScope() == 0)

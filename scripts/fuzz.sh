@@ -51,6 +51,8 @@ for reader in "${readers[@]}"; do
     dict=()
     # A registry holds a handful of pads; longer inputs only repeat records and slow each run down.
     if [ "$reader" = registry ]; then dict+=(-max_len=2048); fi
+    # Two bytes an operation, 48 operations at most.
+    if [ "$reader" = editorsequence ]; then dict+=(-max_len=128); fi
     if [ -f "$root/fuzz/dictionaries/$reader.dict" ]; then dict+=(-dict="$root/fuzz/dictionaries/$reader.dict"); fi
     start=$SECONDS
     # The files a check writes go to a scratch folder of their own, in memory when possible: the

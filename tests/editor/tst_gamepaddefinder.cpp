@@ -67,6 +67,7 @@ private Q_SLOTS:
     void quickMapping_data();
     void quickMapping();
     void storedGatesAreNamedAndTheSlotEditorWritesTheBindingBack();
+    void aGateAnnouncedAgainAfterACalibrationReloadBindsNothing();
     void calibrationModeHidesOverlayAndDisarms();
     void aPendingCalibrationSaveDoesNotUndoAModeChange();
     void threeQuickEditsSaveOnceAndSwitchingRowsSavesFirst();
@@ -303,6 +304,29 @@ void tst_GamepadDefinder::storedGatesAreNamedAndTheSlotEditorWritesTheBindingBac
     QCOMPARE(editor->overlay()->nodeBinding(ButtonA, "main").value("ref").toString(),
              QString("recording.toggle"));
     QVERIFY(editor->isDirty());
+}
+
+// Every save reloads the devices' calibration, after which a stick at rest inside a gate reports it
+// anew: quick mapping waits for the user to cross it.
+void tst_GamepadDefinder::aGateAnnouncedAgainAfterACalibrationReloadBindsNothing()
+{
+    using namespace GamepadCalibration;
+    CalibrationSet set = defaultCalibration();
+    set.gates = {defaultGate(0)};
+    set.gates[0].radius = 20;
+    const DeviceIdentity identity{"Pad One", 0x45e, 0x28e};
+    QVERIFY(saveCalibrationFile(baseCalibrationSavePath(identity), set, identity));
+    GamepadDefinder* editor = makeEditor();
+    ControlManette* pad = editor->followedController();
+    pad->sample();
+    editor->clickQuickAction(1);
+    pad->reloadCalibration();
+    pad->sample();
+    QVERIFY(editor->overlay()->nodeGateBinding(Dual, "gate_0").isEmpty());
+    m_pads->setAxis(0, 0, 35); // out of the gate, too little to quick-map the axis itself
+    pad->sample();
+    QCOMPARE(editor->overlay()->nodeGateBinding(Dual, "gate_0").value("ref").toString(),
+             QString("recording.toggle"));
 }
 
 void tst_GamepadDefinder::aPendingCalibrationSaveDoesNotUndoAModeChange()
