@@ -1,5 +1,6 @@
 #include "imagestore.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -44,22 +45,21 @@ bool storeImage(const QString& source, const QString& target, QString* error)
         return true;
     }
 
-    // Written through a save file so a failed write keeps the previous picture.
-    QSaveFile file(target);
+    // Encoded in memory first: the encoders handle a failing device by jumping out of their own
+    // code, which leaks what they had allocated. The bytes then go through a save file, so a failed
+    // write keeps the previous picture.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, formatForSuffix(target));
     QString writeError;
-    // Unbuffered so the encoder sees a short write instead of a commit that keeps a truncated file.
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        QImageWriter writer(&file, formatForSuffix(target));
-        if (writer.write(image)) {
-            if (file.commit())
-                return true;
-            writeError = file.errorString();
-        } else {
-            writeError = writer.errorString();
-            file.cancelWriting();
-        }
-    } else {
+    if (writer.write(image)) {
+        QSaveFile file(target);
+        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+            return true;
         writeError = file.errorString();
+    } else {
+        writeError = writer.errorString();
     }
     if (error)
         *error = QCoreApplication::translate("GamepadDefinder", "Échec écriture image %1 (%2)")

@@ -78,6 +78,9 @@ enum Op
     OpCount
 };
 
+// An input is read as up to this many operations, two bytes each (operation, argument).
+constexpr int MaxOperations = 128;
+
 const char* const kOpNames[OpCount] = {
     "select", "click",    "arrow",          "retitle",  "drag",   "add",       "remove",
     "learn",  "quickmap", "bind",           "link",     "unlink", "mode",      "calibrate",
@@ -277,7 +280,7 @@ Session::~Session()
 
 QString Session::run(const QByteArray& input)
 {
-    for (int i = 0; i + 1 < input.size() && i < 2 * 48; i += 2) {
+    for (int i = 0; i + 1 < input.size() && i < 2 * MaxOperations; i += 2) {
         const QString failure = step(Op(quint8(input.at(i)) % OpCount), quint8(input.at(i + 1)));
         if (!failure.isEmpty())
             return failure;
