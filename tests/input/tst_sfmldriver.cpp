@@ -1,19 +1,25 @@
 // The real SFML driver over mocked kernel joysticks (mockjoysticks/; CTest runs the program under
 // umockdev-wrapper): discovery and its timing, the identity the device list's registry keeps,
-// readings through calibration to the host's dataChanged, hot-plug and faults of the node. Time is
-// real: what the host must see is waited for as a condition.
+// readings through calibration to the host's dataChanged, hot-plug and faults of the node. Last,
+// a mocked pad recorded as a scenario and replayed through the virtual backend must give the host
+// the same stream. Time is real for the scripts (waited for as conditions) and stepped by hand for
+// the recording.
 #include "gamepadmanager.h"
 #include "linkerdevicemodel.h"
 #include "mockjoysticks.h"
 #include "registryfile.h"
+#include "scenariorecorder.h"
 #include "sfmljoystickbackend.h"
 #include "support/testsupport.h"
 
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 
+#include <linux/joystick.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 
 using namespace TestSupport;
 
@@ -257,6 +263,8 @@ private Q_SLOTS:
         QVERIFY(expected.isEmpty());
     }
 
+    void recordingReplaysTheSameStream();
+
 private:
     void plug(const QString& kind)
     {
@@ -352,6 +360,96 @@ private:
     QStringList m_kinds;
     QStringList m_stream;
 };
+
+namespace {
+
+// One run on a 10 ms grid stepped by hand, as a host sees it: every device the manager finds is
+// engaged; "<time> gp:<slot> <changes>" per dataChanged. `before` acts at each step's time,
+// `after` follows the sampling.
+QStringList steppedRun(const std::shared_ptr<JoystickBackend>& backend, qint64 lastMs,
+                       const std::function<void(qint64)>& before, const std::function<void(qint64)>& after)
+{
+    GamepadManager manager(backend); // not the shared instance: its timers never start
+    QStringList stream;
+    qint64 now = 0;
+    QObject::connect(&manager, &GamepadManager::gamepadAdded, &manager, [&](ControlManette* pad) {
+        pad->connectDevice(QString());
+        pad->sendData(pad->deviceId(), 1, "pollingInterval", 3600000); // sampled by the steps below
+        QObject::connect(
+            pad,
+            qOverload<const QString&, const QString&, const QStringList&, const QVariantList&>(
+                &IComInterface::dataChanged),
+            pad,
+            [&, pad](const QString&, const QString&, const QStringList& keys, const QVariantList& values) {
+                stream << QStringLiteral("%1 gp:%2 %3")
+                              .arg(now)
+                              .arg(pad->deviceId())
+                              .arg(changeSet(keys, values));
+            });
+    });
+    for (now = 0; now <= lastMs; now += ControlManette::DefaultSampleIntervalMs) {
+        before(now);
+        QCoreApplication::processEvents(); // udev's device events reach the SFML backend
+        QMetaObject::invokeMethod(&manager, "discoverDevices");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (ControlManette* pad : manager.liveGamepads())
+            pad->sample();
+        after(now);
+    }
+    return stream;
+}
+
+} // namespace
+
+// Recorded from the mocked pad through SFML (plugged in, pulled out, plugged back in), the file
+// replays through the virtual backend into the same keys, values and order, within one interval.
+void tst_SfmlDriver::recordingReplaysTheSameStream()
+{
+    auto sfml = std::make_shared<SfmlJoystickBackend>();
+    ScenarioRecorder recorder(*sfml);
+    const qint64 base = m_mock->nowMs();
+    m_kinds << "xpad";
+    m_pads << m_mock->plug(described("xpad"));
+    const auto at = [base](qint64 ms, quint8 type, quint8 number, qint16 value) {
+        return MockJoysticks::Event{base + ms, type, number, value};
+    };
+    m_mock->play(m_pads[0], {at(30, JS_EVENT_AXIS, 0, 17694), at(30, JS_EVENT_BUTTON, 3, 1),
+                             at(60, JS_EVENT_AXIS, 2, 32767), at(90, JS_EVENT_BUTTON, 3, 0),
+                             at(120, JS_EVENT_AXIS, 6, -32767), at(150, JS_EVENT_AXIS, 0, 0)});
+    const QStringList live = steppedRun(
+        sfml, 400,
+        [&](qint64 t) {
+            m_mock->advanceClock(t ? ControlManette::DefaultSampleIntervalMs : 0);
+            if (t == 200)
+                m_mock->unplug(m_pads[0]);
+            if (t == 300) {
+                m_pads[0] = m_mock->plug(described("xpad"));
+                m_mock->play(m_pads[0], {at(340, JS_EVENT_AXIS, 1, -32767), at(370, JS_EVENT_BUTTON, 10, 1)});
+            }
+        },
+        [&](qint64 t) { t ? recorder.step(t) : recorder.start(0); });
+    const auto withoutTimes = [](QStringList stream) {
+        for (QString& line : stream)
+            line = line.section(' ', 1);
+        return stream;
+    };
+    QCOMPARE(withoutTimes(live), (QStringList{"gp:0 joy_0=50,but_3=true", "gp:0 joy_2=100", "gp:0 joy_6=-100",
+                                              "gp:0 joy_0=0", "gp:0 joy_1=-100", "gp:0 but_10=true"}));
+
+    const QString file = m_data->path() + "/recorded.json";
+    QVERIFY(recorder.save(file));
+    auto pads = std::make_shared<VirtualJoystickBackend>();
+    QString error;
+    QVERIFY2(pads->loadScenarioFile(file, &error), qPrintable(error));
+    const QStringList replayed = steppedRun(
+        pads, 400, [&](qint64 t) { pads->advanceClock(t ? ControlManette::DefaultSampleIntervalMs : 0); },
+        [](qint64) {});
+    QCOMPARE(withoutTimes(replayed), withoutTimes(live));
+    for (qsizetype i = 0; i < live.size(); ++i)
+        QVERIFY2(qAbs(live[i].section(' ', 0, 0).toInt() - replayed[i].section(' ', 0, 0).toInt()) <=
+                     ControlManette::DefaultSampleIntervalMs,
+                 qPrintable(live[i] + " / " + replayed[i]));
+}
 
 QTEST_GUILESS_MAIN(tst_SfmlDriver)
 #include "tst_sfmldriver.moc"
