@@ -81,6 +81,18 @@ int armedTimers(QObject* manager)
     return count;
 }
 
+// Hands every change set the host gets from the pad to `sink` as "gp:<slot> <key>=<value>,...".
+void report(ControlManette* pad, QObject* context, const std::function<void(const QString&)>& sink)
+{
+    QObject::connect(
+        pad,
+        qOverload<const QString&, const QString&, const QStringList&, const QVariantList&>(
+            &IComInterface::dataChanged),
+        context, [pad, sink](const QString&, const QString&, const QStringList& k, const QVariantList& v) {
+            sink(QStringLiteral("gp:%1 %2").arg(pad->deviceId()).arg(changeSet(k, v)));
+        });
+}
+
 bool noneConnected()
 {
     SfmlJoystickBackend probe;
@@ -310,15 +322,7 @@ private:
         if (!pad || pad->property("followed").toBool())
             return;
         pad->setProperty("followed", true);
-
-        connect(
-            pad,
-            qOverload<const QString&, const QString&, const QStringList&, const QVariantList&>(
-                &IComInterface::dataChanged),
-            this,
-            [this, pad](const QString&, const QString&, const QStringList& keys, const QVariantList& values) {
-                m_stream << QStringLiteral("gp:%1 %2").arg(pad->deviceId()).arg(changeSet(keys, values));
-            });
+        report(pad, this, [this](const QString& changes) { m_stream << changes; });
     }
 
     // What the host got, by device ("-" for nothing); each device's reports in their order.
@@ -364,7 +368,7 @@ private:
 namespace {
 
 // One run on a 10 ms grid stepped by hand, as a host sees it: every device the manager finds is
-// engaged; "<time> gp:<slot> <changes>" per dataChanged. `before` acts at each step's time,
+// engaged; "<time> gp:<slot> <changes>" per change set. `before` acts at each step's time,
 // `after` follows the sampling.
 QStringList steppedRun(const std::shared_ptr<JoystickBackend>& backend, qint64 lastMs,
                        const std::function<void(qint64)>& before, const std::function<void(qint64)>& after)
@@ -375,17 +379,8 @@ QStringList steppedRun(const std::shared_ptr<JoystickBackend>& backend, qint64 l
     QObject::connect(&manager, &GamepadManager::gamepadAdded, &manager, [&](ControlManette* pad) {
         pad->connectDevice(QString());
         pad->sendData(pad->deviceId(), 1, "pollingInterval", 3600000); // sampled by the steps below
-        QObject::connect(
-            pad,
-            qOverload<const QString&, const QString&, const QStringList&, const QVariantList&>(
-                &IComInterface::dataChanged),
-            pad,
-            [&, pad](const QString&, const QString&, const QStringList& keys, const QVariantList& values) {
-                stream << QStringLiteral("%1 gp:%2 %3")
-                              .arg(now)
-                              .arg(pad->deviceId())
-                              .arg(changeSet(keys, values));
-            });
+        report(pad, pad,
+               [&](const QString& changes) { stream << QStringLiteral("%1 %2").arg(now).arg(changes); });
     });
     for (now = 0; now <= lastMs; now += ControlManette::DefaultSampleIntervalMs) {
         before(now);
