@@ -4,6 +4,8 @@
 #include "hosttheme.h"
 #include "hostwindow.h"
 #include "icominterfacemodelprovider.h"
+#include "scenariorecorder.h"
+#include "sfmljoystickbackend.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,6 +19,8 @@
 #include <cstdio>
 
 namespace {
+
+constexpr int RecordStepMs = 10; // the recording steps as often as a device samples
 
 bool displayAvailable()
 {
@@ -129,8 +133,13 @@ int main(int argc, char** argv)
         QStringLiteral("Save a picture of the window before quitting (and of the configuration window, "
                        "as <name>-configuration.png, when it is open)."),
         QStringLiteral("png"));
+    const QCommandLineOption recordOpt(
+        QStringLiteral("record"),
+        QStringLiteral("Record the machine's controllers into a scenario file that --scenario replays "
+                       "(rewritten every second and when the host quits)."),
+        QStringLiteral("file"));
     parser.addOptions({pluginOpt, loginOpt, sharedOpt, catalogOpt, contextOpt, scenarioOpt, seedOpt,
-                       selectOpt, headlessOpt, durationOpt, configOpt, calibrationOpt, shotOpt});
+                       selectOpt, headlessOpt, durationOpt, configOpt, calibrationOpt, shotOpt, recordOpt});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -157,6 +166,38 @@ int main(int argc, char** argv)
         out << "no services: " << error << Qt::endl;
     const bool autoSelect = parser.isSet(selectOpt) || (headless && parser.isSet(scenarioOpt));
     session.start(parser.value(contextOpt), autoSelect);
+
+    // The recording reads the controllers through its own SFML backend, whatever the plugin plays.
+    const auto recording = std::make_shared<SfmlJoystickBackend>();
+    ScenarioRecorder recorder(*recording);
+    QTimer recordTimer;
+    int savedEvents = -1;
+    const QString recordPath = parser.value(recordOpt);
+    const auto saveRecording = [&] {
+        if (recorder.eventCount() == savedEvents)
+            return;
+        if (!recorder.save(recordPath, &error))
+            out << "cannot write the recording: " << error << Qt::endl;
+        savedEvents = recorder.eventCount();
+    };
+    if (parser.isSet(recordOpt)) {
+        recording->update();
+        recorder.start(recording->nowMs());
+        saveRecording();
+        recordTimer.setTimerType(Qt::PreciseTimer);
+        int ticks = 0;
+        QObject::connect(&recordTimer, &QTimer::timeout, &app, [&, ticks]() mutable {
+            recording->update();
+            recorder.step(recording->nowMs());
+            if (++ticks % 100 == 0)
+                saveRecording();
+        });
+        recordTimer.start(RecordStepMs);
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
+            saveRecording();
+            out << "recording: " << recorder.eventCount() << " event(s) in " << recordPath << Qt::endl;
+        });
+    }
 
     std::unique_ptr<HostWindow> window;
     if (!headless) {

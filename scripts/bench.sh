@@ -9,8 +9,10 @@
 # the shares of one core.
 #
 # scripts/bench.sh latency [SECONDS]: sampling steadiness and latency (bench/latency): intervals
-# between sampling steps and delays from a backend change to dataChanged, p50/p99/max; beside it
-# the machine's floor (a bare 10 ms timerfd loop over the same span), and the load once more.
+# between sampling steps and delays from a backend change to dataChanged, p50/p99/max, for the
+# virtual backend and, side by side over the same span, for the SFML driver reading a mocked kernel
+# joystick (an event written to the node -> dataChanged, under umockdev-wrapper); beside both the
+# machine's floor (a bare 10 ms timerfd loop), and the load once more.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$root/build-release}"
@@ -75,14 +77,21 @@ fi
 if [ "${1:-}" = "latency" ]; then
     "$root/scripts/build.sh" >/dev/null
     echo "$(uptime | sed 's/^.*load/load/')"
-    # The floor runs over the same span, side by side, so both see the same machine.
+    # The driver's path and the floor run over the same span, side by side, so all three see the
+    # same machine.
     floor="$(mktemp)"
+    driver="$(mktemp)"
     "$BUILD_DIR/bench/latency/sampling_latency" "${2:-10}" --floor >"$floor" &
     floor_pid=$!
-    # A failed measurement must neither leave the floor running nor its output behind.
-    trap 'kill "$floor_pid" 2>/dev/null || true; rm -f "$floor"' EXIT
+    QT_QPA_PLATFORM=offscreen umockdev-wrapper "$BUILD_DIR/bench/latency/sampling_latency" "${2:-10}" \
+        --driver >"$driver" 2>&1 &
+    driver_pid=$!
+    # A failed measurement must neither leave the others running nor their output behind.
+    trap 'kill "$floor_pid" "$driver_pid" 2>/dev/null || true; rm -f "$floor" "$driver"' EXIT
     QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bench/latency/sampling_latency" "${2:-10}"
-    wait "$floor_pid" # its own status, so a failed floor fails the run
+    wait "$driver_pid" # their own status, so a failed one fails the run
+    cat "$driver"
+    wait "$floor_pid"
     cat "$floor"
     echo "$(uptime | sed 's/^.*load/load/')"
     exit 0

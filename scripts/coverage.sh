@@ -60,7 +60,7 @@ for name in sorted(folders):
                                             pct(c[2], c[3]), c[2], c[3]))
 # The runtime folders, without the editors (editor/, calibration_ui/).
 runtime = [0, 0, 0, 0]
-for name in ("plugin", "input", "calibration", "registry", "profiles", "definitions", "overlay", "widgets"):
+for name in ("hostapi", "plugin", "input", "calibration", "registry", "profiles", "definitions", "overlay", "widgets"):
     runtime = [t + v for t, v in zip(runtime, folders.get(name, [0, 0, 0, 0]))]
 for label, c in (("runtime", runtime), ("overall", total)):
     print("%-16s %s %5d/%-5d %s %5d/%-5d" % (label, pct(c[0], c[1]), c[0], c[1], pct(c[2], c[3]), c[2], c[3]))

@@ -10,6 +10,7 @@ JOY_PACKAGES=(
     libsfml-dev libx11-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core
     dpkg-dev
+    umockdev libumockdev-dev
 )
 JOY_PACKAGES+=("$@")
 

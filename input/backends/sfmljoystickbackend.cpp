@@ -207,7 +207,9 @@ void SfmlJoystickBackend::update()
     if (!mayChange(m_lastUpdate))
         return;
     sf::Joystick::update();
-    m_lastUpdate.anyConnected = anyConnected();
+    // A pad lost without a word from udev (a failed read) is opened again by SFML's next refresh:
+    // only a call that began and ended with nothing connected lets the next ones be left out.
+    m_lastUpdate.anyConnected = m_lastUpdate.anyConnected || anyConnected();
     if (m_window || !m_pumpOpen)
         return;
     for (int slot = 0; slot < SlotCount; ++slot) {
@@ -323,7 +325,7 @@ bool SfmlJoystickBackend::takeConnectionEvents()
     if (m_window && mayChange(m_lastDrain)) {
         if (m_window->drain())
             any = true;
-        m_lastDrain.anyConnected = anyConnected();
+        m_lastDrain.anyConnected = m_lastDrain.anyConnected || anyConnected();
     }
     return any;
 }

@@ -19,11 +19,12 @@
 // the last try fails.
 //
 // Idle cost: on Linux SFML learns of controllers through udev's device events. While no controller
-// is connected and udev announced nothing since the previous call, a refresh or a drain can change
-// nothing, so update() and takeConnectionEvents() skip the SFML calls (each costs eight system
-// calls); they still run at least once a second. restMs() tells the joystick manager so, and each
-// arrival of a device event is reported through activity(). Without the event socket nothing is
-// skipped and restMs() stays 0.
+// is connected and udev announced nothing since a call that began and ended with none connected, a
+// refresh or a drain can change nothing, so update() and takeConnectionEvents() skip the SFML calls
+// (each costs eight system calls); they still run at least once a second. (A pad that a failed
+// read disconnected, udev saying nothing, is opened again by the next call.) restMs() tells the joystick
+// manager so, and each arrival of a device event is reported through activity(). Without the event socket
+// nothing is skipped and restMs() stays 0.
 class SfmlJoystickBackend : public JoystickBackend
 {
 public:
@@ -57,7 +58,8 @@ private:
     struct PumpWindow;
     struct NameCache;
     struct DeviceEvents;
-    // When the last SFML call of one kind (refresh or drain) happened, and what it saw.
+    // When the last SFML call of one kind (refresh or drain) happened, and what it saw (a pad
+    // connected at its start or end).
     struct LastCall
     {
         qint64 atMs = -1;

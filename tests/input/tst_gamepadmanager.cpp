@@ -1,32 +1,14 @@
 // Discovery and the joystick manager's timers on the virtual backend. Discovery is called directly
 // where timing does not matter; the 250 ms delay after a connection event is waited for as a
-// condition and checked as a lower bound, which a loaded machine cannot break.
+// condition and checked as a lower bound, which a loaded machine cannot break. The rest of the poll
+// and pump while no pad is plugged in is tested on the SFML driver (tst_sfmldriver).
 #include "gamepadmanager.h"
 #include "support/testsupport.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 using TestSupport::pad;
-
-namespace {
-// A backend whose own deadline ends each rest after one second, as SFML's does.
-class DeadlinePads : public VirtualJoystickBackend
-{
-public:
-    qint64 restMs() const override { return VirtualJoystickBackend::restMs() < 0 ? 1000 : 0; }
-};
-
-// Timers armed by the manager and its children: the wake-ups it has asked for.
-int armedTimers(QObject* manager)
-{
-    int count = int(QAbstractEventDispatcher::instance()->registeredTimers(manager).size());
-    for (QObject* child : manager->findChildren<QObject*>())
-        count += int(QAbstractEventDispatcher::instance()->registeredTimers(child).size());
-    return count;
-}
-} // namespace
 
 class tst_GamepadManager : public QObject
 {
@@ -143,50 +125,6 @@ private Q_SLOTS:
         // Read after the poll, so a slow machine cannot make the rule look broken.
         if (m_pads->msSinceSampleRefresh() < ControlManette::DefaultSampleIntervalMs)
             QCOMPARE(m_pads->updateCount(), updates);
-    }
-
-    void restsUntilADeviceEvent()
-    {
-        m_pads->setReportsDeviceEvents(true);
-        GamepadManager* manager = GamepadManager::instance();
-        QTRY_VERIFY(manager->isResting()); // from the first tick on
-        QVERIFY(manager->isPolling() && manager->isPumping());
-        QCOMPARE(manager->pollIntervalMs(), 100);
-        QCOMPARE(armedTimers(manager), 0);
-
-        // The event wakes the grid up; discovery keeps its delay, and no rest while a pad is there.
-        QSignalSpy added(manager, &GamepadManager::gamepadAdded);
-        QElapsedTimer sincePlug;
-        sincePlug.start();
-        m_pads->plug(pad(2));
-        QVERIFY(!manager->isResting());
-        QVERIFY(added.wait(10000));
-        QVERIFY2(sincePlug.elapsed() >= GamepadManager::DiscoveryDelayMs - 5,
-                 qPrintable(QString::number(sincePlug.elapsed())));
-        const int updates = m_pads->updateCount();
-        QTRY_VERIFY(m_pads->updateCount() > updates + 2);
-        QVERIFY(!manager->isResting());
-
-        QSignalSpy removed(manager, &GamepadManager::gamepadRemoved);
-        m_pads->unplug(2);
-        QVERIFY(removed.wait(10000));
-        QTRY_VERIFY(manager->isResting());
-        QCOMPARE(armedTimers(manager), 0);
-    }
-
-    void restEndsAtTheBackendsDeadline()
-    {
-        auto pads = std::make_shared<DeadlinePads>();
-        pads->setReportsDeviceEvents(true);
-        JoystickBackends::install(pads);
-        GamepadManager* manager = GamepadManager::instance();
-        QTRY_VERIFY(manager->isResting());
-        QCOMPARE(armedTimers(manager), 1);
-        // The wake-up polls (one refresh) and rests again at once.
-        const int updates = pads->updateCount();
-        QTRY_VERIFY_WITH_TIMEOUT(pads->updateCount() > updates, 10000);
-        QCOMPARE(pads->updateCount(), updates + 1);
-        QVERIFY(manager->isResting());
     }
 
 private:
