@@ -40,8 +40,8 @@
 
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -189,7 +189,6 @@ private:
     QSet<QString> m_excused;               // a failure message was shown while the user edited these
     QHash<QString, QString> m_calibration; // file -> expected signature
     bool m_calibrationExcused = false;
-    QHash<QString, QString> m_folders; // id -> folder the row showed
     QStringList m_trace;
 };
 
@@ -244,6 +243,9 @@ Session::Session(bool canEditShared, const QString& scratchRoot)
                                 QJsonObject{{QStringLiteral("name"), QStringLiteral("recording.toggle")}},
                                 QJsonObject{{QStringLiteral("name"), QStringLiteral("none")}}}}});
     m_editor->show();
+    // Shown, so visibility, focus and clicks are those of a real window, but never painted: the
+    // check reads state, not pixels.
+    m_editor->setUpdatesEnabled(false);
     processEvents();
     m_announced = currentId(); // opened before anyone listened
     for (const DefinitionRecord& r : m_editor->library().records()) {
@@ -258,7 +260,6 @@ Session::Session(bool canEditShared, const QString& scratchRoot)
         Sequence::Definition disk = Sequence::readFolder(r.folder, expected);
         disk.pastilles = expected.broken ? QMap<QString, Sequence::Pastille>() : disk.pastilles;
         m_model.insert(id, disk);
-        m_folders.insert(id, r.folder);
     }
 }
 
@@ -660,9 +661,10 @@ void Session::adoptNewRows(bool deleted)
     for (const DefinitionRecord& r : m_editor->library().records()) {
         const QString id = r.id.toString(QUuid::WithoutBraces);
         listed.insert(id);
-        // A deleted copy uncovers the definition it was copied from, with that one's values.
-        const bool uncovered = deleted && m_folders.value(id) != r.folder;
-        m_folders.insert(id, r.folder);
+        // A deleted copy uncovers the definition it was copied from, with that one's values (also
+        // when the save before the question made the copy: a user with the shared right edits a
+        // personal definition in a shared copy, which the personal one hides once listed again).
+        const bool uncovered = deleted;
         if (m_model.contains(id) && !uncovered)
             continue;
         m_model.insert(id, Sequence::readFolder(r.folder, m_model.value(id)));
@@ -766,6 +768,13 @@ QString Session::check(Op op, const QHash<QString, QByteArray>& before, const QS
     }
     if (op == CalibrationEdit || op == Scope || op == Reset || op == DeleteOverride || op == CopyBase)
         rememberCalibrationTarget();
+    // A deleted definition takes its override with it.
+    for (auto it = m_calibration.begin(); it != m_calibration.end();) {
+        if (!QFileInfo(it.key()).absoluteDir().exists())
+            it = m_calibration.erase(it);
+        else
+            ++it;
+    }
     if (op == Time && !m_diskFull)
         return checkDisk();
     return {};

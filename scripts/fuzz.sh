@@ -56,7 +56,7 @@ for reader in "${readers[@]}"; do
     # allocation stacks keep the sanitizer's bookkeeping small.
     asan="$ASAN_OPTIONS"
     if [ "$reader" = editorsequence ]; then
-        dict+=(-max_len=257 -detect_leaks=0)
+        dict+=(-max_len=257 -len_control=0 -detect_leaks=0)
         asan="$asan:malloc_context_size=8"
     fi
     if [ -f "$root/fuzz/dictionaries/$reader.dict" ]; then dict+=(-dict="$root/fuzz/dictionaries/$reader.dict"); fi
