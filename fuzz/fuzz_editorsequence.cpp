@@ -163,10 +163,10 @@ private:
     void runTimers();
     void sampleInput(int code);
     void sampleDevices();
-    QString check(Op op, const QHash<QString, QByteArray>& before, const QString& currentBefore,
+    QString check(Op op, const Sequence::Snapshot& before, const QString& currentBefore,
                   qsizetype messagesBefore, bool replaced);
     QString checkAgreement() const;
-    QString checkFiles(Op op, const QHash<QString, QByteArray>& before, const QString& currentBefore) const;
+    QString checkFiles(Op op, const Sequence::Snapshot& before, const QString& currentBefore);
     QString checkDisk();
     void adoptNewRows(bool deleted);
     QString currentId() const;
@@ -175,6 +175,7 @@ private:
     void rememberCalibrationTarget();
 
     QTemporaryDir m_dir;
+    Sequence::Snapshot m_files;
     QString m_data;
     QString m_outside;
     QString m_picture;
@@ -248,6 +249,7 @@ Session::Session(bool canEditShared, const QString& scratchRoot)
     m_editor->setUpdatesEnabled(false);
     processEvents();
     m_announced = currentId(); // opened before anyone listened
+    m_files = Sequence::snapshot(m_dir.path());
     for (const DefinitionRecord& r : m_editor->library().records()) {
         const QString id = r.id.toString(QUuid::WithoutBraces);
         Sequence::Definition expected;
@@ -305,7 +307,8 @@ QString Session::step(Op op, quint8 arg)
     Q_UNUSED(counting);
     ++s_operations;
     m_trace.append(QStringLiteral("%1(%2)").arg(QLatin1String(kOpNames[op])).arg(arg));
-    const QHash<QString, QByteArray> before = Sequence::snapshot(m_dir.path());
+    // The files as the last step left them (read once a step).
+    const Sequence::Snapshot before = m_files;
     const QString currentBefore = currentId();
     const qsizetype messagesBefore = m_dialogs.messages().size();
     const qsizetype questionsBefore = m_dialogs.shown.filter(QStringLiteral("question|")).size();
@@ -626,11 +629,11 @@ QString Session::checkAgreement() const
     return {};
 }
 
-QString Session::checkFiles(Op op, const QHash<QString, QByteArray>& before,
-                            const QString& currentBefore) const
+QString Session::checkFiles(Op op, const Sequence::Snapshot& before, const QString& currentBefore)
 {
     QSet<QString> paths(before.keyBegin(), before.keyEnd());
-    const QHash<QString, QByteArray> after = Sequence::snapshot(m_dir.path());
+    m_files = Sequence::snapshot(m_dir.path());
+    const Sequence::Snapshot& after = m_files;
     for (auto it = after.keyBegin(); it != after.keyEnd(); ++it)
         paths.insert(*it);
     const QString current = currentId();
@@ -708,7 +711,7 @@ QString Session::checkDisk()
     return {};
 }
 
-QString Session::check(Op op, const QHash<QString, QByteArray>& before, const QString& currentBefore,
+QString Session::check(Op op, const Sequence::Snapshot& before, const QString& currentBefore,
                        qsizetype messagesBefore, bool replaced)
 {
     QString failure = checkAgreement();

@@ -14,6 +14,8 @@
 #include <QJsonDocument>
 #include <QPixmap>
 
+#include <sys/stat.h>
+
 namespace Sequence {
 
 namespace {
@@ -130,13 +132,20 @@ QString difference(const QString& what, const Definition& expected, const Defini
     return {};
 }
 
-QHash<QString, QByteArray> snapshot(const QString& root)
+Snapshot snapshot(const QString& root)
 {
-    QHash<QString, QByteArray> files;
+    Snapshot files;
     QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        files.insert(path, FuzzChecks::readFile(path));
+        struct stat info
+        {};
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+            continue;
+        files.insert(path, QByteArray::number(qint64(info.st_size)) + ' ' +
+                               QByteArray::number(quint64(info.st_ino)) + ' ' +
+                               QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.' +
+                               QByteArray::number(qint64(info.st_mtim.tv_nsec)));
     }
     return files;
 }

@@ -53,8 +53,10 @@ Definition readFolder(const QString& folder, const Definition& expected);
 // "" when equal, else the first difference in words.
 QString difference(const QString& what, const Definition& expected, const Definition& actual);
 
-// Every file below root: path -> content.
-QHash<QString, QByteArray> snapshot(const QString& root);
+// Every file below root: path -> its size, inode and modification time to the nanosecond, so any
+// write shows, even one that leaves the same bytes.
+using Snapshot = QHash<QString, QByteArray>;
+Snapshot snapshot(const QString& root);
 
 // Writes the library the check starts from below the current data root, with the base
 // calibration of the first pad (one gate on the Dual pastille of "Alpha").
