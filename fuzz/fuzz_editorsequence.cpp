@@ -164,7 +164,7 @@ private:
     void sampleInput(int code);
     void sampleDevices();
     QString check(Op op, const Sequence::Snapshot& before, const QString& currentBefore,
-                  qsizetype messagesBefore, bool replaced);
+                  qsizetype messagesBefore, bool agreed);
     QString checkAgreement() const;
     QString checkFiles(Op op, const Sequence::Snapshot& before, const QString& currentBefore);
     QString checkDisk();
@@ -712,7 +712,7 @@ QString Session::checkDisk()
 }
 
 QString Session::check(Op op, const Sequence::Snapshot& before, const QString& currentBefore,
-                       qsizetype messagesBefore, bool replaced)
+                       qsizetype messagesBefore, bool agreed)
 {
     QString failure = checkAgreement();
     if (failure.isEmpty())
@@ -731,7 +731,8 @@ QString Session::check(Op op, const Sequence::Snapshot& before, const QString& c
     }
     if (m_diskFull)
         m_calibrationExcused = true;
-    adoptNewRows(op == Delete);
+    // Only a delete the user confirmed lists the library anew.
+    adoptNewRows(op == Delete && agreed);
 
     // The values of every row the operation did not act on are those the user left there.
     GamepadDefinder* editor = m_editor.get();
@@ -756,7 +757,7 @@ QString Session::check(Op op, const Sequence::Snapshot& before, const QString& c
         const QMap<QString, Sequence::Pastille> shown = Sequence::pastillesOf(editor->overlay());
         // Adding a pastille to a definition whose overlay could not be read replaces that overlay,
         // once the user has agreed to.
-        if (expected.broken && op == AddPastille && replaced)
+        if (expected.broken && op == AddPastille && agreed)
             expected.broken = false;
         if (changesContent(op)) {
             if (!expected.broken)
