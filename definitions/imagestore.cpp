@@ -1,10 +1,11 @@
 #include "imagestore.h"
 
+#include "jsonio.h"
+#include "picturefile.h"
+
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
 
@@ -20,35 +21,41 @@ QByteArray formatForSuffix(const QString& target)
     return "png";
 }
 
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("GamepadDefinder", text);
+}
+
 } // namespace
 
 namespace ImageStore {
 
-bool storeImage(const QString& source, const QString& target, QString* error)
+bool storeImage(const QString& source, const QString& target, QString* error, FolderFiles::Links links)
 {
-    QImageReader reader(source);
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        // Storing a file onto itself: removing the target would lose it.
-        if (QFileInfo(source).absoluteFilePath() == QFileInfo(target).absoluteFilePath() &&
-            QFileInfo(source).isFile())
-            return true;
-        QFile::remove(target);
-        if (!QFile::copy(source, target)) {
-            if (error)
-                *error =
-                    QCoreApplication::translate("GamepadDefinder", "Impossible de copier l’image %1 vers %2")
-                        .arg(source, target);
-            return false;
-        }
+    const auto copyFailed = [&] {
+        if (error)
+            *error = tr("Impossible de copier l’image %1 vers %2").arg(source, target);
+        return false;
+    };
+    // Storing a file onto itself: it is already there.
+    if (QFileInfo(source).absoluteFilePath() == QFileInfo(target).absoluteFilePath() &&
+        FolderFiles::isRegularFile(source))
         return true;
-    }
+    QByteArray bytes;
+    if (FolderFiles::readFile(source, FolderFiles::Limits::PictureBytes, &bytes, links) !=
+        FolderFiles::Read::Ok)
+        return copyFailed();
+    const QImage image = PictureFile::decode(bytes);
+    if (image.isNull())
+        return JsonIo::writeBytesAtomically(target, bytes) || copyFailed();
 
     // Written through a save file so a failed write keeps the previous picture.
     QSaveFile file(target);
     QString writeError;
     // Unbuffered so the encoder sees a short write instead of a commit that keeps a truncated file.
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    if (!FolderFiles::mayReplace(target)) {
+        writeError = tr("Impossible d’écrire %1").arg(target);
+    } else if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         QImageWriter writer(&file, formatForSuffix(target));
         if (writer.write(image)) {
             if (file.commit())
@@ -62,8 +69,7 @@ bool storeImage(const QString& source, const QString& target, QString* error)
         writeError = file.errorString();
     }
     if (error)
-        *error = QCoreApplication::translate("GamepadDefinder", "Échec écriture image %1 (%2)")
-                     .arg(target, writeError);
+        *error = tr("Échec écriture image %1 (%2)").arg(target, writeError);
     return false;
 }
 

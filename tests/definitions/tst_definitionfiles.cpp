@@ -295,9 +295,10 @@ private slots:
     {
         QTest::addColumn<QString>("image");
         QTest::addColumn<QString>("written");
-        QTest::newRow("a file in a sub-folder is named by its file name")
-            << QString("pictures/pad.png") << QString("pad.png");
-        QTest::newRow("a trailing slash is ignored") << QString("pad.png/") << QString("pad.png");
+        QTest::newRow("a file in a sub-folder gives the default")
+            << QString("pictures/pad.png") << QString("image.png");
+        QTest::newRow("an absolute path gives the default") << QString("/etc/passwd") << QString("image.png");
+        QTest::newRow("a trailing slash gives the default") << QString("pad.png/") << QString("image.png");
         QTest::newRow("an empty name gives the default") << QString("") << QString("image.png");
         QTest::newRow("the folder itself gives the default") << QString(".") << QString("image.png");
         QTest::newRow("the parent folder gives the default") << QString("..") << QString("image.png");
