@@ -207,7 +207,7 @@ QList<DefinitionRecord> listDefinitions()
         const QStringList entries = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
         for (const QString& entry : entries) {
             DefinitionRecord record;
-            if (!loadDefinition(dir.filePath(entry), &record))
+            if (!loadDefinition(FolderFiles::child(root, entry), &record))
                 continue;
             const QString key = record.id.toString(QUuid::WithoutBraces).toLower();
             if (listed.contains(key))

@@ -22,11 +22,20 @@ QString registry(const QByteArray& input);         // the device registry of one
 QString scenario(const QByteArray& input);         // a virtual pad scenario, played for a while
 QString actionCatalog(const QByteArray& input);    // the host's action catalog and the bindings made from it
 QString exchangeDocument(const QByteArray& input); // an exchange document, as a file and as clipboard text
+QString definitionFolder(const QByteArray& input); // a whole definition folder, through every operation on it
+
+// What a seed of the corpus must give, told by its file name; an empty text when it does. Without
+// it a reader that refused everything would pass its own replay.
+using SeedCheck = QString (*)(const QString& fileName, const QByteArray& input);
+// "*.tavon.json" (a file) and "*.clipboard" are accepted and not linked, "*.linked" are linked and
+// otherwise accepted.
+QString exchangeSeed(const QString& fileName, const QByteArray& input);
 
 struct Reader
 {
     const char* name; // folder under fuzz/corpus and fuzz/regressions
     Check check;
+    SeedCheck seed = nullptr;
 };
 // Every reader, in a fixed order.
 QVector<Reader> readers();

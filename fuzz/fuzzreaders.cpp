@@ -11,7 +11,8 @@ QVector<Reader> readers()
             {"registry", &registry},
             {"scenario", &scenario},
             {"actioncatalog", &actionCatalog},
-            {"exchangedocument", &exchangeDocument}};
+            {"exchangedocument", &exchangeDocument, &exchangeSeed},
+            {"definitionfolder", &definitionFolder}};
 }
 
 } // namespace FuzzChecks

@@ -43,7 +43,14 @@ QString plainName(const QString& member, QLatin1String fallback)
 
 QString pathIn(const QString& folder, const QString& member, QLatin1String fallback)
 {
-    return QDir(folder).filePath(plainName(member, fallback));
+    return child(folder, plainName(member, fallback));
+}
+
+QString child(const QString& folder, const QString& name)
+{
+    if (folder.isEmpty())
+        return name;
+    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
 Read readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, Links links, QString* systemError)

@@ -29,6 +29,10 @@ inline constexpr qint64 CopiedFileBytes = DocumentBytes;
 QString plainName(const QString& member, QLatin1String fallback);
 // folder / plainName(member, fallback).
 QString pathIn(const QString& folder, const QString& member, QLatin1String fallback);
+// folder / name for a name read from a folder or a file. Unlike QDir::filePath, a name starting
+// with ":" stays below the folder instead of becoming a Qt resource path (or, for writers, a path
+// relative to the working folder).
+QString child(const QString& folder, const QString& name);
 
 enum class Read
 {

@@ -358,7 +358,8 @@ bool copyTree(const QString& source, const QString& destination)
     for (const QFileInfo& entry : entries) {
         if (entry.absoluteFilePath() == destinationPath)
             continue;
-        if (!copyTree(entry.filePath(), QDir(destination).filePath(entry.fileName())))
+        if (!copyTree(FolderFiles::child(source, entry.fileName()),
+                      FolderFiles::child(destination, entry.fileName())))
             return false;
     }
     return true;
