@@ -109,6 +109,22 @@ private slots:
         QTEST(validateDocument(doc, nullptr), "ok");
     }
 
+    // Before the names went through a set, this list took minutes to check and so failed by the
+    // test's time limit; one pass takes a fraction of a second.
+    void aMillionNamesAreReadInOnePass()
+    {
+        QJsonArray names{"", "  "};
+        for (int i = 0; i < 1000000; ++i)
+            names.append(QStringLiteral("Pad %1").arg(i));
+        names.append("PAD 7");
+        const QJsonObject doc{{"deviceNames", names}};
+        QVERIFY(isLinked(doc));
+        QVERIFY(!isLinked({{"deviceNames", QJsonArray{"", " ", 3}}, {"deviceName", "\t"}}));
+        const QStringList read = deviceNames(doc);
+        QCOMPARE(read.size(), 1000000);
+        QCOMPARE(read.last(), "Pad 999999");
+    }
+
     void documentTextAndHostileSuffix()
     {
         DefinitionRecord source;
