@@ -421,6 +421,51 @@ QString runOne(char op, DefinitionLibrary& library, int& row)
 
 } // namespace
 
+QString describeFolder(const QByteArray& input)
+{
+    const Place& p = place();
+    clearAreas(p);
+    const bool user = input.startsWith("@user") || input.contains("\n@user");
+    const QString root = user ? ProfileStore::userProfilesRoot() : ProfileStore::sharedProfilesRoot();
+    const QString folder = QDir(root).filePath(kFolderId);
+    build(input, p, folder);
+    const QDir dir(folder);
+    const auto file = [&dir](const QString& path) {
+        return path.isEmpty() ? QStringLiteral("-") : dir.relativeFilePath(path);
+    };
+    const auto scope = [](ProfileScope s) {
+        return s == ProfileScope::User ? QStringLiteral("user") : QStringLiteral("shared");
+    };
+    QStringList lines;
+    DefinitionRecord r;
+    if (DefinitionMeta::loadDefinition(folder, &r))
+        lines << QStringLiteral("record '%1' %2 %3 [%4] created %5 %6 '%7' %8:0x%9 %10")
+                     .arg(r.name, file(r.imagePath), file(r.overlayPath), r.deviceNames.join(','),
+                          r.createdAt, r.calibrationMode, r.calibrationOverrideFile)
+                     .arg(r.vendorId)
+                     .arg(r.productId, 0, 16)
+                     .arg(scope(r.scope));
+    else
+        lines << QStringLiteral("no record");
+    const ProfileSummary s = ProfileStore::readSummary(folder);
+    lines << QStringLiteral("summary %1 '%2' %3/[%4] %5 %6 %7")
+                 .arg(s.id.isNull() ? QStringLiteral("no-id") : QStringLiteral("id"), s.name, s.deviceName,
+                      s.deviceNames.join(','), file(s.configPath), file(s.imagePath), scope(s.scope));
+    lines << QStringLiteral("mapping file %1").arg(file(ProfileStore::configPath(folder)));
+    QStringList listed;
+    for (const DefinitionRecord& record : DefinitionMeta::listDefinitions())
+        listed << (record.folder == folder ? QStringLiteral("this")
+                                           : QDir(root).relativeFilePath(record.folder));
+    lines << QStringLiteral("listed %1").arg(listed.join(' '));
+    QStringList offered;
+    for (const QString& name : s.deviceNames.mid(0, 3)) {
+        for (const ProfileSummary& found : ProfileStore::profilesForDevice(name))
+            offered << (found.folder == folder ? name : QStringLiteral("%1:other").arg(name));
+    }
+    lines << QStringLiteral("offered to %1").arg(offered.join(','));
+    return lines.join(QLatin1Char('\n'));
+}
+
 QString definitionFolder(const QByteArray& input)
 {
     const Place& p = place();

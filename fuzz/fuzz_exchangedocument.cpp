@@ -117,15 +117,40 @@ QString exchangeSeed(const QString& fileName, const QByteArray& input)
 {
     QJsonObject document;
     const QString path = scratchPath(QStringLiteral("exchange/seed.tavon.json"));
-    const bool read = fileName.endsWith(ExchangeDocument::FileSuffix)
-                          ? writeFile(path, input) && ExchangeDocument::readDocumentFile(path, &document)
-                          : ExchangeDocument::parseClipboardDocument(input, &document);
+    // A file is read as the importer reads it; the type of a refused seed is checked later.
+    const bool read =
+        fileName.endsWith(ExchangeDocument::FileSuffix) || fileName.endsWith(QLatin1String(".refused"))
+            ? writeFile(path, input) && ExchangeDocument::readDocumentFile(path, &document)
+            : ExchangeDocument::parseClipboardDocument(input, &document);
     if (!read)
         return QStringLiteral("the seed was not read");
     if (ExchangeDocument::isLinked(document) != fileName.endsWith(QLatin1String(".linked")))
         return QStringLiteral("the seed's link was taken otherwise");
-    return ExchangeDocument::validateDocument(document, nullptr) ? QString()
-                                                                 : QStringLiteral("a valid seed was refused");
+    const bool refused = fileName.endsWith(QLatin1String(".refused"));
+    if (ExchangeDocument::validateDocument(document, nullptr) == refused)
+        return refused ? QStringLiteral("a hostile seed was accepted")
+                       : QStringLiteral("a valid seed was refused");
+    return {};
+}
+
+QString describeDocument(const QByteArray& input)
+{
+    QJsonObject document;
+    QString error;
+    bool refused = false;
+    if (!ExchangeDocument::parseClipboardDocument(input, &document, &error, &refused))
+        return refused ? QStringLiteral("refused unread") : QStringLiteral("unread: ") + error;
+    QStringList lines{
+        QStringLiteral("names [%1]").arg(ExchangeDocument::deviceNames(document).mid(0, 5).join(','))};
+    ExchangeDocument::Contents c;
+    if (!ExchangeDocument::validateDocument(document, &c))
+        return (lines << QStringLiteral("refused")).join(QLatin1Char('\n'));
+    lines << QStringLiteral("accepted '%1' %2 nodes, picture of %3 bytes as image.%4")
+                 .arg(c.name)
+                 .arg(c.overlay.value(QStringLiteral("nodes")).toArray().size())
+                 .arg(c.picture.size())
+                 .arg(c.pictureSuffix);
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString exchangeDocument(const QByteArray& input)

@@ -28,14 +28,23 @@ QString definitionFolder(const QByteArray& input); // a whole definition folder,
 // it a reader that refused everything would pass its own replay.
 using SeedCheck = QString (*)(const QString& fileName, const QByteArray& input);
 // "*.tavon.json" (a file) and "*.clipboard" are accepted and not linked, "*.linked" are linked and
-// otherwise accepted.
+// otherwise accepted, "*.refused" (a file) are refused by the checks.
 QString exchangeSeed(const QString& fileName, const QByteArray& input);
+
+// What a reader made of an input, one line per thing read: the replay compares it with
+// fuzz/expected/<reader>/<input's file name> when that file exists, so that a seed also pins down
+// the values read, not only that nothing went wrong.
+using Describe = QString (*)(const QByteArray& input);
+QString describeFolder(const QByteArray& input);   // the definition folder's record and summary
+QString describeDocument(const QByteArray& input); // an exchange document's verdict and contents
+QString describeOverlay(const QByteArray& input);  // the pastilles of an overlay document
 
 struct Reader
 {
     const char* name; // folder under fuzz/corpus and fuzz/regressions
     Check check;
     SeedCheck seed = nullptr;
+    Describe describe = nullptr;
 };
 // Every reader, in a fixed order.
 QVector<Reader> readers();

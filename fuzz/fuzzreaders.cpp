@@ -6,13 +6,13 @@ QVector<Reader> readers()
 {
     return {{"calibration", &calibration},
             {"meta", &meta},
-            {"overlay", &overlay},
+            {"overlay", &overlay, nullptr, &describeOverlay},
             {"mapping", &mapping},
             {"registry", &registry},
             {"scenario", &scenario},
             {"actioncatalog", &actionCatalog},
-            {"exchangedocument", &exchangeDocument, &exchangeSeed},
-            {"definitionfolder", &definitionFolder}};
+            {"exchangedocument", &exchangeDocument, &exchangeSeed, &describeDocument},
+            {"definitionfolder", &definitionFolder, nullptr, &describeFolder}};
 }
 
 } // namespace FuzzChecks
