@@ -39,7 +39,9 @@
 #include "snapshots.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -344,7 +346,8 @@ QString runOne(char op, DefinitionLibrary& library, int& row)
 {
     const GamepadCalibration::DeviceIdentity pad{QStringLiteral("Fuzz Pad A"), 0x045e, 0x028e};
     if (op == 'u') {
-        for (ControlManette* device : GamepadManager::instance()->liveGamepads()) {
+        // The pad the folder may name ("Fuzz Pad A"): its picture, mapping file and calibration.
+        if (ControlManette* device = GamepadManager::instance()->gamepadForSlot(0)) {
             device->imagePath();
             device->noCodeApp();
             device->reloadCalibration();
@@ -498,6 +501,9 @@ QString definitionFolder(const QByteArray& input)
             break;
     }
     const std::string violation = OpenRecorder::stop();
+    // The mapping panel's and the snapshot's pastilles are deleted later; without this every input
+    // would leave them behind, and the process would grow and slow down.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (!violation.empty())
         return QString::fromStdString(violation);
     if (!failure.isEmpty())
