@@ -116,10 +116,9 @@ bool isRegularFile(const QString& path)
 
 bool mayReplace(const QString& path)
 {
+    // Nothing there, or nothing reachable: the writer's own failure, if any, tells why.
     struct stat info;
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-        return errno == ENOENT;
-    return S_ISREG(info.st_mode);
+    return ::lstat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode);
 }
 
 } // namespace FolderFiles

@@ -58,7 +58,8 @@ Read readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, Links lin
 
 // A regular file, not through a symlink.
 bool isRegularFile(const QString& path);
-// A writer may replace what is at path: nothing yet, or a regular file that is no symlink.
+// A writer may replace what is at path: nothing (or nothing reachable), or a regular file that is
+// no symlink.
 // QSaveFile writes through a symlink to its target, and a FIFO or device must never be opened.
 bool mayReplace(const QString& path);
 
