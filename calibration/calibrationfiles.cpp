@@ -1,11 +1,11 @@
 #include "calibrationfiles.h"
 
+#include "folderfiles.h"
 #include "jsonio.h"
 #include "metakeys.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -97,10 +97,9 @@ QString overrideCalibrationPath(const ProfileCalibrationContext& context)
 {
     if (!context.isUsable())
         return QString();
-    QString file = context.calibrationOverrideFile.trimmed();
-    if (file.isEmpty())
-        file = MetaKeys::DefaultOverrideFile;
-    return QDir(context.profileFolder).filePath(file);
+    // Only a file of the profile's own folder: meta.json may come from anyone.
+    return FolderFiles::pathIn(context.profileFolder, context.calibrationOverrideFile.trimmed(),
+                               MetaKeys::DefaultOverrideFile);
 }
 
 bool isOverrideMode(const QString& mode)
@@ -116,14 +115,24 @@ bool loadCalibrationFile(const QString& path, CalibrationSet* set, QString* erro
     // A folder in the file's place counts as no file at all.
     if (path.trimmed().isEmpty() || !QFileInfo(path).isFile())
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
+    QByteArray bytes;
+    QString systemError;
+    const FolderFiles::Read read = FolderFiles::readFile(path, FolderFiles::Limits::CalibrationBytes, &bytes,
+                                                         FolderFiles::Links::Refuse, &systemError);
+    if (read != FolderFiles::Read::Ok) {
+        if (error && read == FolderFiles::Read::TooLarge)
+            *error =
+                QCoreApplication::translate("GamepadCalibration", "Fichier trop volumineux (plus de %1 Mio).")
+                    .arg(FolderFiles::Limits::CalibrationBytes / FolderFiles::Limits::MiB);
+        else if (error)
+            *error =
+                read == FolderFiles::Read::Failed
+                    ? systemError
+                    : QCoreApplication::translate("GamepadCalibration", "Ce n’est pas un fichier ordinaire.");
         return false;
     }
     QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
         if (error) {
             *error = parseError.error != QJsonParseError::NoError
@@ -148,6 +157,12 @@ bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const D
     if (path.trimmed().isEmpty()) {
         if (error)
             *error = QStringLiteral("Empty path");
+        return false;
+    }
+    // A symlink would be written through to its target, a FIFO or device opened.
+    if (!FolderFiles::mayReplace(path)) {
+        if (error)
+            *error = QCoreApplication::translate("GamepadCalibration", "Ce n’est pas un fichier ordinaire.");
         return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -1,4 +1,5 @@
 #include "definitionmeta.h"
+#include "folderfiles.h"
 #include "profilestore.h"
 
 #include "jsonio.h"
@@ -58,7 +59,8 @@ QString metaPath(const QString& folder)
 bool loadDefinition(const QString& folder, DefinitionRecord* record)
 {
     bool ok = false;
-    const QJsonObject meta = JsonIo::readJsonObject(metaPath(folder), &ok);
+    const QJsonObject meta = JsonIo::readJsonObject(metaPath(folder), &ok, nullptr, JsonIo::Language::French,
+                                                    FolderFiles::Limits::MetaBytes);
     if (!ok || meta.value(MetaKeys::Type).toString() != MetaKeys::TypeValue)
         return false;
 
@@ -66,20 +68,27 @@ bool loadDefinition(const QString& folder, DefinitionRecord* record)
     loaded.id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
     loaded.name = textOr(meta, MetaKeys::Name, QStringLiteral("Gamepad"));
     loaded.folder = folder;
-    loaded.imagePath = joined(folder, textOr(meta, MetaKeys::Image, MetaKeys::DefaultImageFile));
-    loaded.overlayPath = joined(folder, textOr(meta, MetaKeys::OverlayFile, MetaKeys::DefaultOverlayFile));
+    // Names of the folder's own files only: an absolute path or "../" names someone else's file.
+    loaded.imagePath = FolderFiles::pathIn(folder, textOr(meta, MetaKeys::Image, MetaKeys::DefaultImageFile),
+                                           MetaKeys::DefaultImageFile);
+    loaded.overlayPath =
+        FolderFiles::pathIn(folder, textOr(meta, MetaKeys::OverlayFile, MetaKeys::DefaultOverlayFile),
+                            MetaKeys::DefaultOverlayFile);
     loaded.deviceNames = readDeviceNames(meta);
     loaded.createdAt = meta.value(MetaKeys::CreatedAt).toString().trimmed();
     if (loaded.createdAt.isEmpty())
         loaded.createdAt = meta.value(MetaKeys::ModifiedAt).toString().trimmed();
     loaded.calibrationMode = normalizedCalibrationMode(meta.value(MetaKeys::CalibrationMode).toString());
     loaded.calibrationOverrideFile = meta.value(MetaKeys::CalibrationOverrideFile).toString().trimmed();
+    if (!loaded.calibrationOverrideFile.isEmpty())
+        loaded.calibrationOverrideFile =
+            FolderFiles::plainName(loaded.calibrationOverrideFile, MetaKeys::DefaultOverrideFile);
     loaded.vendorId = parseUsbId(meta.value(MetaKeys::VendorId));
     loaded.productId = parseUsbId(meta.value(MetaKeys::ProductId));
     loaded.scope = ProfileStore::scopeOfFolder(folder);
 
     // Without an id or an overlay there is nothing the editor could show or save.
-    if (loaded.id.isNull() || !QFileInfo(loaded.overlayPath).isFile())
+    if (loaded.id.isNull() || !FolderFiles::isRegularFile(loaded.overlayPath))
         return false;
     if (record)
         *record = loaded;
@@ -159,10 +168,16 @@ QString usbIdText(int id)
 QStringList normalizedDeviceNames(const QStringList& names)
 {
     QStringList result;
+    QSet<QString> seen;
     for (const QString& name : names) {
         const QString trimmed = name.trimmed();
-        if (!trimmed.isEmpty() && !result.contains(trimmed, Qt::CaseInsensitive))
+        if (trimmed.isEmpty())
+            continue;
+        const QString key = ProfileStore::deviceNameKey(trimmed);
+        if (!seen.contains(key)) {
+            seen.insert(key);
             result.append(trimmed);
+        }
     }
     return result;
 }
@@ -188,10 +203,11 @@ QList<DefinitionRecord> listDefinitions()
         const QDir dir(root);
         if (!dir.exists())
             continue;
-        const QStringList entries = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        // A symlink is not a definition folder of the root, wherever it points.
+        const QStringList entries = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
         for (const QString& entry : entries) {
             DefinitionRecord record;
-            if (!loadDefinition(dir.filePath(entry), &record))
+            if (!loadDefinition(FolderFiles::child(root, entry), &record))
                 continue;
             const QString key = record.id.toString(QUuid::WithoutBraces).toLower();
             if (listed.contains(key))

@@ -1,23 +1,24 @@
 #include "exchangedocument.h"
 
 #include "definitionmeta.h"
+#include "folderfiles.h"
 #include "jsonio.h"
 #include "metakeys.h"
 #include "profilestore.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QUuid>
 
+#include <algorithm>
 #include <array>
 
 namespace ExchangeDocument {
@@ -34,18 +35,6 @@ QString tr(const char* text)
 {
     // Shown by the definition editor; translated in its context.
     return QCoreApplication::translate("GamepadDefinder", text);
-}
-
-// The whole picture must decode: a header that merely looks right is not enough. Qt's image
-// allocation limit keeps a picture that claims huge dimensions from exhausting memory.
-bool decodesAsImage(const QByteArray& bytes)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return false;
-    QImageReader reader(&buffer);
-    return reader.canRead() && !reader.read().isNull();
 }
 
 // Standard Base64 with or without "=" padding, nothing else: no blanks, no line breaks, no URL
@@ -96,6 +85,31 @@ bool decodeBase64(QStringView text, QByteArray* out)
     return true;
 }
 
+// Commas, colons and opening brackets outside strings, counted until there are more than limit:
+// about one per value and one per member. Qt's JSON tree costs some 16 bytes a value, so 60 MiB of
+// "0," would take half a gigabyte and seconds to build; the count refuses it first.
+bool withinValueLimit(const QByteArray& bytes)
+{
+    qint64 count = 0;
+    bool inString = false;
+    const char* p = bytes.constData();
+    const char* end = p + bytes.size();
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (inString) {
+            if (c == '\\')
+                ++p; // the escaped character, whatever it is
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if ((c == ',' || c == ':' || c == '[' || c == '{') && ++count > MaxDocumentValues) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool parseObject(const QByteArray& bytes, QJsonObject* object, QString* reason)
 {
     QJsonParseError parseError;
@@ -112,12 +126,16 @@ bool parseObject(const QByteArray& bytes, QJsonObject* object, QString* reason)
     return true;
 }
 
-QByteArray readPicture(const QString& path)
+// The picture file of the record, only when it is a regular file of the definition's own folder
+// within the picture limit: a document must never carry another file of the machine.
+QByteArray readPicture(const DefinitionRecord& record)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    const QString path = QDir::cleanPath(record.imagePath);
+    if (path.isEmpty() || QFileInfo(path).path() != QDir::cleanPath(record.folder))
         return {};
-    return file.readAll();
+    QByteArray bytes;
+    FolderFiles::readFile(path, FolderFiles::Limits::PictureBytes, &bytes);
+    return bytes;
 }
 
 // Every member but the picture's Base64, which the caller fills in.
@@ -154,13 +172,12 @@ QString importFilter()
 
 QJsonObject buildDocument(const DefinitionRecord& record, const QByteArray& overlayJson)
 {
-    return documentWithPicture(record, overlayJson,
-                               QString::fromLatin1(readPicture(record.imagePath).toBase64()));
+    return documentWithPicture(record, overlayJson, QString::fromLatin1(readPicture(record).toBase64()));
 }
 
 QByteArray documentBytes(const DefinitionRecord& record, const QByteArray& overlayJson, bool indented)
 {
-    const QByteArray base64 = readPicture(record.imagePath).toBase64();
+    const QByteArray base64 = readPicture(record).toBase64();
     const QByteArray text = QJsonDocument(documentWithPicture(record, overlayJson, QString()))
                                 .toJson(indented ? QJsonDocument::Indented : QJsonDocument::Compact);
     // The writer sorts the members: "imageBase64" is the first top-level member whose name could
@@ -191,7 +208,12 @@ QStringList deviceNames(const QJsonObject& document)
 
 bool isLinked(const QJsonObject& document)
 {
-    return !deviceNames(document).isEmpty();
+    // The first name decides: a received list may hold a million of them.
+    if (!document.value(MetaKeys::DeviceName).toString().trimmed().isEmpty())
+        return true;
+    const QJsonArray names = document.value(MetaKeys::DeviceNames).toArray();
+    return std::any_of(names.begin(), names.end(),
+                       [](const QJsonValue& name) { return !name.toString().trimmed().isEmpty(); });
 }
 
 QString sanitizedName(const QString& name)
@@ -224,7 +246,7 @@ bool parseClipboardDocument(const QByteArray& bytes, QJsonObject* document, QStr
 {
     if (refused)
         *refused = false;
-    if (bytes.size() > MaxDocumentBytes) {
+    if (bytes.size() > MaxDocumentBytes || !withinValueLimit(bytes)) {
         if (refused)
             *refused = true;
         return false;
@@ -250,19 +272,18 @@ bool readDocumentFile(const QString& path, QJsonObject* document, QString* error
 {
     if (refused)
         *refused = false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = tr("Impossible d’ouvrir %1").arg(path);
-        return false;
-    }
-    // A pipe or device reports no size: read one byte past the limit to tell.
+    // The file the user chose, so a symlink is followed; a FIFO or device is no document.
     QByteArray bytes;
-    if (file.size() <= MaxDocumentBytes)
-        bytes = file.isSequential() ? file.read(MaxDocumentBytes + 1) : file.readAll();
-    if (file.size() > MaxDocumentBytes || bytes.size() > MaxDocumentBytes) {
+    const FolderFiles::Read read =
+        FolderFiles::readFile(path, MaxDocumentBytes, &bytes, FolderFiles::Links::Follow);
+    if (read == FolderFiles::Read::TooLarge || (read == FolderFiles::Read::Ok && !withinValueLimit(bytes))) {
         if (refused)
             *refused = true;
+        return false;
+    }
+    if (read != FolderFiles::Read::Ok) {
+        if (error)
+            *error = tr("Impossible d’ouvrir %1").arg(path);
         return false;
     }
     QJsonObject object;
@@ -277,6 +298,21 @@ bool readDocumentFile(const QString& path, QJsonObject* document, QString* error
     return true;
 }
 
+QByteArray clipboardText(const QMimeData& mime, bool* refused)
+{
+    // The bytes as the clipboard hands them over, measured before anything converts or copies them
+    // (the text as a QString would be twice their size, then converted back for the parser).
+    QByteArray bytes;
+    for (const char* format : {"text/plain;charset=utf-8", "text/plain"}) {
+        if (mime.hasFormat(QLatin1String(format))) {
+            bytes = mime.data(QLatin1String(format));
+            break;
+        }
+    }
+    *refused = bytes.size() > MaxDocumentBytes;
+    return *refused ? QByteArray() : bytes;
+}
+
 bool validateDocument(const QJsonObject& document, Contents* contents)
 {
     if (document.value(kType).toString() != TypeValue)
@@ -287,12 +323,17 @@ bool validateDocument(const QJsonObject& document, Contents* contents)
     if (overlay.toObject().value(QStringLiteral("nodes")).toArray().size() > MaxOverlayNodes)
         return false;
 
+    // The picture is stored byte for byte and never decoded here: a file this Qt cannot read is still
+    // the definition's picture, and the views decode only PNG, JPEG and BMP (PictureFile).
     const QJsonValue encoded = document.value(kImageBase64);
     if (!encoded.isUndefined() && !encoded.isString())
         return false;
     QByteArray picture;
     const QString text = encoded.toString();
-    if (!text.isEmpty() && (!decodeBase64(text, &picture) || !decodesAsImage(picture)))
+    if (text.size() / 4 * 3 > FolderFiles::Limits::PictureBytes + 2)
+        return false;
+    if (!text.isEmpty() &&
+        (!decodeBase64(text, &picture) || picture.size() > FolderFiles::Limits::PictureBytes))
         return false;
 
     if (contents) {

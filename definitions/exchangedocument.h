@@ -1,12 +1,15 @@
 #pragma once
 
 #include "definitionrecord.h"
+#include "folderfiles.h"
 
 #include <QByteArray>
 #include <QJsonObject>
 #include <QLatin1String>
 #include <QString>
 #include <QStringList>
+
+class QMimeData;
 
 // The "TavonGamepad" exchange document: one definition (name, overlay, picture in Base64) as a
 // "*.tavon.json" file or on the clipboard, and the new definition created from one. Documents come
@@ -18,8 +21,11 @@ inline constexpr int VersionValue = 3;
 inline constexpr QLatin1String MimeType{"application/x-tavon-gamepad"};
 inline constexpr QLatin1String FileSuffix{".tavon.json"};
 
-// Limits for documents from elsewhere: bytes of the JSON text, pastilles of the overlay.
-inline constexpr qint64 MaxDocumentBytes = qint64(64) * 1024 * 1024;
+// Limits for documents from elsewhere: bytes of the JSON text; its commas, colons and opening
+// brackets outside strings (about one per value and one per member), counted before parsing;
+// pastilles of the overlay.
+inline constexpr qint64 MaxDocumentBytes = FolderFiles::Limits::DocumentBytes;
+inline constexpr qint64 MaxDocumentValues = 2000000;
 inline constexpr int MaxOverlayNodes = 10000;
 
 // File dialog filters: export offers one pattern, import also plain JSON.
@@ -28,7 +34,7 @@ QString importFilter();
 
 // The document of a record: overlayJson is the overlay as JSON text (an object; anything else is
 // embedded as an empty object), the picture is read from record.imagePath (empty Base64 when it
-// cannot be read).
+// is not a regular file of record.folder within FolderFiles::Limits::PictureBytes).
 QJsonObject buildDocument(const DefinitionRecord& record, const QByteArray& overlayJson);
 // Compact UTF-8 text, as the clipboard carries it.
 QByteArray toClipboardBytes(const QJsonObject& document);
@@ -39,7 +45,8 @@ QByteArray documentBytes(const DefinitionRecord& record, const QByteArray& overl
 
 // Device names with the meta.json rules ("deviceNames", then "deviceName" in front).
 QStringList deviceNames(const QJsonObject& document);
-// A document naming at least one device belongs to a linked definition.
+// A document naming at least one device belongs to a linked definition. Stops at the first name
+// that is not blank.
 bool isLinked(const QJsonObject& document);
 
 // Characters other than word characters, "-" and blanks become "_"; trimmed; "Gamepad" when
@@ -49,14 +56,19 @@ QString sanitizedName(const QString& name);
 QString safeImageSuffix(const QString& suffix);
 
 // Clipboard bytes to a document. Not JSON or not an object: "Données presse‑papier invalides
-// (%1)"; another "type": "Type inattendu dans le presse‑papier.". More than MaxDocumentBytes is
-// not parsed: false with *refused = true and no error text (the caller shows its own failure).
+// (%1)"; another "type": "Type inattendu dans le presse‑papier.". More than MaxDocumentBytes or
+// MaxDocumentValues is not parsed: false with *refused = true and no error text (the caller shows
+// its own failure).
 bool parseClipboardDocument(const QByteArray& bytes, QJsonObject* document, QString* error = nullptr,
                             bool* refused = nullptr);
-// An import file to a document: "Impossible d’ouvrir %1", "JSON invalide dans %1 (%2)"; the type is
-// checked later, by validateDocument. Oversized files are refused as above, before being read.
+// An import file to a document: "Impossible d’ouvrir %1" (also for a FIFO or device), "JSON
+// invalide dans %1 (%2)"; the type is checked later, by validateDocument. Oversized files are
+// refused as above, the size before reading.
 bool readDocumentFile(const QString& path, QJsonObject* document, QString* error = nullptr,
                       bool* refused = nullptr);
+// The clipboard's plain text as UTF-8 bytes, empty with *refused = true when it is larger than
+// MaxDocumentBytes: measured before it is converted or copied again.
+QByteArray clipboardText(const QMimeData& mime, bool* refused);
 
 // What a new definition is made of, once the document passed every check.
 struct Contents
@@ -68,8 +80,10 @@ struct Contents
 };
 
 // The checks of an untrusted document: "type" exactly "TavonGamepad", a non-empty "overlay" with
-// at most MaxOverlayNodes nodes, "imageBase64" that decodes strictly into a readable image (or is
-// missing or empty). False when any fails; contents are filled only on success.
+// at most MaxOverlayNodes nodes, "imageBase64" missing, empty or strict Base64 of at most
+// FolderFiles::Limits::PictureBytes. The picture is not decoded: whatever it holds is stored byte
+// for byte inside the new folder, and only PictureFile decodes it (PNG, JPEG, BMP). False when any
+// check fails; contents are filled only on success.
 bool validateDocument(const QJsonObject& document, Contents* contents);
 
 // {"signals", "onStartup", "onClose", "timers", "bridges", "ref"}, all empty: the mapping file of a

@@ -1,11 +1,12 @@
 #include "imagestore.h"
 
+#include "jsonio.h"
+#include "picturefile.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
 
@@ -21,49 +22,54 @@ QByteArray formatForSuffix(const QString& target)
     return "png";
 }
 
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("GamepadDefinder", text);
+}
+
 } // namespace
 
 namespace ImageStore {
 
-bool storeImage(const QString& source, const QString& target, QString* error)
+bool storeImage(const QString& source, const QString& target, QString* error, FolderFiles::Links links)
 {
-    QImageReader reader(source);
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        // Storing a file onto itself: removing the target would lose it.
-        if (QFileInfo(source).absoluteFilePath() == QFileInfo(target).absoluteFilePath() &&
-            QFileInfo(source).isFile())
-            return true;
-        QFile::remove(target);
-        if (!QFile::copy(source, target)) {
-            if (error)
-                *error =
-                    QCoreApplication::translate("GamepadDefinder", "Impossible de copier l’image %1 vers %2")
-                        .arg(source, target);
-            return false;
-        }
+    const auto copyFailed = [&] {
+        if (error)
+            *error = tr("Impossible de copier l’image %1 vers %2").arg(source, target);
+        return false;
+    };
+    // Storing a file onto itself: it is already there.
+    if (QFileInfo(source).absoluteFilePath() == QFileInfo(target).absoluteFilePath() &&
+        FolderFiles::isRegularFile(source))
         return true;
-    }
+    QByteArray bytes;
+    if (FolderFiles::readFile(source, FolderFiles::Limits::PictureBytes, &bytes, links) !=
+        FolderFiles::Read::Ok)
+        return copyFailed();
+    const QImage image = PictureFile::decode(bytes);
+    if (image.isNull())
+        return JsonIo::writeBytesAtomically(target, bytes) || copyFailed();
 
     // Encoded in memory first: the encoders handle a failing device by jumping out of their own
     // code, which leaks what they had allocated. The bytes then go through a save file, so a failed
     // write keeps the previous picture.
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, formatForSuffix(target));
     QString writeError;
-    if (writer.write(image)) {
+    if (!FolderFiles::mayReplace(target)) {
+        writeError = tr("Impossible d’écrire %1").arg(target);
+    } else if (!writer.write(image)) {
+        writeError = writer.errorString();
+    } else {
         QSaveFile file(target);
-        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        if (file.open(QIODevice::WriteOnly) && file.write(encoded) == encoded.size() && file.commit())
             return true;
         writeError = file.errorString();
-    } else {
-        writeError = writer.errorString();
     }
     if (error)
-        *error = QCoreApplication::translate("GamepadDefinder", "Échec écriture image %1 (%2)")
-                     .arg(target, writeError);
+        *error = tr("Échec écriture image %1 (%2)").arg(target, writeError);
     return false;
 }
 

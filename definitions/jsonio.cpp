@@ -1,7 +1,8 @@
 #include "jsonio.h"
 
+#include "folderfiles.h"
+
 #include <QCoreApplication>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QSaveFile>
@@ -15,15 +16,20 @@ enum Message
     CannotWrite,
     Incomplete,
     CommitFailed,
-    NotAnObject
+    NotAnObject,
+    TooLarge
 };
 
 QString message(JsonIo::Language language, Message which)
 {
     if (language == JsonIo::Language::English) {
-        static const char* const english[] = {
-            "Cannot open %1",      "Invalid JSON in %1 (%2)",   "Cannot write %1",
-            "Write failed for %1", "Commit failed for %1 (%2)", "not an object"};
+        static const char* const english[] = {"Cannot open %1",
+                                              "Invalid JSON in %1 (%2)",
+                                              "Cannot write %1",
+                                              "Write failed for %1",
+                                              "Commit failed for %1 (%2)",
+                                              "not an object",
+                                              "File too large: %1 (over %2 MiB)"};
         return QString::fromLatin1(english[which]);
     }
     // Shown by the definition editor; translated in its context.
@@ -34,6 +40,7 @@ QString message(JsonIo::Language language, Message which)
         QT_TRANSLATE_NOOP("GamepadDefinder", "Écriture incomplète dans %1"),
         QT_TRANSLATE_NOOP("GamepadDefinder", "Impossible de valider l’écriture de %1 (%2)"),
         QT_TRANSLATE_NOOP("GamepadDefinder", "le document n’est pas un objet"),
+        QT_TRANSLATE_NOOP("GamepadDefinder", "Fichier trop volumineux : %1 (plus de %2 Mio)"),
     };
     return QCoreApplication::translate("GamepadDefinder", french[which]);
 }
@@ -42,18 +49,22 @@ QString message(JsonIo::Language language, Message which)
 
 namespace JsonIo {
 
-QJsonObject readJsonObject(const QString& path, bool* ok, QString* error, Language language)
+QJsonObject readJsonObject(const QString& path, bool* ok, QString* error, Language language, qint64 maxBytes)
 {
     if (ok)
         *ok = false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    const FolderFiles::Read read = FolderFiles::readFile(path, maxBytes, &bytes);
+    if (read != FolderFiles::Read::Ok) {
         if (error)
-            *error = message(language, CannotOpen).arg(path);
+            *error = read == FolderFiles::Read::TooLarge
+                         ? message(language, TooLarge)
+                               .arg(path, QString::number(maxBytes / FolderFiles::Limits::MiB))
+                         : message(language, CannotOpen).arg(path);
         return {};
     }
     QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
         const QString reason = parseError.error != QJsonParseError::NoError ? parseError.errorString()
                                                                             : message(language, NotAnObject);
@@ -81,7 +92,8 @@ bool writeAll(QFileDevice& file, const QByteArray& bytes)
 bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error, Language language)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // A save file writes through a symlink to its target, and opens a FIFO or device to "replace" it.
+    if (!FolderFiles::mayReplace(path) || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = message(language, CannotWrite).arg(path);
         return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "folderfiles.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -16,10 +18,12 @@ enum class Language
     English
 };
 
-// Reads a file holding one JSON object. A missing file, a parse error or a non-object document
-// yields an empty object, ok = false and an error text; ok and error may be null.
+// Reads a file holding one JSON object: a regular file (no symlink, no FIFO or device) of at most
+// maxBytes, checked before reading. A missing or refused file, a parse error or a non-object
+// document yields an empty object, ok = false and an error text; ok and error may be null.
 QJsonObject readJsonObject(const QString& path, bool* ok = nullptr, QString* error = nullptr,
-                           Language language = Language::French);
+                           Language language = Language::French,
+                           qint64 maxBytes = FolderFiles::Limits::OverlayBytes);
 
 // Writes every byte to an open file, retrying short writes; false when the device refuses the
 // rest (disk full, size limit). Open the file Unbuffered: Qt 6.4 commits a buffered save file
@@ -27,6 +31,8 @@ QJsonObject readJsonObject(const QString& path, bool* ok = nullptr, QString* err
 bool writeAll(QFileDevice& file, const QByteArray& bytes);
 
 // Writes through a save file committed by rename, so a failure leaves the old file untouched.
+// What stands at path must be a regular file (or nothing): a symlink, FIFO or device is refused
+// with the open error, never written through.
 bool writeBytesAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr,
                           Language language = Language::French);
 

@@ -5,6 +5,7 @@
 #include "hostlogging.h"
 #include "interactiveoverlay.h"
 #include "overlaymapping.h"
+#include "picturefile.h"
 #include "profilestore.h"
 
 #include <QFrame>
@@ -248,7 +249,7 @@ void ActionLinker::loadGamepadSnapshot(const QUuid& id, const QString& name, con
     m_loading = true;
     m_profileId = id;
     m_deviceNames = deviceNames;
-    m_overlay->setBackgroundPixmap(imagePath.isEmpty() ? QPixmap() : QPixmap(imagePath));
+    m_overlay->setBackgroundPixmap(PictureFile::pixmap(imagePath));
     // No definition (or an unreadable one) shows an empty overlay rather than the previous profile.
     if (!m_overlay->loadFromJson(overlay))
         m_overlay->loadFromJson(QJsonObject{{QStringLiteral("type"), QStringLiteral("InteractiveOverlay")}});

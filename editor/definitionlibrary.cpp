@@ -7,6 +7,7 @@
 #include "jsonio.h"
 #include "overlaydocument.h"
 #include "overlaygeometry.h"
+#include "picturefile.h"
 #include "profilestore.h"
 
 #include <QCoreApplication>
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QJsonArray>
 
 #include <algorithm>
@@ -191,7 +191,7 @@ QJsonObject DefinitionLibrary::defaultMapping()
 QJsonObject DefinitionLibrary::defaultOverlay(const QSize& overlaySize, const QString& imagePath)
 {
     const QSize size(std::max(1, overlaySize.width()), std::max(1, overlaySize.height()));
-    const QSize picture = QImageReader(imagePath).size();
+    const QSize picture = PictureFile::size(imagePath);
     const QRect background =
         Overlay::backgroundRect(size, picture.isValid() ? picture : QSize(), Overlay::Contain);
     Overlay::DocumentNode start;
@@ -319,10 +319,11 @@ bool DefinitionLibrary::save(int row, const std::optional<QByteArray>& overlayBy
     }
     DefinitionRecord& record = m_records[row];
     // An unchanged overlay (only bindings were edited) is not written again.
-    QFile current(record.overlayPath);
-    const bool unchanged =
-        !overlayBytes || (current.open(QIODevice::ReadOnly) && current.readAll() == *overlayBytes);
-    current.close();
+    QByteArray current;
+    const bool unchanged = !overlayBytes || (FolderFiles::readFile(record.overlayPath,
+                                                                   FolderFiles::Limits::OverlayBytes,
+                                                                   &current) == FolderFiles::Read::Ok &&
+                                             current == *overlayBytes);
     if (!unchanged && !JsonIo::writeBytesAtomically(record.overlayPath, *overlayBytes, &error)) {
         warn(title,
              QCoreApplication::translate("GamepadDefinder", "Échec sauvegarde config : %1").arg(error));
@@ -357,7 +358,7 @@ int DefinitionLibrary::duplicate(int row)
 
     QString error;
     const QString image = QDir(folder).filePath(imageFileFor(source.imagePath));
-    if (!ImageStore::storeImage(source.imagePath, image, &error)) {
+    if (!ImageStore::storeImage(source.imagePath, image, &error, FolderFiles::Links::Refuse)) {
         warn(title, error);
         return -1;
     }
@@ -368,7 +369,7 @@ int DefinitionLibrary::duplicate(int row)
     }
     const QString sourceMapping = ProfileStore::configPath(source.folder);
     const QString mapping = QDir(folder).filePath(QStringLiteral("configActionGamepad.json"));
-    if (QFileInfo(sourceMapping).isFile()) {
+    if (FolderFiles::isRegularFile(sourceMapping)) {
         if (!replaceFile(sourceMapping, mapping)) {
             warn(title, QCoreApplication::translate("GamepadDefinder", "Echec copie mapping : %1")
                             .arg(sourceMapping));
@@ -386,7 +387,7 @@ int DefinitionLibrary::duplicate(int row)
         if (overrideFile.isEmpty())
             overrideFile = QStringLiteral("calibration.override.json");
         const QString sourceOverride = QDir(source.folder).filePath(overrideFile);
-        if (!QFileInfo(sourceOverride).isFile()) {
+        if (!FolderFiles::isRegularFile(sourceOverride)) {
             // Nothing to carry over: the copy follows the base calibration.
             mode = QStringLiteral("inherit");
             overrideFile.clear();

@@ -14,7 +14,6 @@
 
 #include <QClipboard>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonDocument>
@@ -33,8 +32,9 @@ QString picturesFolder()
 
 QByteArray fileBytes(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QByteArray bytes;
+    FolderFiles::readFile(path, FolderFiles::Limits::OverlayBytes, &bytes);
+    return bytes;
 }
 
 } // namespace
@@ -153,11 +153,8 @@ void GamepadDefinder::actionPaste()
             return;
         }
     } else if (mime && mime->hasText()) {
-        const QString text = mime->text();
-        // Every character is at least one byte: a longer text is refused before it is converted.
-        refused = text.size() > ExchangeDocument::MaxDocumentBytes;
-        if (refused ||
-            !ExchangeDocument::parseClipboardDocument(text.toUtf8(), &document, nullptr, &refused)) {
+        const QByteArray text = ExchangeDocument::clipboardText(*mime, &refused);
+        if (refused || !ExchangeDocument::parseClipboardDocument(text, &document, nullptr, &refused)) {
             dialogs()->warning(
                 this, tr("Coller"),
                 refused ? failed : tr("Le presse‑papier ne contient pas de configuration Tavon valide."));

@@ -8,6 +8,7 @@
 #include "interactiveoverlay.h"
 #include "jsonio.h"
 #include "librarylistdelegate.h"
+#include "picturefile.h"
 #include "tagselectionbar.h"
 
 #include <QAction>
@@ -179,7 +180,7 @@ void GamepadDefinder::showRow(int row)
 bool GamepadDefinder::openRow(int row)
 {
     const DefinitionRecord& record = m_library.at(row);
-    m_overlay->setBackgroundPixmap(QPixmap(record.imagePath));
+    m_overlay->setBackgroundPixmap(PictureFile::pixmap(record.imagePath));
     m_overlay->setMode(InteractiveOverlay::Mode(m_overlayMode));
     const QSignalBlocker blocker(m_overlay);
     bool ok = false;
@@ -295,7 +296,7 @@ void GamepadDefinder::actionChangeImage()
         m_library.changeImage(m_currentRow) != DefinitionLibrary::ImageChange::Changed)
         return;
     refreshRow(m_currentRow);
-    m_overlay->setBackgroundPixmap(QPixmap(m_library.at(m_currentRow).imagePath));
+    m_overlay->setBackgroundPixmap(PictureFile::pixmap(m_library.at(m_currentRow).imagePath));
     emitCatalogChanged();
     announceCurrent();
 }

@@ -1,9 +1,10 @@
 #include "librarylistdelegate.h"
 
+#include "picturefile.h"
+
 #include <QAbstractItemView>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
 
@@ -59,11 +60,7 @@ void LibraryListDelegate::loadNext()
 
 QIcon LibraryListDelegate::loadThumbnail(const QString& path) const
 {
-    QImageReader reader(path);
-    const QSize full = reader.size();
-    if (full.isValid())
-        reader.setScaledSize(full.scaled(kThumb * 2, Qt::KeepAspectRatio));
-    const QImage image = reader.read();
+    const QImage image = PictureFile::thumbnail(path, kThumb * 2);
     QIcon icon;
     if (!image.isNull()) {
         // Centred on a fixed canvas so every row lines up whatever the picture's shape.

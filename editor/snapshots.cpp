@@ -3,6 +3,7 @@
 #include "exchangedocument.h"
 #include "interactiveoverlay.h"
 #include "jsonio.h"
+#include "picturefile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -60,7 +61,7 @@ QPixmap renderSnapshot(const QJsonObject& overlayDocument, const QString& pictur
     overlay.setAttribute(Qt::WA_DontShowOnScreen);
     overlay.resize(size);
     if (!picturePath.isEmpty())
-        overlay.setBackgroundPixmap(QPixmap(picturePath));
+        overlay.setBackgroundPixmap(PictureFile::pixmap(picturePath));
     if (!overlay.loadFromJson(overlayDocument)) {
         if (error)
             *error = tr("Format de configuration non reconnu.");

@@ -3,12 +3,16 @@
 // it in a scratch root. That definition is then exported as a file and as clipboard text (the
 // spliced writer must give what the plain one gives), read and checked again: the contents must
 // come back unchanged, and a second definition made from them must export the same document, its
-// time of creation aside.
+// time of creation aside. A refusal must have its reason: a document whose type, overlay and
+// canonical Base64 picture are fine is never refused, and the linked check (which stops at the
+// first name) agrees with the full list of names, itself deduplicated as QString::compare does.
 #include "fuzzchecks.h"
 
 #include "exchangedocument.h"
+#include "profilestore.h"
 
 #include <QDir>
+#include <QJsonArray>
 
 namespace FuzzChecks {
 
@@ -53,6 +57,54 @@ QString createAndExport(const ExchangeDocument::Contents& contents, const QStrin
     return failure;
 }
 
+// The names of a document the slow way: every pair compared, for lists short enough.
+QString namesChecked(const QJsonObject& document)
+{
+    const QStringList names = ExchangeDocument::deviceNames(document);
+    if (ExchangeDocument::isLinked(document) == names.isEmpty())
+        return QStringLiteral("the linked check and the list of names disagree");
+    if (document.value(QStringLiteral("deviceNames")).toArray().size() > 300)
+        return {};
+    QStringList slow;
+    for (const QJsonValue& value : document.value(QStringLiteral("deviceNames")).toArray()) {
+        const QString name = value.toString().trimmed();
+        if (!name.isEmpty() && !slow.contains(name, Qt::CaseInsensitive))
+            slow.append(name);
+    }
+    const QString first = document.value(QStringLiteral("deviceName")).toString().trimmed();
+    if (!first.isEmpty() && !slow.contains(first, Qt::CaseInsensitive))
+        slow.prepend(first);
+    return slow == names ? QString() : QStringLiteral("the names deduplicate otherwise than compare() says");
+}
+
+// Qt's own strict decoding, when the text is exactly what Qt would write for those bytes (with or
+// without padding): such a picture must pass, and decode to the same bytes.
+bool canonicalPicture(const QJsonObject& document, QByteArray* bytes)
+{
+    const QByteArray text = document.value(QStringLiteral("imageBase64")).toString().toLatin1();
+    const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return false;
+    const QByteArray again = decoded.decoded.toBase64();
+    *bytes = decoded.decoded;
+    return (again == text || again == text + QByteArray((4 - text.size() % 4) % 4, '=')) &&
+           bytes->size() <= FolderFiles::Limits::PictureBytes;
+}
+
+// A refused document must be refused for a reason this check can see for itself.
+QString refusalChecked(const QJsonObject& document)
+{
+    const QJsonValue overlay = document.value(QStringLiteral("overlay"));
+    const QJsonValue picture = document.value(QStringLiteral("imageBase64"));
+    QByteArray bytes;
+    const bool fine = document.value(QStringLiteral("type")).toString() == ExchangeDocument::TypeValue &&
+                      overlay.isObject() && !overlay.toObject().isEmpty() &&
+                      overlay.toObject().value(QStringLiteral("nodes")).toArray().size() <=
+                          ExchangeDocument::MaxOverlayNodes &&
+                      (picture.isUndefined() || (picture.isString() && canonicalPicture(document, &bytes)));
+    return fine ? QStringLiteral("a document with nothing wrong was refused") : QString();
+}
+
 bool sameContents(const ExchangeDocument::Contents& a, const ExchangeDocument::Contents& b)
 {
     return a.name == b.name && a.overlay == b.overlay && a.picture == b.picture &&
@@ -60,6 +112,46 @@ bool sameContents(const ExchangeDocument::Contents& a, const ExchangeDocument::C
 }
 
 } // namespace
+
+QString exchangeSeed(const QString& fileName, const QByteArray& input)
+{
+    QJsonObject document;
+    const QString path = scratchPath(QStringLiteral("exchange/seed.tavon.json"));
+    // A file is read as the importer reads it; the type of a refused seed is checked later.
+    const bool read =
+        fileName.endsWith(ExchangeDocument::FileSuffix) || fileName.endsWith(QLatin1String(".refused"))
+            ? writeFile(path, input) && ExchangeDocument::readDocumentFile(path, &document)
+            : ExchangeDocument::parseClipboardDocument(input, &document);
+    if (!read)
+        return QStringLiteral("the seed was not read");
+    if (ExchangeDocument::isLinked(document) != fileName.endsWith(QLatin1String(".linked")))
+        return QStringLiteral("the seed's link was taken otherwise");
+    const bool refused = fileName.endsWith(QLatin1String(".refused"));
+    if (ExchangeDocument::validateDocument(document, nullptr) == refused)
+        return refused ? QStringLiteral("a hostile seed was accepted")
+                       : QStringLiteral("a valid seed was refused");
+    return {};
+}
+
+QString describeDocument(const QByteArray& input)
+{
+    QJsonObject document;
+    QString error;
+    bool refused = false;
+    if (!ExchangeDocument::parseClipboardDocument(input, &document, &error, &refused))
+        return refused ? QStringLiteral("refused unread") : QStringLiteral("unread: ") + error;
+    QStringList lines{
+        QStringLiteral("names [%1]").arg(ExchangeDocument::deviceNames(document).mid(0, 5).join(','))};
+    ExchangeDocument::Contents c;
+    if (!ExchangeDocument::validateDocument(document, &c))
+        return (lines << QStringLiteral("refused")).join(QLatin1Char('\n'));
+    lines << QStringLiteral("accepted '%1' %2 nodes, picture of %3 bytes as image.%4")
+                 .arg(c.name)
+                 .arg(c.overlay.value(QStringLiteral("nodes")).toArray().size())
+                 .arg(c.picture.size())
+                 .arg(c.pictureSuffix);
+    return lines.join(QLatin1Char('\n'));
+}
 
 QString exchangeDocument(const QByteArray& input)
 {
@@ -77,11 +169,16 @@ QString exchangeDocument(const QByteArray& input)
     if (name.isEmpty() || name.size() > 64 || name.contains(QLatin1Char('/')) || name.front().isSpace())
         return QStringLiteral("unsafe file name offered: ") + name;
 
+    if (const QString failure = namesChecked(fromFile); !failure.isEmpty())
+        return failure;
     ExchangeDocument::Contents contents;
     if (!ExchangeDocument::validateDocument(fromFile, &contents))
-        return {};
+        return refusalChecked(fromFile);
     if (!pasted)
         return QStringLiteral("a document that passed the checks was refused on the clipboard");
+    QByteArray canonical;
+    if (canonicalPicture(fromFile, &canonical) && canonical != contents.picture)
+        return QStringLiteral("the picture decodes otherwise than Qt decodes it");
 
     const QString root = scratchPath(QStringLiteral("exchange/root"));
     QByteArray first;

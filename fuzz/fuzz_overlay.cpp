@@ -1,9 +1,11 @@
 // overlay.json: readDocument over the input, then write, read and write again; the same through
-// the overlay widget (loadFromJson / toJson), which places a pastille widget for every node.
+// the overlay widget (loadFromJson / toJson), which places a pastille widget for every node. The
+// "reads-*" seeds pin down what each node reads as (fuzz/expected/overlay).
 #include "fuzzchecks.h"
 
 #include "interactiveoverlay.h"
 #include "overlaydocument.h"
+#include "overlaymapping.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -48,7 +50,48 @@ QString throughWidget(const QJsonObject& document)
     return failure;
 }
 
+// "<kind> x,y,w,h <publish mode> <title>" (no x,y,w,h for the default 0.1,0.1,0.08,0.08), then
+// " <slot>:<key>:<axis|button>:<device id>:<device type>" for each source that differs from a new
+// pastille's.
+QString describeNode(const Overlay::DocumentNode& entry)
+{
+    const char* kinds[] = {"singleJoy", "dualJoyCross", "button"};
+    const Overlay::OverlayNode& node = entry.node;
+    const QRectF& r = node.rect;
+    QString text = QLatin1String(kinds[int(node.kind)]);
+    if (r != QRectF(0.1, 0.1, 0.08, 0.08))
+        text += QStringLiteral(" %1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    text += QStringLiteral(" %1 %2").arg(Overlay::publishModeToString(node.publishMode), entry.title);
+    for (int i = 0; i < node.sources.size(); ++i) {
+        const Overlay::InputSource& s = node.sources.at(i);
+        if (s != Overlay::InputSource::forKind(node.kind))
+            text += QStringLiteral(" %1:%2:%3:%4:%5")
+                        .arg(node.slotNames.at(i), s.stringKey,
+                             s.isJoy ? QStringLiteral("axis") : QStringLiteral("button"))
+                        .arg(s.deviceId)
+                        .arg(s.deviceType);
+    }
+    return text;
+}
+
 } // namespace
+
+QString describeOverlay(const QByteArray& input)
+{
+    // An 800 x 400 overlay showing a 400 x 400 picture in Contain mode.
+    Overlay::DocumentContext context;
+    context.currentSize = QSize(800, 400);
+    context.pictureSize = QSize(400, 400);
+    context.currentScaleMode = Overlay::Contain;
+    bool ok = false;
+    Overlay::DocumentContents contents;
+    if (!Overlay::readDocument(parseObject(input, &ok), context, &contents))
+        return QStringLiteral("refused");
+    QStringList nodes;
+    for (const Overlay::DocumentNode& entry : contents.nodes)
+        nodes << describeNode(entry);
+    return nodes.join(QLatin1Char('\n'));
+}
 
 QString overlay(const QByteArray& input)
 {

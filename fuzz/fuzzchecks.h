@@ -23,11 +23,29 @@ QString scenario(const QByteArray& input);         // a virtual pad scenario, pl
 QString actionCatalog(const QByteArray& input);    // the host's action catalog and the bindings made from it
 QString exchangeDocument(const QByteArray& input); // an exchange document, as a file and as clipboard text
 QString editorSequence(const QByteArray& input);   // user operations on the configuration window
+QString definitionFolder(const QByteArray& input); // a whole definition folder, through every operation on it
+
+// What a seed of the corpus must give, told by its file name; an empty text when it does. Without
+// it a reader that refused everything would pass its own replay.
+using SeedCheck = QString (*)(const QString& fileName, const QByteArray& input);
+// "*.tavon.json" (a file) and "*.clipboard" are accepted and not linked, "*.linked" are linked and
+// otherwise accepted, "*.refused" (a file) are refused by the checks.
+QString exchangeSeed(const QString& fileName, const QByteArray& input);
+
+// What a reader made of an input, one line per thing read: the replay compares it with
+// fuzz/expected/<reader>/<input's file name> when that file exists, so that a seed also pins down
+// the values read, not only that nothing went wrong.
+using Describe = QString (*)(const QByteArray& input);
+QString describeFolder(const QByteArray& input);   // the definition folder's record and summary
+QString describeDocument(const QByteArray& input); // an exchange document's verdict and contents
+QString describeOverlay(const QByteArray& input);  // the pastilles of an overlay document
 
 struct Reader
 {
     const char* name; // folder under fuzz/corpus and fuzz/regressions
     Check check;
+    SeedCheck seed = nullptr;
+    Describe describe = nullptr;
 };
 // Every reader, in a fixed order.
 QVector<Reader> readers();

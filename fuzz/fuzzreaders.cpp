@@ -6,13 +6,14 @@ QVector<Reader> readers()
 {
     return {{"calibration", &calibration},
             {"meta", &meta},
-            {"overlay", &overlay},
+            {"overlay", &overlay, nullptr, &describeOverlay},
             {"mapping", &mapping},
             {"registry", &registry},
             {"scenario", &scenario},
             {"actioncatalog", &actionCatalog},
-            {"exchangedocument", &exchangeDocument},
-            {"editorsequence", &editorSequence}};
+            {"exchangedocument", &exchangeDocument, &exchangeSeed, &describeDocument},
+            {"definitionfolder", &definitionFolder, nullptr, &describeFolder},
+            {"editorsequence", &editorSequence, nullptr, nullptr}};
 }
 
 } // namespace FuzzChecks

@@ -2,6 +2,7 @@
 // that names the controller or carries its USB ids, a "<vendor>_<product>" folder, or the shared
 // fallback.
 #include "controlmanette_p.h"
+#include "folderfiles.h"
 #include "hostlogging.h"
 #include "metakeys.h"
 #include "profilemetacache.h"
@@ -23,9 +24,10 @@ bool findDefinition(const std::function<bool(const QString&, const ProfileMetaCa
     return false;
 }
 
+// A regular file, not a symlink to one: a folder's names stay inside it.
 bool isFile(const QString& path)
 {
-    return QFileInfo(path).isFile();
+    return FolderFiles::isRegularFile(path);
 }
 
 } // namespace

@@ -489,7 +489,8 @@ bool saveMappingFile(const QString& path, const QJsonArray& bridges, QString* er
     QJsonObject old;
     if (QFileInfo::exists(path)) {
         bool ok = false;
-        old = JsonIo::readJsonObject(path, &ok, nullptr, language(options));
+        old =
+            JsonIo::readJsonObject(path, &ok, nullptr, language(options), FolderFiles::Limits::MappingBytes);
         if (!ok)
             old = QJsonObject(); // an unreadable file is replaced, not a reason to keep stale bridges
     }
@@ -516,7 +517,8 @@ MappingLoad loadMappingFile(const QString& path, QJsonObject* mapping, QString* 
         return MappingLoad::Missing;
     bool ok = false;
     QString readError;
-    const QJsonObject object = JsonIo::readJsonObject(path, &ok, &readError, language(options));
+    const QJsonObject object =
+        JsonIo::readJsonObject(path, &ok, &readError, language(options), FolderFiles::Limits::MappingBytes);
     if (!ok) {
         qCWarning(lcGamepadUi) << "Gamepad mapping load failed error=" << readError;
         if (error)

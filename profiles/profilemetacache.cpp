@@ -1,5 +1,6 @@
 #include "profilemetacache.h"
 
+#include "folderfiles.h"
 #include "metakeys.h"
 #include "profilestore.h"
 
@@ -58,23 +59,31 @@ public:
     OpenRoot(const OpenRoot&) = delete;
     OpenRoot& operator=(const OpenRoot&) = delete;
 
-    // The entries QDir::entryList(Dirs | NoDotAndDotDot) could list (hidden ones left out), in the
-    // file system's own order; folders are told apart from files later, by their meta.json.
+    // The entries QDir::entryList(Dirs | NoDotAndDotDot | NoSymLinks) could list (hidden ones left
+    // out), in the file system's own order; folders are told apart from files later, by their
+    // meta.json. A symlink is not a definition folder of the root, wherever it points.
     bool list(QByteArrayList* names)
     {
 #if defined(Q_OS_UNIX)
         if (!m_dir)
             return false;
         while (const dirent* entry = ::readdir(m_dir)) {
-            if (entry->d_name[0] != '.' && entry->d_type != DT_REG)
-                names->append(QByteArray(entry->d_name));
+            if (entry->d_name[0] == '.' || entry->d_type == DT_REG || entry->d_type == DT_LNK)
+                continue;
+            struct stat info;
+            if (entry->d_type == DT_UNKNOWN &&
+                (::fstatat(::dirfd(m_dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+                 !S_ISDIR(info.st_mode)))
+                continue;
+            names->append(QByteArray(entry->d_name));
         }
         return true;
 #else
         const QDir dir(m_root);
         if (!dir.exists())
             return false;
-        for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted))
+        for (const QString& name :
+             dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Unsorted))
             names->append(QFile::encodeName(name));
         return true;
 #endif
@@ -85,7 +94,8 @@ public:
     {
 #if defined(Q_OS_UNIX)
         struct stat info;
-        if (::fstatat(::dirfd(m_dir), relative.constData(), &info, 0) != 0 || !S_ISREG(info.st_mode))
+        if (::fstatat(::dirfd(m_dir), relative.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode))
             return false;
         stamp->device = quint64(info.st_dev);
         stamp->inode = quint64(info.st_ino);
@@ -95,7 +105,7 @@ public:
         return true;
 #else
         const QFileInfo info(QDir(m_root).filePath(QFile::decodeName(relative)));
-        if (!info.isFile())
+        if (!info.isFile() || info.isSymLink())
             return false;
         stamp->size = info.size();
         stamp->modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1000000;
@@ -154,10 +164,10 @@ quint32 definitionId(const QJsonObject& meta, QLatin1String key)
     return ok ? id : 0;
 }
 
+// The member as a plain file name of the folder, the default when it is anything else.
 QString memberOr(const QJsonObject& meta, QLatin1String key, QLatin1String fallback)
 {
-    const QJsonValue v = meta.value(key);
-    return v.isString() ? v.toString() : QString(fallback);
+    return FolderFiles::plainName(meta.value(key).toString(), fallback);
 }
 
 void readEntry(const QString& metaPath, const FileStamp& stamp, Entry* entry)
@@ -177,12 +187,10 @@ void readEntry(const QString& metaPath, const FileStamp& stamp, Entry* entry)
     d.id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
     d.name = meta.value(MetaKeys::Name).toString().trimmed();
     d.deviceNames = ProfileStore::metaDeviceNames(meta);
-    d.configFile = meta.value(MetaKeys::Config).toString().trimmed();
-    if (d.configFile.isEmpty())
-        d.configFile = MetaKeys::DefaultConfigFile;
-    d.imageFile = meta.value(MetaKeys::Image).toString().trimmed();
-    if (d.imageFile.isEmpty())
-        d.imageFile = MetaKeys::DefaultImageFile;
+    d.configFile = FolderFiles::plainName(meta.value(MetaKeys::Config).toString().trimmed(),
+                                          MetaKeys::DefaultConfigFile);
+    d.imageFile =
+        FolderFiles::plainName(meta.value(MetaKeys::Image).toString().trimmed(), MetaKeys::DefaultImageFile);
     d.configMember = memberOr(meta, MetaKeys::Config, MetaKeys::DefaultConfigFile);
     d.imageMember = memberOr(meta, MetaKeys::Image, MetaKeys::DefaultImageFile);
     d.vendorId = definitionId(meta, MetaKeys::VendorId);

@@ -23,10 +23,12 @@ struct Digest
     QUuid id;                // meta "id"; null when missing or not a UUID
     QString name;            // meta "name", trimmed
     QStringList deviceNames; // ProfileStore::metaDeviceNames of the document
-    QString configFile;      // meta "config" trimmed, or configActionGamepad.json
-    QString imageFile;       // meta "image" trimmed, or image.png
-    // The same two members as the device fallbacks read them: the text as it stands (empty
-    // included), the default only when the member is missing or not a string.
+    // File names of the folder (FolderFiles::plainName): anything that is not a plain file name,
+    // an absolute path or "../x" included, gives the default name.
+    QString configFile; // meta "config" trimmed, or configActionGamepad.json
+    QString imageFile;  // meta "image" trimmed, or image.png
+    // The same two members as the device fallbacks read them: the text as it stands, the default
+    // when it is no plain file name (empty included) or not a string.
     QString configMember;
     QString imageMember;
     quint32 vendorId = 0;  // meta "vendorId": hexadecimal text, every "0x" removed; else 0

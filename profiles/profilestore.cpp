@@ -1,5 +1,6 @@
 #include "profilestore.h"
 
+#include "folderfiles.h"
 #include "metakeys.h"
 #include "profilemetacache.h"
 
@@ -100,10 +101,8 @@ QString configPathFromMeta(const QString& folder, const QJsonObject& meta, bool 
 {
     if (folder.isEmpty())
         return QString();
-    QString name = metaRead ? meta.value(MetaKeys::Config).toString().trimmed() : QString();
-    if (name.isEmpty())
-        name = MetaKeys::DefaultConfigFile;
-    return joined(folder, name);
+    const QString name = metaRead ? meta.value(MetaKeys::Config).toString().trimmed() : QString();
+    return FolderFiles::pathIn(folder, name, MetaKeys::DefaultConfigFile);
 }
 
 bool readMeta(const QString& folder, QJsonObject* meta)
@@ -124,13 +123,11 @@ ProfileSummary summaryFromMeta(const Roots& roots, const QString& folder, const 
     summary.folder = folder;
     summary.scope = scopeIn(roots, folder);
     summary.configPath = configPathFromMeta(folder, meta, true);
-    QString image = meta.value(MetaKeys::Image).toString().trimmed();
-    if (image.isEmpty())
-        image = MetaKeys::DefaultImageFile;
-    summary.imagePath = joined(folder, image);
-    if (!QFileInfo::exists(summary.configPath))
+    summary.imagePath = FolderFiles::pathIn(folder, meta.value(MetaKeys::Image).toString().trimmed(),
+                                            MetaKeys::DefaultImageFile);
+    if (!FolderFiles::isRegularFile(summary.configPath))
         summary.configPath.clear();
-    if (!QFileInfo::exists(summary.imagePath))
+    if (!FolderFiles::isRegularFile(summary.imagePath))
         summary.imagePath.clear();
     return summary;
 }
@@ -244,10 +241,10 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
         summary.folder = folder;
         summary.scope = scopeIn(roots, folder);
         summary.configPath = joined(folder, d.configFile);
-        if (!QFileInfo::exists(summary.configPath))
+        if (!FolderFiles::isRegularFile(summary.configPath))
             return;
         summary.imagePath = joined(folder, d.imageFile);
-        if (!QFileInfo::exists(summary.imagePath))
+        if (!FolderFiles::isRegularFile(summary.imagePath))
             summary.imagePath.clear();
         taken.insert(idKey(d.id));
         result.append(summary);
@@ -274,7 +271,9 @@ ProfileRef findProfileFolder(const QUuid& id)
     const QString name = id.toString(QUuid::WithoutBraces);
     for (const QString& root : roots.search) {
         const QString candidate = joined(root, name);
-        if (QFileInfo(candidate).isDir())
+        // A symlink in a root is not one of its definition folders (the listings skip it too).
+        const QFileInfo info(candidate);
+        if (info.isDir() && !info.isSymLink())
             return ProfileRef{cleaned(candidate), scopeIn(roots, candidate), true};
     }
     return ProfileRef();
@@ -333,16 +332,24 @@ bool relocateProfile(ProfileRef& ref, ProfileScope targetScope, QString* error)
     return true;
 }
 
-bool copyRecursively(const QString& source, const QString& destination)
+namespace {
+
+// Only folders and regular files are copied: a symlink in a received folder could name any file or
+// folder of the machine, and a FIFO would block the copy forever.
+bool copyTree(const QString& source, const QString& destination)
 {
     const QFileInfo info(source);
-    if (!info.exists())
+    if (!info.exists() || info.isSymLink())
         return true;
-    if (!info.isDir()) {
+    if (info.isFile()) {
+        if (info.size() > FolderFiles::Limits::CopiedFileBytes)
+            return true;
         QDir().mkpath(QFileInfo(destination).absolutePath());
         QFile::remove(destination);
         return QFile::copy(source, destination);
     }
+    if (!info.isDir())
+        return true;
     if (!QDir().mkpath(destination))
         return false;
     // A destination inside the source must not be copied into itself.
@@ -351,28 +358,25 @@ bool copyRecursively(const QString& source, const QString& destination)
     for (const QFileInfo& entry : entries) {
         if (entry.absoluteFilePath() == destinationPath)
             continue;
-        if (!copyRecursively(entry.filePath(), QDir(destination).filePath(entry.fileName())))
+        if (!copyTree(FolderFiles::child(source, entry.fileName()),
+                      FolderFiles::child(destination, entry.fileName())))
             return false;
     }
     return true;
 }
 
+} // namespace
+
+bool copyRecursively(const QString& source, const QString& destination)
+{
+    return copyTree(source, destination);
+}
+
 bool readJsonObjectFile(const QString& path, QJsonObject* object)
 {
-    // Unbuffered reads in chunks until the end: scans over many definitions pay per system call.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
     QByteArray bytes;
-    char chunk[16384];
-    qint64 count = 0;
-    do {
-        // The file engine fills the chunk unless it reached the end.
-        count = file.read(chunk, sizeof chunk);
-        if (count < 0)
-            return false;
-        bytes.append(chunk, count);
-    } while (count == qint64(sizeof chunk));
+    if (FolderFiles::readFile(path, FolderFiles::Limits::MetaBytes, &bytes) != FolderFiles::Read::Ok)
+        return false;
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject())
@@ -382,17 +386,40 @@ bool readJsonObjectFile(const QString& path, QJsonObject* object)
     return true;
 }
 
+QString deviceNameKey(const QString& name)
+{
+    // Code point by code point with simple folding, as QString::compare does for
+    // Qt::CaseInsensitive; a lone surrogate stays as it is.
+    QString key;
+    key.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            const char32_t folded = QChar::toCaseFolded(QChar::surrogateToUcs4(c, name.at(i + 1)));
+            key.append(QChar::fromUcs4(folded));
+            ++i;
+        } else {
+            key.append(QChar(char16_t(QChar::toCaseFolded(char32_t(c.unicode())))));
+        }
+    }
+    return key;
+}
+
 QStringList metaDeviceNames(const QJsonObject& meta)
 {
+    // A set keeps the work linear: a received list may hold a million names.
     QStringList names;
+    QSet<QString> seen;
     const QJsonArray array = meta.value(MetaKeys::DeviceNames).toArray();
     for (const QJsonValue& value : array) {
         const QString name = value.toString().trimmed();
-        if (!name.isEmpty() && !names.contains(name, Qt::CaseInsensitive))
+        if (!name.isEmpty() && !seen.contains(deviceNameKey(name))) {
+            seen.insert(deviceNameKey(name));
             names.append(name);
+        }
     }
     const QString first = meta.value(MetaKeys::DeviceName).toString().trimmed();
-    if (!first.isEmpty() && !names.contains(first, Qt::CaseInsensitive))
+    if (!first.isEmpty() && !seen.contains(deviceNameKey(first)))
         names.prepend(first);
     return names;
 }

@@ -86,12 +86,18 @@ QString configPath(const QString& folder);
 // there yet (an existing destination is used as is). The source folder stays. On failure returns
 // false with a French error text.
 bool relocateProfile(ProfileRef& ref, ProfileScope targetScope, QString* error = nullptr);
-// Copies a file or a folder tree (hidden entries skipped). A missing source counts as success.
+// Copies a file or a folder tree (hidden entries skipped). Only folders and regular files of at most
+// FolderFiles::Limits::CopiedFileBytes are copied; symlinks and special files are left out. A
+// missing source counts as success.
 bool copyRecursively(const QString& source, const QString& destination);
 // Device names of a meta document: "deviceNames" trimmed, blanks and case-insensitive duplicates
 // dropped, then "deviceName" in front when it is new.
 QStringList metaDeviceNames(const QJsonObject& meta);
-// True only when the file opens and holds a JSON object, which is then stored in *object.
+// Two names are the same device when their keys are equal, exactly when QString::compare ignoring
+// case finds them equal; name lists deduplicate through a set of keys.
+QString deviceNameKey(const QString& name);
+// True only when the file is a regular file (no symlink) of at most FolderFiles::Limits::MetaBytes
+// and holds a JSON object, which is then stored in *object.
 bool readJsonObjectFile(const QString& path, QJsonObject* object);
 
 } // namespace ProfileStore

@@ -1,5 +1,6 @@
 // LinkerDeviceModel: the model interface, its roles and the writable roles.
 #include "linkerdevicemodel_p.h"
+#include "picturefile.h"
 
 using namespace LinkerDeviceModelDetail;
 
@@ -122,8 +123,10 @@ QVariant LinkerDeviceModel::data(const QModelIndex& index, int role) const
         const QVariant image = imageValue(e);
         if (image.userType() == QMetaType::QIcon)
             return image;
+        // A definition's picture is decoded only through PictureFile; resources are the host's.
         if (image.userType() == QMetaType::QString)
-            return QIcon(image.toString());
+            return image.toString().startsWith(u':') ? QIcon(image.toString())
+                                                     : QIcon(PictureFile::pixmap(image.toString()));
         return {};
     }
     case Qt::SizeHintRole:

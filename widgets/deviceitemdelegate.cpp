@@ -1,5 +1,7 @@
 #include "deviceitemdelegate.h"
 
+#include "picturefile.h"
+
 #include <QAbstractItemView>
 #include <QCursor>
 #include <QDateTime>
@@ -236,7 +238,8 @@ QPixmap DeviceItemDelegate::picture(const QVariant& image, const QSize& size) co
     QPixmap pm;
     if (QPixmapCache::find(key, &pm))
         return pm;
-    pm = QIcon(path).pixmap(size);
+    // The host's own pictures are resources; a definition's picture is a stranger's file.
+    pm = path.startsWith(u':') ? QIcon(path).pixmap(size) : PictureFile::fitted(path, size);
     if (!pm.isNull())
         QPixmapCache::insert(key, pm);
     return pm;

@@ -560,7 +560,10 @@ private Q_SLOTS:
         };
         row("the default file name", true, "/p/def", "", "/p/def/calibration.override.json");
         row("an own file name trimmed", true, "/p/def", " mine.json ", "/p/def/mine.json");
-        row("an absolute file name kept", true, "/p/def", "/elsewhere/c.json", "/elsewhere/c.json");
+        row("an absolute file name gives the default", true, "/p/def", "/elsewhere/c.json",
+            "/p/def/calibration.override.json");
+        row("a name climbing out gives the default", true, "/p/def", "../c.json",
+            "/p/def/calibration.override.json");
         row("a null profile id has none", false, "/p/def", "", "");
         row("a blank folder has none", true, "  ", "", "");
     }

@@ -1,5 +1,6 @@
-// The files of a definition: its meta.json (which folders are definitions, the members read with
-// their defaults, the normalised document written back, the listing over the search roots), the
+// The files of a definition: its meta.json (the normalised document written back, the listing over
+// the search roots; which folders are definitions and the members read with their defaults are
+// pinned down by the folder fuzz seeds and fuzz/expected/definitionfolder), the
 // JSON object reader with its error texts, the atomic writers that leave the old file in place
 // when the new content cannot be written in full (a file where the folder should be is checked for
 // each writer with the file fault tests), and the picture store that converts to the format the
@@ -167,66 +168,6 @@ private slots:
         QCOMPARE(QDir(m_dir.path()).entryList({"limited.json*"}, QDir::Files), QStringList{"limited.json"});
     }
 
-    void brokenFolderIsNoDefinition_data()
-    {
-        QTest::addColumn<QByteArray>("meta"); // null for no meta.json
-        QTest::addColumn<bool>("withOverlay");
-        const QByteArray id = QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1();
-        QTest::newRow("missing meta.json") << QByteArray() << true;
-        QTest::newRow("binary garbage") << QByteArray("\xff\xd8\xff\xe0\x00\x10JFIF", 10) << true;
-        QTest::newRow("truncated document")
-            << QByteArray("{\"type\":\"GamepadDefinderMeta\",\"id\":\"" + id) << true;
-        QTest::newRow("another type")
-            << QByteArray("{\"type\":\"GamepadDefinder\",\"id\":\"" + id + "\"}") << true;
-        QTest::newRow("no id") << QByteArray(R"({"type":"GamepadDefinderMeta"})") << true;
-        QTest::newRow("malformed id")
-            << QByteArray(R"({"type":"GamepadDefinderMeta","id":"not-a-uuid"})") << true;
-        QTest::newRow("no overlay file")
-            << QByteArray("{\"type\":\"GamepadDefinderMeta\",\"id\":\"" + id + "\"}") << false;
-    }
-
-    void brokenFolderIsNoDefinition()
-    {
-        QFETCH(QByteArray, meta);
-        QFETCH(bool, withOverlay);
-        const QString folder = m_data->sharedRoot() + "/def";
-        QVERIFY(QDir().mkpath(folder));
-        if (!meta.isNull())
-            QVERIFY(writeFile(folder + "/meta.json", meta));
-        if (withOverlay)
-            QVERIFY(writeFile(folder + "/overlay.json", "{}"));
-        DefinitionRecord record;
-        record.name = "untouched";
-        QVERIFY(!DefinitionMeta::loadDefinition(folder, &record));
-        QCOMPARE(record.name, "untouched");
-        QVERIFY(DefinitionMeta::listDefinitions().isEmpty());
-    }
-
-    void loadReadsMembers()
-    {
-        const Definition def =
-            writeDefinition(m_data->userRoot(), json(R"({"name": " Spaced ", "image": "pic.jpg",
-            "overlayFile": "layout.json", "deviceNames": ["A", " a ", "  ", "C"], "deviceName": " B ",
-            "modifiedAt": " 2024-05-01T12:00:00Z ", "calibrationMode": "OVERRIDE",
-            "calibrationOverrideFile": " mine.json ", "vendorId": 1118, "productId": "0x028E"})"),
-                            Overlay);
-        DefinitionRecord record;
-        QVERIFY(DefinitionMeta::loadDefinition(def.folder, &record));
-        QCOMPARE(record.id, QUuid::fromString(def.id));
-        QCOMPARE(record.folder, def.folder);
-        // No createdAt: modifiedAt stands in.
-        QCOMPARE(describe(record),
-                 "' Spaced ' pic.jpg layout.json B,A,C 2024-05-01T12:00:00Z override mine.json "
-                 "1118:0x28e user");
-
-        // Wrongly typed members take their defaults.
-        const Definition odd = writeDefinition(m_data->sharedRoot(), json(R"({"name": 12, "image": true,
-            "deviceNames": "Pad", "createdAt": "  ", "calibrationMode": 1, "vendorId": [1]})"),
-                                               Overlay);
-        QVERIFY(DefinitionMeta::loadDefinition(odd.folder, &record));
-        QCOMPARE(describe(record), "'Gamepad' image.png overlay.json   inherit  0:0x0 shared");
-    }
-
     void usbIds_data()
     {
         QTest::addColumn<QJsonValue>("value");
@@ -291,34 +232,6 @@ private slots:
             QStringList({"inherit", record.createdAt, "0x0000", "overlay.json"}));
     }
 
-    void writeMetaKeepsOnlyAFileName_data()
-    {
-        QTest::addColumn<QString>("image");
-        QTest::addColumn<QString>("written");
-        QTest::newRow("a file in a sub-folder is named by its file name")
-            << QString("pictures/pad.png") << QString("pad.png");
-        QTest::newRow("a trailing slash is ignored") << QString("pad.png/") << QString("pad.png");
-        QTest::newRow("an empty name gives the default") << QString("") << QString("image.png");
-        QTest::newRow("the folder itself gives the default") << QString(".") << QString("image.png");
-        QTest::newRow("the parent folder gives the default") << QString("..") << QString("image.png");
-    }
-
-    void writeMetaKeepsOnlyAFileName()
-    {
-        QFETCH(QString, image);
-        QFETCH(QString, written);
-        const Definition def = writeDefinition(m_data->userRoot(), {{"image", image}}, Overlay);
-        DefinitionRecord record;
-        QVERIFY(DefinitionMeta::loadDefinition(def.folder, &record));
-        QString error;
-        QVERIFY2(DefinitionMeta::writeMeta(record, &error), qPrintable(error));
-        QCOMPARE(readJson(def.folder + "/meta.json").value("image").toString(), written);
-        // Read back, the name stays what it is.
-        QVERIFY(DefinitionMeta::loadDefinition(def.folder, &record));
-        QVERIFY2(DefinitionMeta::writeMeta(record, &error), qPrintable(error));
-        QCOMPARE(readJson(def.folder + "/meta.json").value("image").toString(), written);
-    }
-
     void listDefinitionsFirstRootWins()
     {
         const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -344,18 +257,6 @@ private slots:
     }
 
 private:
-    // "'<name>' <image> <overlay> <names> <createdAt> <mode> <override file> <vendor>:<product> <scope>",
-    // files relative to the folder.
-    static QString describe(const DefinitionRecord& r)
-    {
-        const QDir folder(r.folder);
-        return QStringLiteral("'%1' %2 %3 %4 %5 %6 %7 %8:0x%9 %10")
-            .arg(r.name, folder.relativeFilePath(r.imagePath), folder.relativeFilePath(r.overlayPath),
-                 r.deviceNames.join(','), r.createdAt, r.calibrationMode, r.calibrationOverrideFile)
-            .arg(r.vendorId)
-            .arg(r.productId, 0, 16)
-            .arg(r.scope == ProfileScope::User ? "user" : "shared");
-    }
     std::unique_ptr<DataRoot> m_data;
     QTemporaryDir m_dir;
     QString m_png;

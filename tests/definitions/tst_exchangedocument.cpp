@@ -72,46 +72,26 @@ private slots:
         QVERIFY2(error.startsWith(QStringLiteral("JSON invalide dans %1 (").arg(broken)), qPrintable(error));
     }
 
-    void validateRefusesHostileDocuments_data()
+    // Before the names went through a set, this list took minutes to check and so failed by the
+    // test's time limit; one pass takes a fraction of a second.
+    void aMillionNamesAreReadInOnePass()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QJsonValue>("value"); // null removes the key
-        QTest::addColumn<bool>("ok");
-        const QString base64 = QString(png().toBase64());
-        // Bytes after the end of a PNG are ignored by its reader; one more makes sure there is padding.
-        const QString unpadded =
-            QString((png() + QByteArray(png().size() % 3 == 0 ? 1 : 0, '\0')).toBase64()).remove('=');
-        auto row = [](const char* name, const char* key, const QJsonValue& value, bool ok) {
-            QTest::newRow(name) << QString(key) << value << ok;
-        };
-        row("another type is refused", "type", "TavonGamepad2", false);
-        row("no overlay is refused", "overlay", QJsonValue(), false);
-        row("an empty overlay is refused", "overlay", QJsonObject(), false);
-        row("10,000 nodes pass", "overlay", overlay(MaxOverlayNodes), true);
-        row("10,001 nodes are refused", "overlay", overlay(MaxOverlayNodes + 1), false);
-        row("Base64 that does not decode is refused", "imageBase64", "iVBO*w==", false);
-        row("Base64 of a non-image is refused", "imageBase64", "bm90IGFuIGltYWdl", false);
-        row("Base64 without padding passes", "imageBase64", unpadded, true);
-        row("Base64 with a line break is refused", "imageBase64", QString(base64).replace(8, 1, '\n'), false);
-        row("a number as picture is refused", "imageBase64", 12, false);
-        row("no picture at all passes", "imageBase64", QJsonValue(), true);
+        QJsonArray names{"", "  "};
+        for (int i = 0; i < 1000000; ++i)
+            names.append(QStringLiteral("Pad %1").arg(i));
+        names.append("PAD 7");
+        const QJsonObject doc{{"deviceNames", names}};
+        QVERIFY(isLinked(doc));
+        QVERIFY(!isLinked({{"deviceNames", QJsonArray{"", " ", 3}}, {"deviceName", "\t"}}));
+        const QStringList read = deviceNames(doc);
+        QCOMPARE(read.size(), 1000000);
+        QCOMPARE(read.last(), "Pad 999999");
     }
 
-    void validateRefusesHostileDocuments()
-    {
-        QFETCH(QString, key);
-        QFETCH(QJsonValue, value);
-        QJsonObject doc = validDocument();
-        if (value.isNull())
-            doc.remove(key);
-        else
-            doc.insert(key, value);
-        QTEST(validateDocument(doc, nullptr), "ok");
-    }
-
-    void documentTextAndHostileSuffix()
+    void documentTextIsTheDocument()
     {
         DefinitionRecord source;
+        source.folder = m_dir.path();
         source.imagePath = m_dir.filePath("Source.PNG");
         source.deviceNames = QStringList{" Pad ", "pad"};
         QVERIFY(TestSupport::writeFile(source.imagePath, png()));
@@ -126,18 +106,6 @@ private slots:
             written.insert("createdAt", doc.value("createdAt"));
             QCOMPARE(written, doc);
         }
-
-        // A hostile suffix and no name: the picture still lands inside the new folder.
-        doc.insert("imageExt", "png/../../../escaped");
-        Contents contents;
-        QVERIFY(validateDocument(doc, &contents));
-        DefinitionRecord created;
-        QVERIFY(createDefinition(contents, m_dir.filePath("profiles"), &created));
-        QCOMPARE(created.name, QStringLiteral("Gamepad importé"));
-        QCOMPARE(created.imagePath, QDir(created.folder).filePath("image.png"));
-        QCOMPARE(TestSupport::readFile(created.imagePath), png());
-        QCOMPARE(QDir(m_dir.filePath("profiles")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
-                 1);
     }
 
     void failedWriteLeavesNothingBehind()

@@ -2,11 +2,14 @@
 #include "gamepadmanager.h"
 #include "interactiveoverlay.h"
 #include "jsonio.h"
+#include "picturefile.h"
 #include "profilestore.h"
 #include "support/testsupport.h"
 #include "virtualjoystickbackend.h"
 
+#include <QBuffer>
 #include <QFrame>
+#include <QImageWriter>
 #include <QLabel>
 #include <QListWidget>
 
@@ -29,6 +32,8 @@ private slots:
     void inputBindsTheArmedAction();
     void saveRewritesTheMappingFile();
     void saveKeepsExtraDestinations();
+    void pictureShownOnlyWhenSafe_data();
+    void pictureShownOnlyWhenSafe();
 
 private:
     void load(const QUuid& id)
@@ -218,6 +223,42 @@ void tst_ActionLinker::saveKeepsExtraDestinations()
     QVERIFY(QFile::remove(mappingPath()) && QDir().mkpath(mappingPath()));
     QVERIFY(!ActionLinker::saveProfileMapping(m_id, bridges));
     QCOMPARE(log.count(QStringLiteral("Gamepad mapping save failed error= \"Cannot write ")), 1);
+}
+
+void tst_ActionLinker::pictureShownOnlyWhenSafe_data()
+{
+    QTest::addColumn<QByteArray>("format"); // of the definition's image.png; "link": a symlink to a PNG
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("a small PNG is shown") << QByteArray("png") << QSize(64, 40) << true;
+    QTest::newRow("a BMP named .png is shown") << QByteArray("bmp") << QSize(64, 40) << true;
+    QTest::newRow("an ICO is not decoded") << QByteArray("ico") << QSize(64, 40) << false;
+    QTest::newRow("5000 x 5000 pixels are not decoded") << QByteArray("png") << QSize(5000, 5000) << false;
+    QTest::newRow("a symlink to a picture elsewhere is not read")
+        << QByteArray("link") << QSize(64, 40) << false;
+}
+
+// The mapping panel shows the definition's picture like every view: decoded once, and only a
+// regular PNG, JPEG or BMP file within the pixel limit.
+void tst_ActionLinker::pictureShownOnlyWhenSafe()
+{
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    QVERIFY(QImageWriter(&bytes, format == "link" ? "png" : format).write(image));
+    const QString picture = QDir(m_folder).filePath("image.png");
+    const QString elsewhere = QDir(m_data->path()).filePath("elsewhere.png");
+    QVERIFY(TestSupport::writeFile(format == "link" ? elsewhere : picture, bytes.data()));
+    if (format == "link")
+        QVERIFY(QFile::link(elsewhere, picture));
+    const int decoded = PictureFile::decodeCount();
+    for (int view = 0; view < 2; ++view)
+        m_linker->loadGamepadSnapshot(m_id, "Pad", {"Linked Pad"}, m_overlay, picture);
+    QTEST(!m_linker->overlay()->backgroundPixmap().isNull(), "shown");
+    QCOMPARE(PictureFile::decodeCount(), decoded + 1);
 }
 
 QTEST_MAIN(tst_ActionLinker)

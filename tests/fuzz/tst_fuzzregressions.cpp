@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 class tst_FuzzRegressions : public QObject
@@ -39,7 +40,18 @@ private slots:
         QFETCH(QString, path);
         QFile file(path);
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
-        QCOMPARE(FuzzChecks::readers().at(reader).check(file.readAll()), QString());
+        const QByteArray input = file.readAll();
+        const FuzzChecks::Reader checked = FuzzChecks::readers().at(reader);
+        QCOMPARE(checked.check(input), QString());
+        if (checked.seed && path.contains(QLatin1String("/corpus/")))
+            QCOMPARE(checked.seed(QFileInfo(path).fileName(), input), QString());
+        QFile expected(
+            QStringLiteral(JOY_FUZZ_DIR "/expected/%1/%2").arg(checked.name, QFileInfo(path).fileName()));
+        if (checked.describe && expected.open(QIODevice::ReadOnly))
+            QCOMPARE(checked.describe(input).trimmed(), QString::fromUtf8(expected.readAll()).trimmed());
+        else if (checked.describe && qEnvironmentVariableIsSet("JOY_FUZZ_WRITE_EXPECTED") &&
+                 expected.open(QIODevice::WriteOnly))
+            expected.write(checked.describe(input).toUtf8() + '\n');
     }
 };
 

@@ -319,8 +319,11 @@ private Q_SLOTS:
             << QJsonObject{{"image", " pic.png "}, {"config", " map.json "}}
             << QStringList{"pic.png", "map.json"} << ""
             << "";
-        QTest::newRow("an empty member names the folder itself, which is no file")
-            << QJsonObject{{"image", ""}, {"config", ""}} << QStringList{image, map} << ""
+        QTest::newRow("an empty member means the default names")
+            << QJsonObject{{"image", ""}, {"config", ""}} << QStringList{image, map} << image << map;
+        QTest::newRow("names outside the folder mean the default names")
+            << QJsonObject{{"image", "../zz-legacy/pic.png"}, {"config", "/etc/hostname"}}
+            << QStringList{"pic.png", "map.json"} << ""
             << "";
     }
 

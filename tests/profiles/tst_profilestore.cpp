@@ -1,5 +1,5 @@
-// The profile store over a private data root: roots per login, summaries of definition folders,
-// the search by device name, look-up by id, relocation between scopes and the meta.json reader.
+// The profile store over a private data root: roots per login, the search by device name, look-up
+// by id and relocation between scopes (summaries of single folders: fuzz/expected/definitionfolder).
 #include "profilestore.h"
 #include "support/testsupport.h"
 
@@ -71,63 +71,6 @@ private slots:
         // An explicit login wins over the current one; an empty one gives no root.
         QCOMPARE(ProfileStore::userProfilesRoot(" Carol"), abs("carol/GamepadProfiles"));
         QCOMPARE(ProfileStore::userProfilesRoot(""), QString());
-    }
-
-    void brokenMetaGivesEmptySummary_data()
-    {
-        QTest::addColumn<QByteArray>("meta"); // null for no file
-        QTest::newRow("a missing meta.json") << QByteArray();
-        QTest::newRow("a truncated object") << QByteArray(R"({"type":"GamepadDefinderMeta","id":)");
-        QTest::newRow("another type") << QByteArray(R"({"type":"GamepadCalibration","name":"x"})");
-        QTest::newRow("the type in other case") << QByteArray(R"({"type":"gamepaddefindermeta","name":"x"})");
-    }
-
-    void brokenMetaGivesEmptySummary()
-    {
-        QFETCH(QByteArray, meta);
-        const Definition def = profile(sharedRoot(), "Pad", {"Pad"});
-        QFile::remove(def.folder + "/meta.json");
-        if (!meta.isNull())
-            writeFile(def.folder + "/meta.json", meta);
-        const ProfileSummary summary = ProfileStore::readSummary(def.folder);
-        QVERIFY(summary.id.isNull() && summary.folder.isEmpty() && summary.deviceNames.isEmpty());
-        QVERIFY(ProfileStore::profilesForDevice("Pad").isEmpty());
-        // The folder still exists, so it is found, but its summary stays empty.
-        QVERIFY(ProfileStore::findProfileFolder(QUuid::fromString(def.id)).valid);
-    }
-
-    void summaryReadsMeta()
-    {
-        const Definition mine = writeDefinition(userRoot(),
-                                                {{"name", "  My pad "},
-                                                 {"deviceNames", QJsonArray{"A", "a", "  ", " C "}},
-                                                 {"deviceName", " B "}},
-                                                Config | Image);
-        QCOMPARE(summary(mine.folder + "/"), "id 'My pad' B/B,A,C configActionGamepad.json image.png user");
-        QCOMPARE(ProfileStore::readSummary(mine.folder + "/").folder, mine.folder);
-        const Definition noImage = profile(sharedRoot(), "No image", {"Pad"}, Config);
-        const Definition noConfig = profile(sharedRoot(), "No config", {"Pad"}, Image);
-        QCOMPARE(summary(noImage.folder), "id 'No image' Pad/Pad configActionGamepad.json - shared");
-        QCOMPARE(summary(noConfig.folder), "id 'No config' Pad/Pad - image.png shared");
-        QCOMPARE(offered("Pad"), QStringList{"No image shared"}); // a definition needs its mapping file
-
-        // Named files: meta "config" and "image", trimmed; the files named there must exist.
-        writeDefinition(sharedRoot(), {{"config", " custom.json "}, {"image", " pic.jpg "}}, MetaOnly,
-                        noConfig.id);
-        QCOMPARE(ProfileStore::configPath(noConfig.folder), noConfig.folder + "/custom.json");
-        QCOMPARE(summary(noConfig.folder), "id '' / - - shared");
-        writeFile(noConfig.folder + "/custom.json", "{}");
-        writeFile(noConfig.folder + "/pic.jpg", "jpg");
-        QCOMPARE(summary(noConfig.folder), "id '' / custom.json pic.jpg shared");
-        QCOMPARE(ProfileStore::configPath(QString()), QString());
-
-        // Wrongly typed members take their defaults.
-        const QString odd = sharedRoot() + "/odd";
-        writeFile(odd + "/meta.json",
-                  R"({"type":"GamepadDefinderMeta","id":12,"name":["x"],"deviceNames":"Pad",)"
-                  R"("deviceName":7,"config":false,"image":{}})");
-        writeFile(odd + "/configActionGamepad.json", "{}");
-        QCOMPARE(summary(odd), "no-id '' / configActionGamepad.json - shared");
     }
 
     // The search by device name and the look-up by id.
@@ -265,47 +208,10 @@ private slots:
         QVERIFY(!ProfileStore::copyRecursively(data() + "/tree", data() + "/blocked/tree"));
     }
 
-    void readJsonObjectFile_data()
-    {
-        QTest::addColumn<QByteArray>("content"); // null for no file
-        QTest::addColumn<bool>("ok");
-        // Documents of exactly one read chunk (16 KiB), one byte more, and several chunks.
-        const auto padded = [](int size) { return "{\"a\":1" + QByteArray(size - 7, ' ') + "}"; };
-        QTest::newRow("an object of 16 KiB") << padded(16384) << true;
-        QTest::newRow("an object of 16 KiB and one byte") << padded(16385) << true;
-        QTest::newRow("an object of 100 KB") << padded(100000) << true;
-        QTest::newRow("a missing file") << QByteArray() << false;
-        QTest::newRow("an array") << QByteArray("[1,2]") << false;
-        QTest::newRow("an object cut after 16 KiB") << padded(20000).left(16390) << false;
-    }
-
-    void readJsonObjectFile()
-    {
-        QFETCH(QByteArray, content);
-        QFETCH(bool, ok);
-        if (!content.isNull())
-            writeFile(data() + "/file.json", content);
-        QJsonObject object{{"kept", true}};
-        QCOMPARE(ProfileStore::readJsonObjectFile(data() + "/file.json", &object), ok);
-        QCOMPARE(object, ok ? json(R"({"a": 1})") : json(R"({"kept": true})"));
-    }
-
 private:
     QString data() const { return m_data->path(); }
     QString sharedRoot() const { return m_data->sharedRoot(); }
     QString userRoot() const { return m_data->userRoot(); }
-    // "<id> '<name>' <deviceName>/<deviceNames> <config> <image> <scope>" of a folder, the files
-    // relative to it and "-" for none.
-    static QString summary(const QString& folder)
-    {
-        const ProfileSummary s = ProfileStore::readSummary(folder);
-        const auto file = [&s](const QString& path) {
-            return path.isEmpty() ? QString("-") : QDir(s.folder).relativeFilePath(path);
-        };
-        return QStringLiteral("%1 '%2' %3/%4 %5 %6 %7")
-            .arg(s.id.isNull() ? "no-id" : "id", s.name, s.deviceName, s.deviceNames.join(','),
-                 file(s.configPath), file(s.imagePath), s.scope == ProfileScope::User ? "user" : "shared");
-    }
     // "<name> <scope>" of each profile offered to a device name.
     static QStringList offered(const QString& deviceName)
     {

@@ -1,6 +1,7 @@
 // The writers of definition, calibration and registry files under real failures: killed from
 // a child process at random points, a read-only data root, a vanished folder, a file where a
-// folder should be and a full disk.
+// folder should be and a full disk; and the readers of the same files under a file too large,
+// a FIFO or a symlink in its place.
 #include "faultfixtures.h"
 #include "testsupport.h"
 
@@ -22,6 +23,7 @@
 #include <random>
 #include <sched.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 
@@ -108,6 +110,8 @@ private slots:
     void faultFailsWithItsErrorAndChangesNothingElse();
     void deviceListSurvivesBrokenRegistryFolder_data();
     void deviceListSurvivesBrokenRegistryFolder();
+    void readersRefuseWhatIsNotTheirFile_data();
+    void readersRefuseWhatIsNotTheirFile();
 
 private:
     QString definitionFolder() const;
@@ -295,7 +299,8 @@ void tst_FileFaults::faultFailsWithItsErrorAndChangesNothingElse_data()
     // The save file reports a short write, or a commit whose flush failed, by the amount buffered.
     const QString full =
         QStringLiteral("(Écriture incomplète dans %1|Impossible de valider l’écriture de %1 \\(.+\\))");
-    const QString own = QStringLiteral(".+"); // the file's own error text
+    // The calibration writer passes on the system's own (English) text of the failing call; a
+    // size limit fails the write itself with EFBIG, not only the sync of a full disk's ENOSPC.
     struct Row
     {
         const char* name;
@@ -313,10 +318,11 @@ void tst_FileFaults::faultFailsWithItsErrorAndChangesNothingElse_data()
         {"mapping file recreates a vanished folder", Mapping, VanishedFolder, true, QString()},
         {"mapping file where a file stands for the folder", Mapping, FileForFolder, false, cannotWrite},
         {"mapping file on a full disk", Mapping, FullDisk, false, full},
-        {"calibration file in a read-only data root", Calibration, ReadOnlyRoot, false, own},
+        {"calibration file in a read-only data root", Calibration, ReadOnlyRoot, false, "Permission denied"},
         {"calibration file recreates a vanished folder", Calibration, VanishedFolder, true, QString()},
-        {"calibration file where a file stands for the folder", Calibration, FileForFolder, false, own},
-        {"calibration file on a full disk", Calibration, FullDisk, false, own},
+        {"calibration file where a file stands for the folder", Calibration, FileForFolder, false,
+         "Not a directory"},
+        {"calibration file on a full disk", Calibration, FullDisk, false, "File too large"},
         {"registry in a read-only data root", Registry, ReadOnlyRoot, false, QString()},
         {"registry of a vanished context folder", Registry, VanishedFolder, false, QString()},
         {"registry where a file stands for the folder", Registry, FileForFolder, false, QString()},
@@ -387,6 +393,66 @@ void tst_FileFaults::deviceListSurvivesBrokenRegistryFolder()
     const QMap<QString, QByteArray> after = FaultFixtures::snapshot(m_root);
     FaultFixtures::setTreeWritable(m_root, true);
     QCOMPARE(after, before);
+}
+
+void tst_FileFaults::readersRefuseWhatIsNotTheirFile_data()
+{
+    QTest::addColumn<int>("writer"); // the reader of that writer's file
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<qint64>("limit");
+    const qint64 MiB = 1024 * 1024;
+    const struct
+    {
+        Writer writer;
+        const char* name;
+        qint64 limit;
+    } readers[] = {{Meta, "meta.json", MiB},
+                   {Definition, "overlay", 16 * MiB},
+                   {Mapping, "mapping file", 16 * MiB},
+                   {Calibration, "calibration file", MiB}};
+    for (const auto& reader : readers) {
+        for (const char* fault : {"one byte too large", "a FIFO", "a symlink"})
+            QTest::addRow("%s: %s", reader.name, fault)
+                << int(reader.writer) << QString(fault) << reader.limit;
+    }
+}
+
+// A valid file padded past its kind's limit, or moved away and replaced by a FIFO or a symlink to
+// it: read before, refused after, and never waited on.
+void tst_FileFaults::readersRefuseWhatIsNotTheirFile()
+{
+    QFETCH(int, writer);
+    QFETCH(QString, fault);
+    QFETCH(qint64, limit);
+    const QString folder = definitionFolder();
+    const QString path =
+        writer == Definition ? QDir(folder).filePath("overlay.json") : target(Writer(writer));
+    const auto read = [&] {
+        bool ok = false;
+        QJsonObject mapping;
+        switch (writer) {
+        case Meta:
+            return DefinitionMeta::loadDefinition(folder, nullptr);
+        case Definition:
+            JsonIo::readJsonObject(path, &ok);
+            return ok;
+        case Mapping:
+            return Overlay::loadMappingFile(path, &mapping) == Overlay::MappingLoad::Loaded;
+        default:
+            return loadCalibrationFile(path, nullptr);
+        }
+    };
+    QVERIFY(read());
+    const QByteArray valid = TestSupport::readFile(path);
+    if (fault.startsWith("one byte")) {
+        QVERIFY(TestSupport::writeFile(path, valid + QByteArray(limit + 1 - valid.size(), ' ')));
+    } else {
+        const QString moved = QDir(m_root).filePath("moved.json");
+        QVERIFY(QFile::rename(path, moved));
+        QVERIFY(fault == "a FIFO" ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+                                  : QFile::link(moved, path));
+    }
+    QVERIFY(!read());
 }
 
 QTEST_GUILESS_MAIN(tst_FileFaults)

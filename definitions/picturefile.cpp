@@ -1,0 +1,172 @@
+#include "picturefile.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+#include <sys/stat.h>
+
+#include <list>
+
+namespace {
+
+using FolderFiles::Limits::PicturePixels;
+
+// A reader that uses only the handler of the bytes' own format: no guess from a suffix, no other
+// plugin trying its luck.
+bool openReader(QBuffer* buffer, QImageReader* reader, const QByteArray& bytes)
+{
+    const QByteArray format = PictureFile::formatOf(bytes);
+    if (format.isEmpty())
+        return false;
+    buffer->setData(bytes);
+    if (!buffer->open(QIODevice::ReadOnly))
+        return false;
+    reader->setAutoDetectImageFormat(false);
+    reader->setFormat(format);
+    reader->setDevice(buffer);
+    return true;
+}
+
+bool withinLimit(const QSize& size)
+{
+    return size.isValid() && !size.isEmpty() && qint64(size.width()) * size.height() <= PicturePixels;
+}
+
+// The identity of one version of a file.
+struct Stamp
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    bool operator==(const Stamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && modifiedNs == o.modifiedNs &&
+               changedNs == o.changedNs;
+    }
+};
+
+Stamp stampOf(const QString& path)
+{
+    Stamp stamp;
+    struct stat info;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return stamp;
+    stamp.device = quint64(info.st_dev);
+    stamp.inode = quint64(info.st_ino);
+    stamp.size = qint64(info.st_size);
+    stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return stamp;
+}
+
+struct Kept
+{
+    QString path;
+    Stamp stamp;
+    QPixmap pixmap;
+};
+
+// The last few pictures: one editor, one linker and a handful of device cards show at most a few
+// at a time, and each may weigh up to 64 MiB decoded.
+constexpr std::size_t kKept = 6;
+std::list<Kept> g_kept; // most recent first
+int g_decodes = 0;
+
+} // namespace
+
+namespace PictureFile {
+
+QByteArray formatOf(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\x89PNG\r\n\x1a\n"))
+        return "png";
+    if (bytes.startsWith("\xff\xd8\xff"))
+        return "jpeg";
+    if (bytes.startsWith("BM"))
+        return "bmp";
+    return {};
+}
+
+QSize sizeOf(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    QImageReader reader;
+    if (!openReader(&buffer, &reader, bytes))
+        return {};
+    return reader.size();
+}
+
+QImage decode(const QByteArray& bytes, const QSize& scaledTo)
+{
+    QBuffer buffer;
+    QImageReader reader;
+    if (!openReader(&buffer, &reader, bytes) || !withinLimit(reader.size()))
+        return {};
+    if (scaledTo.isValid() && !scaledTo.isEmpty())
+        reader.setScaledSize(scaledTo);
+    return reader.read();
+}
+
+QImage read(const QString& path, const QSize& scaledTo, FolderFiles::Links links)
+{
+    QByteArray bytes;
+    if (FolderFiles::readFile(path, FolderFiles::Limits::PictureBytes, &bytes, links) !=
+        FolderFiles::Read::Ok)
+        return {};
+    return decode(bytes, scaledTo);
+}
+
+QSize size(const QString& path)
+{
+    QByteArray bytes;
+    if (FolderFiles::readFile(path, FolderFiles::Limits::PictureBytes, &bytes) != FolderFiles::Read::Ok)
+        return {};
+    return sizeOf(bytes);
+}
+
+QImage thumbnail(const QString& path, const QSize& box)
+{
+    QByteArray bytes;
+    if (FolderFiles::readFile(path, FolderFiles::Limits::PictureBytes, &bytes) != FolderFiles::Read::Ok)
+        return {};
+    const QSize full = sizeOf(bytes);
+    return full.isValid() ? decode(bytes, full.scaled(box, Qt::KeepAspectRatio)) : QImage();
+}
+
+QPixmap pixmap(const QString& path)
+{
+    if (path.isEmpty() || path.startsWith(u':'))
+        return {};
+    const Stamp stamp = stampOf(path);
+    for (auto it = g_kept.begin(); it != g_kept.end(); ++it) {
+        if (it->path == path && it->stamp == stamp) {
+            g_kept.splice(g_kept.begin(), g_kept, it);
+            return g_kept.front().pixmap;
+        }
+    }
+    ++g_decodes;
+    const QImage image = read(path);
+    g_kept.remove_if([&path](const Kept& kept) { return kept.path == path; });
+    g_kept.push_front({path, stamp, QPixmap::fromImage(image)});
+    if (g_kept.size() > kKept)
+        g_kept.pop_back();
+    return g_kept.front().pixmap;
+}
+
+QPixmap fitted(const QString& path, const QSize& size)
+{
+    const QPixmap full = pixmap(path);
+    if (full.isNull() || (full.width() <= size.width() && full.height() <= size.height()))
+        return full;
+    return full.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+int decodeCount()
+{
+    return g_decodes;
+}
+
+} // namespace PictureFile
