@@ -320,10 +320,10 @@ bool DefinitionLibrary::save(int row, const std::optional<QByteArray>& overlayBy
     DefinitionRecord& record = m_records[row];
     // An unchanged overlay (only bindings were edited) is not written again.
     QByteArray current;
-    const bool unchanged = !overlayBytes || (FolderFiles::readFile(record.overlayPath,
-                                                                   FolderFiles::Limits::OverlayBytes,
-                                                                   &current) == FolderFiles::Read::Ok &&
-                                             current == *overlayBytes);
+    const bool unchanged =
+        !overlayBytes || (FolderFiles::readFile(record.overlayPath, FolderFiles::Limits::OverlayBytes,
+                                                &current) == FolderFiles::Read::Ok &&
+                          current == *overlayBytes);
     if (!unchanged && !JsonIo::writeBytesAtomically(record.overlayPath, *overlayBytes, &error)) {
         warn(title,
              QCoreApplication::translate("GamepadDefinder", "Échec sauvegarde config : %1").arg(error));

@@ -282,7 +282,11 @@ void GamepadDefinder::actionDelete()
 
 void GamepadDefinder::actionRename()
 {
-    if (!m_library.isValidRow(m_currentRow) || !m_library.rename(m_currentRow))
+    if (!m_library.isValidRow(m_currentRow))
+        return;
+    const bool renamed = m_library.rename(m_currentRow);
+    updateCalibrationSide(); // the row may live in a new copy even when the rename failed
+    if (!renamed)
         return;
     refreshRow(m_currentRow);
     emitCatalogChanged();
@@ -292,8 +296,11 @@ void GamepadDefinder::actionRename()
 
 void GamepadDefinder::actionChangeImage()
 {
-    if (!m_library.isValidRow(m_currentRow) ||
-        m_library.changeImage(m_currentRow) != DefinitionLibrary::ImageChange::Changed)
+    if (!m_library.isValidRow(m_currentRow))
+        return;
+    const bool changed = m_library.changeImage(m_currentRow) == DefinitionLibrary::ImageChange::Changed;
+    updateCalibrationSide(); // the row may live in a new copy even when the change failed
+    if (!changed)
         return;
     refreshRow(m_currentRow);
     m_overlay->setBackgroundPixmap(PictureFile::pixmap(m_library.at(m_currentRow).imagePath));
@@ -368,8 +375,10 @@ void GamepadDefinder::storeCalibrationMetadata(const DefinitionTarget& target, c
     case DefinitionLibrary::MetaChange::PrepareFailed:
     case DefinitionLibrary::MetaChange::WriteFailed:
         refreshRow(row);
-        if (row == m_currentRow)
+        if (row == m_currentRow) {
+            updateCalibrationSide(); // the record may live in a new copy all the same
             announceCurrent();
+        }
         return;
     case DefinitionLibrary::MetaChange::Stored:
         if (row == m_currentRow) {

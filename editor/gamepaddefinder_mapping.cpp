@@ -50,7 +50,11 @@ bool GamepadDefinder::saveDefinition(int row)
         overlay = QJsonDocument(m_overlay->toJson()).toJson(QJsonDocument::Indented);
         mapping = [this, row]() { return saveMapping(row, true); };
     }
-    if (!m_library.save(row, overlay, mapping))
+    const bool saved = m_library.save(row, overlay, mapping);
+    // A copy made on the way (a shared definition this user may not write) moves the calibration
+    // page with the record, whether the save then succeeded or not.
+    updateCalibrationSide();
+    if (!saved)
         return false;
     m_dirty = false;
     refreshRow(row);

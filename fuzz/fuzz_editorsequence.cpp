@@ -25,8 +25,10 @@
 #include "virtualjoystickbackend.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
@@ -211,6 +213,11 @@ Session::Session(bool canEditShared, const QString& scratchRoot)
     QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", canEditShared);
     Sequence::writeStartLibrary(m_picture);
 
+    // Nothing of an earlier input stays: not its clipboard, not the calibration the devices read
+    // from its library.
+    QGuiApplication::clipboard()->clear();
+    for (ControlManette* device : GamepadManager::instance()->liveGamepads())
+        device->reloadCalibration();
     // Every input starts with the pads at rest, as the devices last sampled them.
     m_pads = std::dynamic_pointer_cast<VirtualJoystickBackend>(JoystickBackends::current());
     for (int axis = 0; axis < 8; ++axis)
@@ -739,7 +746,8 @@ QString Session::check(Op op, const Sequence::Snapshot& before, const QString& c
     for (const DefinitionRecord& r : editor->library().records()) {
         const QString id = r.id.toString(QUuid::WithoutBraces);
         Sequence::Definition& expected = m_model[id];
-        const bool acted = id == current && changesMeta(op);
+        // An operation that sets these values, or a row whose failed save the user was told of.
+        const bool acted = (id == current && changesMeta(op)) || m_excused.contains(id);
         if (acted) {
             expected.name = r.name;
             expected.devices = r.deviceNames;
@@ -762,6 +770,9 @@ QString Session::check(Op op, const Sequence::Snapshot& before, const QString& c
         if (changesContent(op)) {
             if (!expected.broken)
                 expected.pastilles = shown;
+        } else if (!expected.broken && shown != expected.pastilles && m_excused.contains(current)) {
+            // The user was told a save failed: what the row shows now is what they have.
+            expected.pastilles = shown;
         } else if (!expected.broken && shown != expected.pastilles) {
             Sequence::Definition seen = expected;
             seen.pastilles = shown;
