@@ -310,8 +310,10 @@ void GamepadDefinder::actionChangeImage()
 
 void GamepadDefinder::onDeviceSelectionTagsChanged(const QStringList& deviceNames)
 {
-    if (!m_library.isValidRow(m_currentRow))
+    if (!m_library.isValidRow(m_currentRow)) {
+        setTagBarNames({}); // nothing to link: the bar does not keep a chip for no definition
         return;
+    }
     const QStringList names = DefinitionMeta::normalizedDeviceNames(deviceNames);
     DefinitionRecord& record = m_library.record(m_currentRow);
     if (names == record.deviceNames)

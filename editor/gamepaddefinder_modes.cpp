@@ -3,6 +3,7 @@
 
 #include "gamepadconfigwidget.h"
 #include "interactiveoverlay.h"
+#include "tagselectionbar.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -50,6 +51,7 @@ void GamepadDefinder::applyEditorMode()
         m_overlay->setMode(InteractiveOverlay::Mode(m_overlayMode));
     }
     const bool hasCurrent = m_library.isValidRow(m_currentRow);
+    m_tagBar->setEnabled(hasCurrent);
     for (QPushButton* button : std::as_const(m_addButtons)) {
         button->setVisible(m_overlayMode == InteractiveOverlay::Edit);
         button->setEnabled(hasCurrent);
