@@ -215,6 +215,14 @@ GamepadDefinder::~GamepadDefinder()
     LoggingDialogs quiet;
     m_library.setDialogs(&quiet);
     flushPendingSave();
+    // The calibration page's last edit is written while this editor can still answer its write
+    // guard and store its metadata; the page then goes before our members do, so its own
+    // destructor finds nothing left to save through a half-destroyed editor.
+    if (m_calibrationEditor) {
+        m_calibrationEditor->flushSave();
+        delete m_calibrationEditor;
+        m_calibrationEditor = nullptr;
+    }
     // The queued refresh would never run: the devices read the final save now.
     if (m_refreshQueued)
         refreshDevicesNow();
