@@ -412,7 +412,7 @@ void GamepadConfigWidget::scheduleSave()
     if (targetPath().isEmpty())
         return;
     m_dirty = true;
-    m_saveTimer.start();
+    m_saveTimer.start(SaveDelayMs);
 }
 
 void GamepadConfigWidget::flushSave()
@@ -430,6 +430,10 @@ bool GamepadConfigWidget::savePending(QString* error)
         return true;
     if (!failure.isEmpty())
         showError(failure);
+    // The edit stays pending, with the error in the header: it lands by itself once the problem
+    // is gone instead of waiting for the next edit.
+    if (m_dirty)
+        m_saveTimer.start(SaveRetryMs);
     if (error)
         *error = failure;
     return false;

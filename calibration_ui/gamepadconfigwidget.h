@@ -42,6 +42,8 @@ class GamepadConfigWidget : public QWidget
 public:
     static constexpr int LiveIntervalMs = 30;
     static constexpr int SaveDelayMs = 220;
+    // After a failed save (a full disk, a folder made read-only) the pending edit is tried again.
+    static constexpr int SaveRetryMs = 2000;
 
     Q_INVOKABLE explicit GamepadConfigWidget(QWidget* parent = nullptr);
     ~GamepadConfigWidget() override;
