@@ -6,6 +6,7 @@
 #include "icominterfacemodelprovider.h"
 #include "scenariorecorder.h"
 #include "sfmljoystickbackend.h"
+#include "stallmeter.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -138,8 +139,13 @@ int main(int argc, char** argv)
         QStringLiteral("Record the machine's controllers into a scenario file that --scenario replays "
                        "(rewritten every second and when the host quits)."),
         QStringLiteral("file"));
+    const QCommandLineOption stallOpt(
+        QStringLiteral("stall-report"),
+        QStringLiteral("Measure how late the event loop runs and how regularly the controllers are sampled, "
+                       "and print the report when the host quits."));
     parser.addOptions({pluginOpt, loginOpt, sharedOpt, catalogOpt, contextOpt, scenarioOpt, seedOpt,
-                       selectOpt, headlessOpt, durationOpt, configOpt, calibrationOpt, shotOpt, recordOpt});
+                       selectOpt, headlessOpt, durationOpt, configOpt, calibrationOpt, shotOpt, recordOpt,
+                       stallOpt});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -153,6 +159,17 @@ int main(int argc, char** argv)
                 QFileInfo(parser.value(scenarioOpt)).absoluteFilePath().toLocal8Bit());
     if (parser.isSet(seedOpt))
         seedDefinitions(parser.value(seedOpt), out);
+
+    // Started before the plugin, so the report covers everything the host does with it.
+    StallMeter stallMeter;
+    if (parser.isSet(stallOpt)) {
+        if (!stallMeter.start())
+            out << "stall report: no fine timer on this platform, sampling intervals only" << Qt::endl;
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
+            stallMeter.stop();
+            out << stallMeter.report() << Qt::flush;
+        });
+    }
 
     HostSession session;
     QObject::connect(&session, &HostSession::transcriptLine, &app,
