@@ -32,11 +32,25 @@ const char* StallMeter::s_label = nullptr;
 
 // --- DurationHistogram
 
+int DurationHistogram::bucketOf(qint64 ns)
+{
+    if (ns <= FineLimitNs)
+        return int((ns + FineNs - 1) / FineNs);
+    if (ns <= CoarseLimitNs)
+        return int(FineLimitNs / FineNs + (ns - FineLimitNs + CoarseNs - 1) / CoarseNs);
+    return BucketCount;
+}
+
+qint64 DurationHistogram::upperEdge(int bucket)
+{
+    const qint64 fine = FineLimitNs / FineNs;
+    return bucket <= fine ? qint64(bucket) * FineNs : FineLimitNs + (qint64(bucket) - fine) * CoarseNs;
+}
+
 void DurationHistogram::add(qint64 ns)
 {
     ns = std::max<qint64>(ns, 0);
-    // Bucket b holds ((b - 1) * width, b * width]: a value on an edge reads exactly.
-    const qint64 bucket = (ns + BucketNs - 1) / BucketNs;
+    const int bucket = bucketOf(ns);
     if (bucket < BucketCount)
         ++m_buckets[size_t(bucket)];
     else
@@ -56,15 +70,15 @@ qint64 DurationHistogram::percentileNs(double p) const
     for (int b = 0; b < BucketCount; ++b) {
         seen += m_buckets[size_t(b)];
         if (seen >= rank)
-            return std::min(m_max, qint64(b) * BucketNs);
+            return std::min(m_max, upperEdge(b));
     }
-    return m_max; // in the overflow
+    return m_max; // beyond the last edge
 }
 
 qint64 DurationHistogram::countOver(qint64 limitNs) const
 {
     qint64 over = m_overflow;
-    for (qint64 b = std::max<qint64>(0, (limitNs + BucketNs - 1) / BucketNs + 1); b < BucketCount; ++b)
+    for (int b = std::min(BucketCount, bucketOf(std::max<qint64>(0, limitNs)) + 1); b < BucketCount; ++b)
         over += m_buckets[size_t(b)];
     return over;
 }

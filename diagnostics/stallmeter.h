@@ -11,13 +11,18 @@
 
 class QSocketNotifier;
 
-// Durations in nanoseconds, counted in 10 µs buckets up to 100 ms (the maximum and the overflow
-// are kept exactly), so a host left running for hours keeps a fixed 40 KB per series.
+// Durations in nanoseconds, counted in 10 µs buckets up to 100 ms and in 1 ms buckets from there
+// to 10 s (the maximum and what lies beyond are kept exactly), so a host left running for hours
+// keeps a fixed 80 KB per series.
 class DurationHistogram
 {
 public:
-    static constexpr qint64 BucketNs = 10000;
-    static constexpr int BucketCount = 10000;
+    static constexpr qint64 FineNs = 10000; // width of the buckets up to FineLimitNs
+    static constexpr qint64 FineLimitNs = 100000000;
+    static constexpr qint64 CoarseNs = 1000000; // width of the buckets from there on
+    static constexpr qint64 CoarseLimitNs = 10000000000;
+    static constexpr int BucketCount =
+        int(FineLimitNs / FineNs + (CoarseLimitNs - FineLimitNs) / CoarseNs + 1);
 
     void add(qint64 ns);
     qint64 count() const { return m_count; }
@@ -25,10 +30,15 @@ public:
     // Nearest rank: the upper edge of the bucket that holds the rank, never above the maximum;
     // 0 when empty. p in [0, 100].
     qint64 percentileNs(double p) const;
-    // Values in the buckets above the one that holds the limit (ns): within 10 µs of exact.
+    // Values in the buckets above the one that holds the limit (ns): within one bucket of exact.
     qint64 countOver(qint64 limitNs) const;
 
 private:
+    // Bucket b holds the values above the upper edge of bucket b - 1 up to its own upper edge, so a
+    // value on an edge reads exactly; BucketCount stands for beyond the last edge.
+    static int bucketOf(qint64 ns);
+    static qint64 upperEdge(int bucket);
+
     std::array<quint32, BucketCount> m_buckets{};
     qint64 m_overflow = 0;
     qint64 m_count = 0;

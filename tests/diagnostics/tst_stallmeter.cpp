@@ -31,8 +31,10 @@ private Q_SLOTS:
         QTest::newRow("p100 is the maximum") << hundred << 100.0 << 10 * Ms;
         QTest::newRow("a value between bucket edges reads as the upper edge")
             << QVector<qint64>{12345, 99999999} << 50.0 << qint64(20000);
+        QTest::newRow("past 100 ms the buckets are 1 ms wide")
+            << QVector<qint64>{250 * Ms + 1, 400 * Ms} << 50.0 << 251 * Ms;
         QTest::newRow("values past the last bucket read as the maximum")
-            << QVector<qint64>{250 * Ms, 400 * Ms} << 99.0 << 400 * Ms;
+            << QVector<qint64>{12000 * Ms, 15000 * Ms} << 50.0 << 15000 * Ms;
         QTest::newRow("negative durations count as zero") << QVector<qint64>{-5, -7} << 50.0 << qint64(0);
     }
 
