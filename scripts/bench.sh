@@ -13,6 +13,11 @@
 # virtual backend and, side by side over the same span, for the SFML driver reading a mocked kernel
 # joystick (an event written to the node -> dataChanged, under umockdev-wrapper); beside both the
 # machine's floor (a bare 10 ms timerfd loop), and the load once more.
+#
+# scripts/bench.sh session [OPERATIONS]: the editing session of bench/session (1,000 definitions,
+# four virtual pads sampling at 100 Hz, the configuration window, OPERATIONS (600) user operations
+# 50 ms apart) with the stall meter, side by side with the same pads and clock without the editor;
+# the load before and after.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$root/build-release}"
@@ -93,6 +98,20 @@ if [ "${1:-}" = "latency" ]; then
     cat "$driver"
     wait "$floor_pid"
     cat "$floor"
+    echo "$(uptime | sed 's/^.*load/load/')"
+    exit 0
+fi
+if [ "${1:-}" = "session" ]; then
+    BUILD_TARGETS=editing_session "$root/scripts/build.sh" >/dev/null
+    echo "$(uptime | sed 's/^.*load/load/')"
+    baseline="$(mktemp)"
+    QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bench/session/editing_session" --operations "${2:-600}" --no-editor \
+        >"$baseline" 2>/dev/null &
+    baseline_pid=$!
+    trap 'kill "$baseline_pid" 2>/dev/null || true; rm -f "$baseline"' EXIT
+    QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bench/session/editing_session" --operations "${2:-600}" 2>/dev/null
+    wait "$baseline_pid"
+    cat "$baseline"
     echo "$(uptime | sed 's/^.*load/load/')"
     exit 0
 fi

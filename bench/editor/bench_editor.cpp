@@ -1,5 +1,6 @@
 // The configuration window over a data root of 1,000 definitions (warm file cache): opening it to
 // the first painted frame, switching the current definition, and one autosave.
+#include "benchlibrary.h"
 #include "benchmain.h"
 #include "gamepaddefinder.h"
 #include "gamepadmanager.h"
@@ -24,74 +25,6 @@
 namespace {
 
 constexpr int kDefinitions = 1000;
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-}
-
-QJsonObject source(const QString& key, bool joy)
-{
-    return {{"deviceType", "gamepade"}, {"deviceId", 0}, {"packetId", 1}, {"stringKey", key}, {"isJoy", joy}};
-}
-
-// Five pastilles (a two-axis stick, a stick, three buttons) with their bridges, like a real pad.
-void populate()
-{
-    QImage picture(640, 480, QImage::Format_ARGB32);
-    picture.fill(QColor(40, 60, 80));
-    QByteArray png;
-    {
-        QFile::remove(QDir::temp().filePath("bench_editor_pad.png"));
-        picture.save(QDir::temp().filePath("bench_editor_pad.png"));
-        QFile file(QDir::temp().filePath("bench_editor_pad.png"));
-        file.open(QIODevice::ReadOnly);
-        png = file.readAll();
-    }
-    QJsonArray nodes;
-    QJsonArray bridges;
-    const auto add = [&](const QString& kind, const QString& title, const QJsonObject& sources, double x) {
-        nodes.append(QJsonObject{{"kind", kind},
-                                 {"title", title},
-                                 {"geometry", QJsonObject{{"x", x}, {"y", 0.3}, {"w", 0.12}, {"h", 0.16}}},
-                                 {"sources", sources}});
-        for (auto it = sources.begin(); it != sources.end(); ++it)
-            bridges.append(QJsonObject{{"src", it.value()}, {"action", "bench.action"}});
-    };
-    add("dualJoyCross", "Stick", {{"x", source("joy_0", true)}, {"y", source("joy_1", true)}}, 0.1);
-    add("singleJoy", "Zoom", {{"main", source("joy_2", true)}}, 0.3);
-    for (int b = 0; b < 3; ++b)
-        add("button", QString("B%1").arg(b), {{"main", source(QString("but_%1").arg(b), false)}},
-            0.5 + b * 0.1);
-    const QByteArray overlay = QJsonDocument(QJsonObject{{"type", "InteractiveOverlay"},
-                                                         {"version", 4},
-                                                         {"coordSpace", "background"},
-                                                         {"overlaySize", QJsonObject{{"w", 800}, {"h", 600}}},
-                                                         {"nodes", nodes}})
-                                   .toJson();
-    const QByteArray mapping =
-        QJsonDocument(QJsonObject{{"signals", QJsonArray()}, {"bridges", bridges}}).toJson();
-    for (int i = 0; i < kDefinitions; ++i) {
-        const QString root =
-            i % 4 == 0 ? ProfileStore::userProfilesRoot() : ProfileStore::sharedProfilesRoot();
-        const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        const QDir folder(QDir(root).filePath(id));
-        const QJsonObject meta{{"type", "GamepadDefinderMeta"},
-                               {"version", 4},
-                               {"id", id},
-                               {"name", QString("Pad %1").arg(i, 4, 10, QChar('0'))},
-                               {"image", "image.png"},
-                               {"overlayFile", "overlay.json"},
-                               {"deviceNames", QJsonArray{QString("Bench Pad %1").arg(i % 50)}}};
-        writeFile(folder.filePath("meta.json"), QJsonDocument(meta).toJson());
-        writeFile(folder.filePath("overlay.json"), overlay);
-        writeFile(folder.filePath("configActionGamepad.json"), mapping);
-        writeFile(folder.filePath("image.png"), png);
-    }
-}
 
 // Runs the event loop until the window has painted once.
 class PaintWatch : public QObject
@@ -176,7 +109,7 @@ int main(int argc, char** argv)
     app.setProperty("hx.canEditSharedGamepads", true);
     JoystickBackends::install(std::make_shared<VirtualJoystickBackend>());
     GamepadManager::instance();
-    populate();
+    BenchLibrary::populate(kDefinitions);
     delete openWindow(); // warm the file cache once before timing
 
     return runBenchmarks(argc, argv);
