@@ -1,6 +1,7 @@
 // GamepadDefinder: the mapping file, the full save of a definition, autosave and the refresh of the
 // live devices after a save.
 #include "gamepaddefinder.h"
+#include "profilemetacache.h"
 
 #include "gamepadmanager.h"
 #include "hostlogging.h"
@@ -117,6 +118,8 @@ void GamepadDefinder::scheduleDeviceRefresh()
 void GamepadDefinder::refreshDevicesNow()
 {
     m_refreshQueued = false;
+    // The devices' mapping look-ups list the definitions once for all of them.
+    const ProfileMetaCache::Batch batch;
     if (GamepadManager* manager = GamepadManager::existingInstance()) {
         for (ControlManette* device : manager->liveGamepads())
             device->refreshMapping();

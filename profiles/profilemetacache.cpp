@@ -13,6 +13,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #if defined(Q_OS_UNIX)
@@ -143,7 +144,12 @@ struct RootState
 {
     QByteArrayList listed;     // the last listing, in the file system's order
     std::vector<Slot> entries; // the same names in QDir's order
+    quint64 batch = 0;         // the batch in which the listing was made, 0 outside any
+    size_t checked = 0;        // entries compared with their file within that batch
 };
+
+int g_batchDepth = 0;
+quint64 g_batch = 0; // the batch open now; each outermost batch takes the next number
 
 QHash<QString, RootState>& roots()
 {
@@ -241,28 +247,54 @@ void forEachDefinition(const QString& root,
 bool findDefinition(const QString& root,
                     const std::function<bool(const QString& folder, const Digest& digest)>& visit)
 {
-    OpenRoot dir(root);
-    QByteArrayList listed;
-    if (!dir.list(&listed)) {
-        roots().remove(root);
-        return false;
+    // Inside a batch a root listed earlier in the same batch is not listed again, and an entry
+    // compared with its file earlier in the batch is taken as it was.
+    const auto kept = roots().find(root);
+    const bool reuse = g_batchDepth > 0 && kept != roots().end() && kept->batch == g_batch;
+    std::optional<OpenRoot> dir;
+    if (!reuse) {
+        dir.emplace(root);
+        QByteArrayList listed;
+        if (!dir->list(&listed)) {
+            roots().remove(root);
+            return false;
+        }
+        RootState& state = roots()[root];
+        if (listed != state.listed)
+            relist(root, listed, &state);
+        state.batch = g_batchDepth > 0 ? g_batch : 0;
+        state.checked = 0;
     }
     RootState& state = roots()[root];
-    if (listed != state.listed)
-        relist(root, listed, &state);
-    for (Slot& slot : state.entries) {
-        FileStamp stamp;
-        if (!dir.stamp(slot.metaPath, &stamp)) {
-            slot.entry = Entry();
-            continue;
+    for (size_t i = 0; i < state.entries.size(); ++i) {
+        Slot& slot = state.entries[i];
+        if (i >= state.checked) {
+            if (!dir)
+                dir.emplace(root);
+            FileStamp stamp;
+            if (!dir->stamp(slot.metaPath, &stamp)) {
+                slot.entry = Entry();
+            } else if (!slot.entry.read || slot.entry.racy || !(slot.entry.stamp == stamp)) {
+                readEntry(slot.folder + QLatin1Char('/') + MetaKeys::MetaFileName, stamp, &slot.entry);
+            }
+            if (state.batch != 0)
+                state.checked = i + 1;
         }
-        Entry& entry = slot.entry;
-        if (!entry.read || entry.racy || !(entry.stamp == stamp))
-            readEntry(slot.folder + QLatin1Char('/') + MetaKeys::MetaFileName, stamp, &entry);
-        if (entry.definition && visit(slot.folder, entry.digest))
+        if (slot.entry.definition && visit(slot.folder, slot.entry.digest))
             return true;
     }
     return false;
+}
+
+Batch::Batch()
+{
+    if (g_batchDepth++ == 0)
+        ++g_batch;
+}
+
+Batch::~Batch()
+{
+    --g_batchDepth;
 }
 
 int readCount()

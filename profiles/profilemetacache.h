@@ -43,6 +43,19 @@ void forEachDefinition(const QString& root,
 bool findDefinition(const QString& root,
                     const std::function<bool(const QString& folder, const Digest& digest)>& visit);
 
+// While one lives (nested ones count as one), each root is listed and each meta.json compared with
+// its file once: the look-ups of one operation (every device's profiles after a save, every
+// device's mapping) share what the first one saw instead of listing a thousand folders each. Open
+// one around a loop of look-ups on the GUI thread, never across a return to the event loop.
+class Batch
+{
+public:
+    Batch();
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+};
+
 // Reads of meta.json files made so far (a check for tests and benchmarks).
 int readCount();
 // Forgets everything kept.

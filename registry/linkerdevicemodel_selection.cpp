@@ -1,5 +1,6 @@
 // LinkerDeviceModel: invokables, selection, the profile carousel and the catalog refresh.
 #include "linkerdevicemodel_p.h"
+#include "profilemetacache.h"
 
 using namespace LinkerDeviceModelDetail;
 
@@ -195,6 +196,8 @@ bool LinkerDeviceModel::changeActiveProfile(const QString& usn, DeviceEntry& e, 
 
 void LinkerDeviceModel::refreshProfilesCatalog()
 {
+    // Every row's look-ups, and the selected pads' mapping reloads, list the definitions once.
+    const ProfileMetaCache::Batch batch;
     bool anyChanged = false;
     bool anySelected = false;
     for (const QString& usn : std::as_const(m_rows)) {

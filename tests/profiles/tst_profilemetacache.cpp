@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 class tst_ProfileMetaCache : public QObject
 {
     Q_OBJECT
@@ -60,23 +62,49 @@ private Q_SLOTS:
     }
 
     // A fresh file's times could stay the same through a second write within the file system's
-    // clock tick, so only an aged one may be kept.
+    // clock tick, so only an aged one may be kept; within a batch it is read once.
     void onlyAFreshlyWrittenFileIsReadAgain_data()
     {
         QTest::addColumn<bool>("aged");
+        QTest::addColumn<bool>("inBatch");
         QTest::addColumn<int>("reads");
-        QTest::newRow("an unchanged library is not read again") << true << 0;
-        QTest::newRow("a freshly written file is read again") << false << 1;
+        QTest::newRow("an unchanged library is not read again") << true << false << 0;
+        QTest::newRow("a freshly written file is read again at each look-up") << false << false << 3;
+        QTest::newRow("a freshly written file is read once in a batch") << false << true << 1;
     }
 
     void onlyAFreshlyWrittenFileIsReadAgain()
     {
         QFETCH(bool, aged);
+        QFETCH(bool, inBatch);
         writeMeta("a", "Pad A", aged);
         listing();
         const int reads = ProfileMetaCache::readCount();
-        QCOMPARE(listing(), (QStringList{"a:Pad A", "b:Pad B"}));
+        std::optional<ProfileMetaCache::Batch> batch;
+        if (inBatch)
+            batch.emplace();
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(listing(), (QStringList{"a:Pad A", "b:Pad B"}));
         QTEST(ProfileMetaCache::readCount() - reads, "reads");
+    }
+
+    // Within a batch, nested ones included, the first look-up's listing stands; the next batch
+    // sees what changed meanwhile.
+    void aBatchListsEachRootOnce()
+    {
+        ProfileMetaCache::clear();
+        {
+            const ProfileMetaCache::Batch batch;
+            // A look-up that stops at the first definition leaves the rest to the next one.
+            QVERIFY(ProfileMetaCache::findDefinition(m_dir.path(),
+                                                     [](const QString&, const auto&) { return true; }));
+            QCOMPARE(listing(), (QStringList{"a:Pad A", "b:Pad B"}));
+            writeMeta("c", "Pad C");
+            const ProfileMetaCache::Batch nested;
+            QCOMPARE(listing(), (QStringList{"a:Pad A", "b:Pad B"}));
+        }
+        const ProfileMetaCache::Batch next;
+        QCOMPARE(listing(), (QStringList{"a:Pad A", "b:Pad B", "c:Pad C"}));
     }
 
 private:
