@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace {
 
@@ -46,28 +45,30 @@ bool storeImage(const QString& source, const QString& target, QString* error, Fo
     if (FolderFiles::readFile(source, FolderFiles::Limits::PictureBytes, &bytes, links) !=
         FolderFiles::Read::Ok)
         return copyFailed();
-    const QImage image = PictureFile::decode(bytes);
-    if (image.isNull())
-        return JsonIo::writeBytesAtomically(target, bytes) || copyFailed();
 
-    // Encoded in memory first: the encoders handle a failing device by jumping out of their own
-    // code, which leaks what they had allocated. The bytes then go through a save file, so a failed
-    // write keeps the previous picture.
     QByteArray encoded;
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, formatForSuffix(target));
     QString writeError;
-    if (!FolderFiles::mayReplace(target)) {
-        writeError = tr("Impossible d’écrire %1").arg(target);
-    } else if (!writer.write(image)) {
-        writeError = writer.errorString();
+    const QByteArray format = formatForSuffix(target);
+    if (PictureFile::formatOf(bytes) == format) {
+        // Already in the target's format: kept byte for byte. Re-encoding it would cost the GUI
+        // thread a decode and an encode (a duplicate, a new definition) and change nothing shown.
+        encoded = bytes;
     } else {
-        QSaveFile file(target);
-        if (file.open(QIODevice::WriteOnly) && file.write(encoded) == encoded.size() && file.commit())
-            return true;
-        writeError = file.errorString();
+        const QImage image = PictureFile::decode(bytes);
+        if (image.isNull())
+            return JsonIo::writeBytesAtomically(target, bytes) || copyFailed();
+        // Encoded in memory first: the encoders handle a failing device by jumping out of their
+        // own code, which leaks what they had allocated.
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, format);
+        if (!writer.write(image))
+            writeError = writer.errorString();
     }
+    // Through a save file, unbuffered and checked write by write, so a failed write keeps the
+    // previous picture.
+    if (writeError.isEmpty() && JsonIo::writeBytesAtomically(target, encoded, &writeError))
+        return true;
     if (error)
         *error = tr("Échec écriture image %1 (%2)").arg(target, writeError);
     return false;

@@ -38,6 +38,7 @@ private slots:
         QTest::newRow("upper-case JPEG suffix") << "image.JPEG" << QByteArray("jpeg");
         QTest::newRow("bmp suffix") << "image.bmp" << QByteArray("bmp");
         QTest::newRow("unknown suffix falls back to png") << "image.gif" << QByteArray("png");
+        QTest::newRow("a png into a png suffix is kept byte for byte") << "image.png" << QByteArray("png");
     }
 
     void imageTakesFormatOfTarget()
@@ -46,13 +47,17 @@ private slots:
         QFETCH(QByteArray, format);
         if (format == "jpeg" && !QImageReader::supportedImageFormats().contains("jpeg"))
             QSKIP("no JPEG image plugin on this machine");
+        // Stored without compression, which an encoder would have changed.
+        const QString source = m_dir.filePath("uncompressed.png");
+        QVERIFY(QImage(m_png).save(source, "PNG", 100));
         const QString path = m_data->path() + "/" + target;
         QString error;
-        QVERIFY2(ImageStore::storeImage(m_png, path, &error), qPrintable(error));
+        QVERIFY2(ImageStore::storeImage(source, path, &error), qPrintable(error));
         QImageReader reader(path);
         reader.setDecideFormatFromContent(true);
         QCOMPARE(reader.format(), format);
         QCOMPARE(reader.read().size(), QSize(8, 6));
+        QCOMPARE(readFile(path) == readFile(source), format == "png");
     }
 
     void nonImageIsCopiedUnchanged()
