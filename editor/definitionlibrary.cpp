@@ -3,6 +3,7 @@
 #include "definitionmeta.h"
 #include "editordialogs.h"
 #include "exchangedocument.h"
+#include "hostlogging.h"
 #include "imagestore.h"
 #include "jsonio.h"
 #include "overlaydocument.h"
@@ -166,8 +167,25 @@ bool DefinitionLibrary::ensureEditableCopy(DefinitionRecord& record, QString* er
     ref.folder = record.folder;
     ref.scope = record.scope;
     ref.valid = !record.folder.trimmed().isEmpty();
-    if (!ProfileStore::relocateProfile(ref, target, error))
-        return false;
+    // A definition of the user's own area, edited with the right, moves into the shared area
+    // instead of being copied: the listing searches the user's area first, so a copy left there
+    // would stand for the definition at the next listing and hide every edit made since.
+    const QString source = QDir::cleanPath(record.folder);
+    const QString userRoot = QDir::cleanPath(ProfileStore::userProfilesRoot());
+    const bool moveOwn = target == ProfileScope::Shared && ref.valid && !userRoot.isEmpty() &&
+                         QFileInfo(source).absolutePath() == userRoot;
+    const QString moved = QDir(ProfileStore::sharedProfilesRoot()).filePath(QFileInfo(source).fileName());
+    if (moveOwn && !QFileInfo::exists(moved) && QDir().mkpath(ProfileStore::sharedProfilesRoot()) &&
+        QDir().rename(source, moved)) {
+        ref = ProfileRef{QDir::cleanPath(moved), ProfileScope::Shared, true};
+    } else {
+        if (!ProfileStore::relocateProfile(ref, target, error))
+            return false;
+        // Copied (another file system, or a shared copy already there): the user's copy goes.
+        if (moveOwn && QDir::cleanPath(ref.folder) != source && !QDir(source).removeRecursively())
+            qCWarning(lcGamepadUi) << "The user's copy of a definition moved to the shared area stays:"
+                                   << source;
+    }
     DefinitionRecord loaded;
     if (!DefinitionMeta::loadDefinition(ref.folder, &loaded)) {
         if (error)

@@ -20,7 +20,7 @@ private Q_SLOTS:
     void deleteShared_data();
     void deleteShared();
     void renameSharedWithoutRightCopiesIntoUserArea();
-    void saveWithRightCopiesUserDefinitionIntoSharedArea();
+    void saveWithRightMovesUserDefinitionIntoSharedArea();
     void imageAndCalibrationEdits();
 
 private:
@@ -185,7 +185,7 @@ void tst_DefinitionLibrary::renameSharedWithoutRightCopiesIntoUserArea()
     QCOMPARE(library.at(0).name, QString("New name"));
 }
 
-void tst_DefinitionLibrary::saveWithRightCopiesUserDefinitionIntoSharedArea()
+void tst_DefinitionLibrary::saveWithRightMovesUserDefinitionIntoSharedArea()
 {
     QCoreApplication::instance()->setProperty("hx.canEditSharedGamepads", true);
     const Definition mine = writeDefinition(ProfileStore::userProfilesRoot(), "Mine");
@@ -200,6 +200,10 @@ void tst_DefinitionLibrary::saveWithRightCopiesUserDefinitionIntoSharedArea()
     QCOMPARE(readFile(QDir(shared).filePath("overlay.json")), overlay);
     QCOMPARE(readJson(QDir(shared).filePath("meta.json")).value("name").toString(), QString("Mine"));
     QVERIFY(library.at(0).scope == ProfileScope::Shared);
+    // Moved, not copied: a copy left in the user's area, listed first, would hide the edit.
+    QVERIFY(!QFileInfo::exists(mine.folder));
+    QCOMPARE(library.reload(QUuid::fromString(mine.id)), 0);
+    QCOMPARE(library.at(0).folder, shared);
 
     // A failing mapping step stops the sequence with its message.
     QVERIFY(!library.save(0, "{}", []() { return false; }));
