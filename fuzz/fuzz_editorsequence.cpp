@@ -334,8 +334,16 @@ QString Session::step(Op op, quint8 arg)
         for (const Sequence::Pastille& p : pastilles)
             shown.append(p.title + QLatin1Char(':') + p.keys.join(QLatin1Char('+')) + QLatin1Char('=') +
                          p.actions.join(QLatin1Char('+')));
-        std::fprintf(stderr, "%s row %d: %s\n", qPrintable(m_trace.last()), m_editor->currentRow(),
+        std::fprintf(stderr, "%s row %d \"%s\": %s\n", qPrintable(m_trace.last()), m_editor->currentRow(),
+                     qPrintable(m_editor->library().isValidRow(m_editor->currentRow())
+                                    ? m_editor->library().at(m_editor->currentRow()).name
+                                    : QString()),
                      qPrintable(shown.join(QStringLiteral(", "))));
+        for (const QString& message : m_dialogs.messages().mid(messagesBefore))
+            std::fprintf(stderr, "  shown: %s\n", qPrintable(message));
+        for (const DefinitionRecord& r : m_editor->library().records())
+            std::fprintf(stderr, "  on disk \"%s\": %d pastille(s)\n", qPrintable(r.name),
+                         int(Sequence::readFolder(r.folder, {}).pastilles.size()));
     }
     const bool agreed =
         (arg & 1) && m_dialogs.shown.filter(QStringLiteral("question|")).size() > questionsBefore;
