@@ -312,7 +312,9 @@ QString Session::step(Op op, quint8 arg)
 {
     static const bool counting = [] { return std::atexit(printOperations) == 0; }();
     Q_UNUSED(counting);
-    ++s_operations;
+    // Also every 10,000, so a run that is stopped still tells how far it went.
+    if (++s_operations % 10000 == 0)
+        printOperations();
     m_trace.append(QStringLiteral("%1(%2)").arg(QLatin1String(kOpNames[op])).arg(arg));
     // The files as the last step left them (read once a step).
     const Sequence::Snapshot before = m_files;
