@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QEvent>
 #include <QHash>
+#include <QLibraryInfo>
 #include <QRegularExpression>
+#include <QTranslator>
 #include <QWidget>
 
 namespace HostTheme {
@@ -102,6 +104,21 @@ void installResolver()
         return;
     resolver = new Resolver(qApp);
     qApp->installEventFilter(resolver);
+}
+
+bool installQtCatalog(const QLocale& locale)
+{
+    if (locale.language() == QLocale::English || !QCoreApplication::instance())
+        return false;
+    // Owned by the application, so it lives as long as the widgets it translates.
+    auto* catalog = new QTranslator(QCoreApplication::instance());
+    if (!catalog->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete catalog;
+        return false;
+    }
+    QCoreApplication::installTranslator(catalog);
+    return true;
 }
 
 } // namespace HostTheme

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 class QWidget;
@@ -21,5 +22,10 @@ void apply(QWidget* root);
 // Keeps every widget of the application resolved: a widget's style sheet is resolved when it is
 // polished and whenever it is set again (the plugin rebuilds cards and re-sets sheets at run time).
 void installResolver();
+
+// Qt's own texts (dialog buttons, the file dialog) in French, as the real host, a French
+// application, installs them (Debian's qt6-translations-l10n); nothing under an English locale,
+// where Qt's own texts are already right. False when no catalog was installed.
+bool installQtCatalog(const QLocale& locale = QLocale::system());
 
 } // namespace HostTheme

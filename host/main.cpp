@@ -149,6 +149,7 @@ int main(int argc, char** argv)
     parser.process(app);
 
     QTextStream out(stdout);
+    HostTheme::installQtCatalog();
     // The plugin's style sheets name theme colours ("@color.…@") that the host resolves.
     HostTheme::installResolver();
     // The plugin reads the host's application properties and picks its joystick backend on first use.

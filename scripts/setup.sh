@@ -6,7 +6,7 @@ set -euo pipefail
 
 JOY_PACKAGES=(
     g++ cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-l10n-tools qt6-tools-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
     libsfml-dev libx11-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core
     dpkg-dev

@@ -2,6 +2,7 @@
 // each publish mode with the values it hands on) and the pictures its device list shows.
 #include "actionengine.h"
 #include "deviceviewproxy.h"
+#include "hosttheme.h"
 #include "support/testsupport.h"
 
 #include <QStandardItemModel>
@@ -45,6 +46,16 @@ class tst_HostCore : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // Qt's own buttons speak French beside the plugin's French texts; under English they stay.
+    void qtTextsFollowTheHostsLanguage()
+    {
+        const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+        QVERIFY(!HostTheme::installQtCatalog(QLocale(QLocale::English)));
+        QCOMPARE(cancel(), QString("Cancel"));
+        QVERIFY(HostTheme::installQtCatalog(QLocale::c()));
+        QCOMPARE(cancel(), QString("Annuler"));
+    }
+
     void bridgesOfAMapping()
     {
         auto src = [](const QString& key) { return QJsonObject{{"stringKey", key}, {"deviceId", 0}}; };
