@@ -1,5 +1,6 @@
 #include "definitionmeta.h"
 #include "folderfiles.h"
+#include "profilemetacache.h"
 #include "profilestore.h"
 
 #include "jsonio.h"
@@ -61,9 +62,13 @@ bool loadDefinition(const QString& folder, DefinitionRecord* record)
     bool ok = false;
     const QJsonObject meta = JsonIo::readJsonObject(metaPath(folder), &ok, nullptr, JsonIo::Language::French,
                                                     FolderFiles::Limits::MetaBytes);
-    if (!ok || meta.value(MetaKeys::Type).toString() != MetaKeys::TypeValue)
-        return false;
+    return ok && recordFromMeta(folder, meta, record);
+}
 
+bool recordFromMeta(const QString& folder, const QJsonObject& meta, DefinitionRecord* record)
+{
+    if (meta.value(MetaKeys::Type).toString() != MetaKeys::TypeValue)
+        return false;
     DefinitionRecord loaded;
     loaded.id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
     loaded.name = textOr(meta, MetaKeys::Name, QStringLiteral("Gamepad"));
@@ -198,23 +203,21 @@ QList<DefinitionRecord> listDefinitions()
 {
     QList<DefinitionRecord> records;
     QSet<QString> listed;
-    const QStringList roots = ProfileStore::searchRoots();
-    for (const QString& root : roots) {
-        const QDir dir(root);
-        if (!dir.exists())
-            continue;
-        // A symlink is not a definition folder of the root, wherever it points.
-        const QStringList entries = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
-        for (const QString& entry : entries) {
-            DefinitionRecord record;
-            if (!loadDefinition(FolderFiles::child(root, entry), &record))
-                continue;
-            const QString key = record.id.toString(QUuid::WithoutBraces).toLower();
-            if (listed.contains(key))
-                continue;
-            listed.insert(key);
-            records.append(record);
-        }
+    // The meta.json documents kept by the profile cache: a file unchanged since it was last read
+    // costs a stat, not a read, and the look-ups that follow a listing share it.
+    const ProfileMetaCache::Batch batch;
+    for (const QString& root : ProfileStore::searchRoots()) {
+        ProfileMetaCache::forEachDefinition(
+            root, [&](const QString& folder, const ProfileMetaCache::Digest& d) {
+                DefinitionRecord record;
+                if (!recordFromMeta(folder, d.meta, &record))
+                    return;
+                const QString key = record.id.toString(QUuid::WithoutBraces).toLower();
+                if (listed.contains(key))
+                    return;
+                listed.insert(key);
+                records.append(record);
+            });
     }
     return records;
 }

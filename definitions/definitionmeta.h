@@ -18,6 +18,8 @@ QString metaPath(const QString& folder);
 // Reads the folder's meta.json into *record. False (record untouched) when the file is unreadable,
 // not a "GamepadDefinderMeta" document, has no id or its overlay file does not exist.
 bool loadDefinition(const QString& folder, DefinitionRecord* record);
+// The same from a meta.json document already read.
+bool recordFromMeta(const QString& folder, const QJsonObject& meta, DefinitionRecord* record);
 
 // The meta document of a record; createdAt defaults to now, modifiedAt is now.
 QJsonObject buildMeta(const DefinitionRecord& record);

@@ -190,6 +190,7 @@ void readEntry(const QString& metaPath, const FileStamp& stamp, Entry* entry)
         return;
     entry->definition = true;
     ProfileMetaCache::Digest& d = entry->digest;
+    d.meta = meta;
     d.id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
     d.name = meta.value(MetaKeys::Name).toString().trimmed();
     d.deviceNames = ProfileStore::metaDeviceNames(meta);

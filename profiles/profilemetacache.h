@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -33,6 +34,7 @@ struct Digest
     QString imageMember;
     quint32 vendorId = 0;  // meta "vendorId": hexadecimal text, every "0x" removed; else 0
     quint32 productId = 0; // meta "productId", the same way
+    QJsonObject meta;      // the whole document, for readers that need more (the editor's listing)
 };
 
 // Calls visit for each folder of root (in QDir's name order, ignoring case) whose meta.json is a

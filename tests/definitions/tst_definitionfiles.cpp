@@ -259,6 +259,12 @@ private slots:
         QCOMPARE(folders, (QStringList{mine, sharedA, sharedB, old}));
         QCOMPARE(records.first().name, "Mine");
         QCOMPARE(records.first().scope, ProfileScope::User);
+
+        // The listing reads through the kept documents: a hand edit is seen all the same.
+        QJsonObject meta = JsonIo::readJsonObject(mine + "/meta.json");
+        meta.insert("name", "Renamed by hand");
+        QVERIFY(JsonIo::writeJsonAtomically(mine + "/meta.json", meta));
+        QCOMPARE(DefinitionMeta::listDefinitions().first().name, "Renamed by hand");
     }
 
 private:
