@@ -161,11 +161,12 @@ private:
                 if (!e->len)
                     continue;
                 const QString path = QDir(m_dirs.value(e->wd)).filePath(QFile::decodeName(e->name));
-                if (e->mask & IN_CREATE) { // a folder made meanwhile is watched too
-                    if (e->mask & IN_ISDIR)
-                        add(path);
+                if (e->mask & IN_ISDIR) { // a folder made or moved here meanwhile is watched (again)
+                    add(path);
                     continue;
                 }
+                if (e->mask & IN_CREATE)
+                    continue;
                 // A save file's temporary name is gone once it was renamed: only final names count.
                 if (QFileInfo::exists(path))
                     ++m_writes[path];
@@ -267,6 +268,9 @@ public:
         const std::vector<Edit> edits{{"pastille renamed", "rename pastille", "modeEditButton"},
                                       {"controller linked", "link", "modeEditButton"},
                                       {"controller unlinked", "unlink", "modeEditButton"}};
+        // A shared definition (the user's own are listed first): edited in place, as every later save
+        // of one the user moved there (the first edit with the right moves a user's own).
+        m_editor->listWidget()->setCurrentRow(m_editor->listWidget()->count() - 1);
         for (const auto& [what, op, before] : edits) {
             mode(before);
             QTest::qWait(600); // everything earlier has landed (save delays of 250 and 220 ms)
