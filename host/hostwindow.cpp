@@ -145,9 +145,10 @@ QWidget* HostWindow::buildDevicePane()
     m_devices->setSpacing(0);
     m_devices->setModel(m_session->viewModel());
     m_devices->setItemDelegate(m_session->delegate());
-    // The card menu's "Configurer" is the host's to handle; the host knows the delegate only by its signals.
+    // The card menu's "Configurer" is the host's to handle: the configuration window opens on that
+    // card's definition. The host knows the delegate only by its signals.
     if (m_session->delegate())
-        connect(m_session->delegate(), SIGNAL(requestConfig(QString)), this, SLOT(openConfiguration()));
+        connect(m_session->delegate(), SIGNAL(requestConfig(QString)), this, SLOT(configureCard(QString)));
     layout->addWidget(m_devices, 1);
     auto* hint =
         new QLabel(QStringLiteral("Click a card to select its controller · ✕ forgets it · the arrows switch "
@@ -277,6 +278,16 @@ void HostWindow::openConfiguration()
 
 void HostWindow::openCalibration()
 {
+    openDefinitionOf(QString(), true);
+}
+
+void HostWindow::configureCard(const QString& usn)
+{
+    openDefinitionOf(usn, false);
+}
+
+void HostWindow::openDefinitionOf(const QString& usn, bool calibration)
+{
     openConfiguration();
     if (!m_configWindow)
         return;
@@ -286,13 +297,16 @@ void HostWindow::openCalibration()
     if (!list)
         return;
 
+    // The card asked for (by its usn), else the selected one, else the first.
     QString profileId;
     QString padName;
     if (const QAbstractItemModel* model = m_session->viewModel(); model && model->rowCount() > 0) {
         const auto role = [model](const char* name) { return model->roleNames().key(QByteArray(name), -1); };
         int row = 0;
         for (int r = 0; r < model->rowCount(); ++r) {
-            if (model->index(r, 0).data(role("selected")).toBool()) {
+            const QModelIndex index = model->index(r, 0);
+            if (usn.isEmpty() ? index.data(role("selected")).toBool()
+                              : index.data(role("usn")).toString() == usn) {
                 row = r;
                 break;
             }
@@ -313,6 +327,8 @@ void HostWindow::openCalibration()
     }
     if (target >= 0)
         list->setCurrentRow(target);
+    if (!calibration)
+        return;
     if (auto* mode = editor->findChild<QPushButton*>(QStringLiteral("modeCalibrationButton")))
         mode->click();
 }

@@ -26,10 +26,14 @@ public Q_SLOTS:
     void openConfiguration();
     // Opens the configuration on the selected controller's definition in Calibration mode.
     void openCalibration();
+    // Opens the configuration on the definition of one card (its usn): its active one, else one
+    // linked to its controller.
+    void configureCard(const QString& usn);
 
 private:
     QWidget* buildDevicePane();
     QWidget* buildSidePane();
+    void openDefinitionOf(const QString& usn, bool calibration);
     void refreshSelection();
     void showInputs(const QString& device, const QStringList& keys, const QVariantList& values);
     void showAction(const QString& device, const QString& action, const QJsonObject& args, const QString& key,

@@ -1,0 +1,60 @@
+// The stand-in host's window over the real plugin file and a virtual pad: what its commands open.
+#include "hostsession.h"
+#include "hosttheme.h"
+#include "hostwindow.h"
+#include "support/testsupport.h"
+
+#include <QAbstractItemModel>
+#include <QListWidget>
+#include <QMainWindow>
+
+using namespace TestSupport;
+
+class tst_HostWindow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // "Configurer" on a card opens the card's own definition (its active one), not whichever was
+    // current in the editor.
+    void configureOpensTheCardsDefinition()
+    {
+        DataRoot data;
+        // Listed first by the editor (folder order), but second by name for the card.
+        const QString zulu = "00000000-0000-4000-8000-000000000001";
+        const QString alpha = "ffffffff-0000-4000-8000-000000000002";
+        writeDefinition(data.userRoot(), {{"name", "Zulu"}, {"deviceName", "Host Pad"}}, Config | Overlay,
+                        zulu);
+        writeDefinition(data.userRoot(), {{"name", "Alpha"}, {"deviceName", "Host Pad"}}, Config | Overlay,
+                        alpha);
+        const QString scenario = data.path() + "/pads.json";
+        QVERIFY(writeFile(scenario, R"({"pads": [{"slot": 0, "name": "Host Pad"}]})"));
+        qputenv("JOYRELAY_VIRTUAL_PADS", QFile::encodeName(scenario));
+
+        HostTheme::installResolver();
+        HostSession session;
+        QString error;
+        QVERIFY2(session.loadPlugin(QStringLiteral(JOYRELAY_PLUGIN), &error), qPrintable(error));
+        session.start(QStringLiteral("default"), false);
+        QAbstractItemModel* model = session.viewModel();
+        QVERIFY(model);
+        const auto role = [model](const char* name) { return model->roleNames().key(QByteArray(name), -1); };
+        QTRY_VERIFY(model->rowCount() == 1 &&
+                    model->index(0, 0).data(role("activeProfileId")).toString() == alpha);
+
+        HostWindow window(&session);
+        window.openConfiguration();
+        QVERIFY(window.configurationWindow());
+        auto* list = window.configurationWindow()->findChild<QListWidget*>(QStringLiteral("listWidget"));
+        QVERIFY(list && list->currentItem());
+        QCOMPARE(list->currentItem()->data(Qt::UserRole).toString(), zulu);
+
+        // What the card's menu does: the delegate asks the host.
+        QVERIFY(QMetaObject::invokeMethod(session.delegate(), "requestConfig",
+                                          Q_ARG(QString, model->index(0, 0).data(role("usn")).toString())));
+        QCOMPARE(list->currentItem()->data(Qt::UserRole).toString(), alpha);
+        delete window.configurationWindow();
+    }
+};
+
+QTEST_MAIN(tst_HostWindow)
+#include "tst_hostwindow.moc"
