@@ -192,6 +192,7 @@ QWidget* HostWindow::buildSidePane()
 
     layout->addWidget(sectionTitle(QStringLiteral("Actions fired by the mapping")));
     m_actions = new QListWidget;
+    m_actions->setObjectName(QStringLiteral("firedActions"));
     m_actions->setAlternatingRowColors(true);
     layout->addWidget(m_actions, 3);
 
@@ -250,12 +251,24 @@ void HostWindow::showInputs(const QString& device, const QStringList& keys, cons
 void HostWindow::showAction(const QString& device, const QString& action, const QJsonObject& args,
                             const QString& key, const QVariant& value, const QString& mode, bool repeat)
 {
-    auto* item = new QListWidgetItem(
-        QStringLiteral("%1  %2  %3\n      %4 = %5 · %6%7 · %8")
-            .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")),
-                 m_session->actionLabel(action),
+    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+    const QString detail =
+        QStringLiteral("%1  %2\n      %3 = %4 · %5%6 · %7")
+            .arg(m_session->actionLabel(action),
                  QString::fromUtf8(QJsonDocument(args).toJson(QJsonDocument::Compact)), key, valueText(value),
-                 mode, repeat ? QStringLiteral(" (repeat)") : QString(), device));
+                 mode, repeat ? QStringLiteral(" (repeat)") : QString(), device);
+    // The same action fired again by the same input (an "always" stick, an auto-repeat) updates
+    // its line, with the latest value and a count, instead of pushing every other line out of sight.
+    const QString firing = QStringList{device, action, key, mode}.join(QLatin1Char('|'));
+    if (QListWidgetItem* top = m_actions->item(0); top && top->data(Qt::UserRole).toString() == firing) {
+        const int count = top->data(Qt::UserRole + 1).toInt() + 1;
+        top->setData(Qt::UserRole + 1, count);
+        top->setText(QStringLiteral("%1  ×%2  %3").arg(time).arg(count).arg(detail));
+        return;
+    }
+    auto* item = new QListWidgetItem(QStringLiteral("%1  %2").arg(time, detail));
+    item->setData(Qt::UserRole, firing);
+    item->setData(Qt::UserRole + 1, 1);
     item->setForeground(repeat ? QColor(138, 163, 182) : QColor(232, 240, 245));
     m_actions->insertItem(0, item);
     while (m_actions->count() > 300)

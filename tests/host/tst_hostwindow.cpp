@@ -54,6 +54,27 @@ private Q_SLOTS:
         QCOMPARE(list->currentItem()->data(Qt::UserRole).toString(), alpha);
         delete window.configurationWindow();
     }
+
+    // An action fired again and again by one input takes one line with a count; another input or
+    // action starts a line of its own.
+    void repeatedFiringsShareALine()
+    {
+        HostSession session;
+        HostWindow window(&session);
+        auto* actions = window.findChild<QListWidget*>(QStringLiteral("firedActions"));
+        QVERIFY(actions);
+        for (int i = 0; i < 50; ++i)
+            emit session.actionFired("Pad (gp:0)", "camera.pan", {}, "joy_0", i * 2.0, "always", false);
+        emit session.actionFired("Pad (gp:0)", "camera.pan", {}, "joy_1", 3.0, "always", false);
+        emit session.actionFired("Pad (gp:0)", "camera.pan", {}, "joy_1", 4.0, "always", false);
+        QCOMPARE(actions->count(), 2);
+        QVERIFY2(actions->item(0)->text().contains(QStringLiteral("×2")) &&
+                     actions->item(0)->text().contains(QStringLiteral("joy_1 = 4.0")),
+                 qPrintable(actions->item(0)->text()));
+        QVERIFY2(actions->item(1)->text().contains(QStringLiteral("×50")) &&
+                     actions->item(1)->text().contains(QStringLiteral("joy_0 = 98.0")),
+                 qPrintable(actions->item(1)->text()));
+    }
 };
 
 QTEST_MAIN(tst_HostWindow)
