@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -188,6 +189,10 @@ QWidget* HostWindow::buildSidePane()
     m_inputs->setSelectionMode(QAbstractItemView::NoSelection);
     m_inputs->setShowGrid(false);
     m_inputs->setAlternatingRowColors(true);
+    m_inputs->setObjectName(QStringLiteral("liveInputs"));
+    m_releases = new QTimer(this);
+    m_releases->setInterval(100);
+    connect(m_releases, &QTimer::timeout, this, &HostWindow::showButtonReleases);
     layout->addWidget(m_inputs, 2);
 
     layout->addWidget(sectionTitle(QStringLiteral("Actions fired by the mapping")));
@@ -244,8 +249,30 @@ void HostWindow::showInputs(const QString& device, const QStringList& keys, cons
             m_inputRows.insert(id, row);
         }
         m_inputs->item(row, 2)->setText(valueText(values.at(i)));
+        if (values.at(i).userType() == QMetaType::Bool && values.at(i).toBool())
+            m_releases->start();
     }
     refreshSelection();
+}
+
+void HostWindow::showButtonReleases()
+{
+    // A device reports a button's press but, unless the mapping asks for it, not its release: the
+    // table reads the pad's own state (its "buttons" property) until no button shows pressed.
+    bool anyPressed = false;
+    for (DeviceActionRouter* router : m_session->routers()) {
+        const QObject* device = router->device();
+        const QVariantList buttons = device ? device->property("buttons").toList() : QVariantList();
+        for (int b = 0; b < buttons.size(); ++b) {
+            const int row = m_inputRows.value(router->label() + QStringLiteral("|but_%1").arg(b), -1);
+            if (row < 0)
+                continue;
+            m_inputs->item(row, 2)->setText(valueText(buttons.at(b).toBool()));
+            anyPressed = anyPressed || buttons.at(b).toBool();
+        }
+    }
+    if (!anyPressed)
+        m_releases->stop();
 }
 
 void HostWindow::showAction(const QString& device, const QString& action, const QJsonObject& args,

@@ -9,6 +9,7 @@ class QLabel;
 class QListView;
 class QListWidget;
 class QTableWidget;
+class QTimer;
 class QTreeWidget;
 
 // The stand-in host's window: the plugin's device cards, its events, the selected interfaces with
@@ -36,6 +37,7 @@ private:
     void openDefinitionOf(const QString& usn, bool calibration);
     void refreshSelection();
     void showInputs(const QString& device, const QStringList& keys, const QVariantList& values);
+    void showButtonReleases();
     void showAction(const QString& device, const QString& action, const QJsonObject& args, const QString& key,
                     const QVariant& value, const QString& mode, bool repeat);
 
@@ -47,5 +49,6 @@ private:
     QListWidget* m_actions = nullptr;
     QLabel* m_summary = nullptr;
     QHash<QString, int> m_inputRows; // "device|key" -> table row
+    QTimer* m_releases = nullptr;    // reads the pads' button states while one shows pressed
     QPointer<QMainWindow> m_configWindow;
 };

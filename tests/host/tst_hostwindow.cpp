@@ -7,6 +7,7 @@
 #include <QAbstractItemModel>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QTableWidget>
 
 using namespace TestSupport;
 
@@ -14,6 +15,19 @@ class tst_HostWindow : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // One virtual pad for the whole program (the plugin picks its backend once): button 0 goes
+    // down and up again every second.
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QString scenario = m_dir.filePath("pads.json");
+        QVERIFY(
+            writeFile(scenario, R"({"pads": [{"slot": 0, "name": "Host Pad"}], "loop": true, "period": 1000,
+            "events": [{"at": 300, "slot": 0, "button": 0, "pressed": true},
+                       {"at": 600, "slot": 0, "button": 0, "pressed": false}]})"));
+        qputenv("JOYRELAY_VIRTUAL_PADS", QFile::encodeName(scenario));
+    }
+
     // "Configurer" on a card opens the card's own definition (its active one), not whichever was
     // current in the editor.
     void configureOpensTheCardsDefinition()
@@ -26,9 +40,6 @@ private Q_SLOTS:
                         zulu);
         writeDefinition(data.userRoot(), {{"name", "Alpha"}, {"deviceName", "Host Pad"}}, Config | Overlay,
                         alpha);
-        const QString scenario = data.path() + "/pads.json";
-        QVERIFY(writeFile(scenario, R"({"pads": [{"slot": 0, "name": "Host Pad"}]})"));
-        qputenv("JOYRELAY_VIRTUAL_PADS", QFile::encodeName(scenario));
 
         HostTheme::installResolver();
         HostSession session;
@@ -55,6 +66,28 @@ private Q_SLOTS:
         delete window.configurationWindow();
     }
 
+    // The plugin reports a button's press only: the live table shows its release all the same.
+    void aReleasedButtonShowsReleased()
+    {
+        DataRoot data;
+        HostSession session;
+        QString error;
+        QVERIFY2(session.loadPlugin(QStringLiteral(JOYRELAY_PLUGIN), &error), qPrintable(error));
+        session.start(QStringLiteral("default"), true);
+        HostWindow window(&session);
+        auto* inputs = window.findChild<QTableWidget*>(QStringLiteral("liveInputs"));
+        QVERIFY(inputs);
+        const auto shown = [inputs](const QString& key) {
+            for (int row = 0; row < inputs->rowCount(); ++row) {
+                if (inputs->item(row, 1)->text() == key)
+                    return inputs->item(row, 2)->text();
+            }
+            return QString();
+        };
+        QTRY_COMPARE(shown("but_0"), QString("pressed"));
+        QTRY_COMPARE(shown("but_0"), QString("released"));
+    }
+
     // An action fired again and again by one input takes one line with a count; another input or
     // action starts a line of its own.
     void repeatedFiringsShareALine()
@@ -75,6 +108,9 @@ private Q_SLOTS:
                      actions->item(1)->text().contains(QStringLiteral("joy_0 = 98.0")),
                  qPrintable(actions->item(1)->text()));
     }
+
+private:
+    QTemporaryDir m_dir;
 };
 
 QTEST_MAIN(tst_HostWindow)
