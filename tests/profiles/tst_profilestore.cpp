@@ -1,7 +1,10 @@
 // The profile store over a private data root: roots per login, the search by device name, look-up
 // by id and relocation between scopes (summaries of single folders: fuzz/expected/definitionfolder).
+#include "folderfiles.h"
 #include "profilestore.h"
 #include "support/testsupport.h"
+
+#include <sys/stat.h>
 
 using namespace TestSupport;
 
@@ -106,6 +109,57 @@ private slots:
         QCOMPARE(offered("pad"), (QStringList{"Alpha shared", "Pad user", "PAD shared", "pad shared"}));
         DataRoot::setLogin(QVariant()); // without login only the shared roots are searched
         QCOMPARE(offered("xbox pad"), (QStringList{"Old area shared", "Shared copy shared"}));
+    }
+
+    // What a definition folder names is read only when it is a plain file within its limit.
+    void readFileTakesPlainFilesWithinTheirLimit_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("links");
+        QTest::addColumn<int>("expected");
+        using R = FolderFiles::Read;
+        const int refuse = int(FolderFiles::Links::Refuse), follow = int(FolderFiles::Links::Follow);
+        QTest::newRow("a regular file within the limit is read") << "file" << refuse << int(R::Ok);
+        QTest::newRow("an empty path names nothing") << "empty" << refuse << int(R::Missing);
+        QTest::newRow("a path through a file names nothing") << "through" << refuse << int(R::Missing);
+        QTest::newRow("a symlink is not the folder's file") << "link" << refuse << int(R::NotRegular);
+        QTest::newRow("a symlink is followed when the user chose it") << "link" << follow << int(R::Ok);
+        QTest::newRow("a folder is no file") << "folder" << refuse << int(R::NotRegular);
+        QTest::newRow("a FIFO is refused without waiting for a writer")
+            << "fifo" << refuse << int(R::NotRegular);
+        QTest::newRow("a file over the limit is refused before reading")
+            << "large" << refuse << int(R::TooLarge);
+        QTest::newRow("a name too long fails with the system's text") << "long" << refuse << int(R::Failed);
+    }
+
+    void readFileTakesPlainFilesWithinTheirLimit()
+    {
+        QFETCH(QString, what);
+        QFETCH(int, links);
+        const QString file = data() + "/file.json";
+        QVERIFY(writeFile(file, "12345678"));
+        QString path = what == "file" || what == "large" ? file : QString();
+        if (what == "through")
+            path = file + "/meta.json";
+        if (what == "link") {
+            path = data() + "/link.json";
+            QVERIFY(QFile::link(file, path));
+        }
+        if (what == "folder")
+            path = data();
+        if (what == "fifo") {
+            path = data() + "/fifo";
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        if (what == "long")
+            path = data() + "/" + QString(300, 'x');
+        QByteArray bytes("left over");
+        QString systemError;
+        const FolderFiles::Read read = FolderFiles::readFile(path, what == "large" ? 7 : 8, &bytes,
+                                                             FolderFiles::Links(links), &systemError);
+        QTEST(int(read), "expected");
+        QCOMPARE(bytes, read == FolderFiles::Read::Ok ? QByteArray("12345678") : QByteArray());
+        QCOMPARE(systemError.isEmpty(), read != FolderFiles::Read::Failed);
     }
 
     void relocateFailures_data()
