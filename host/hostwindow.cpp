@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonDocument>
@@ -101,6 +102,19 @@ HostWindow::HostWindow(HostSession* session, QWidget* parent) : QMainWindow(pare
     topLayout->addWidget(icon);
     topLayout->addSpacing(8);
     topLayout->addLayout(titles, 1);
+    auto* snapshots = new QPushButton(QStringLiteral("Snapshots…"));
+    snapshots->setToolTip(QStringLiteral("Render every definition as a PNG file into a folder"));
+    connect(snapshots, &QPushButton::clicked, this, [this] {
+        const QString folder =
+            QFileDialog::getExistingDirectory(this, QStringLiteral("Snapshots of every definition"));
+        if (folder.isEmpty())
+            return;
+        const int written = exportSnapshots(folder);
+        m_summary->setText(written < 0
+                               ? QStringLiteral("Snapshots: the editor could not be reached")
+                               : QStringLiteral("%1 snapshot(s) written to %2").arg(written).arg(folder));
+    });
+    topLayout->addWidget(snapshots);
     topLayout->addWidget(calibrate);
     topLayout->addWidget(configure);
     rootLayout->addWidget(top);
@@ -314,6 +328,22 @@ void HostWindow::openConfiguration()
         m_configWindow->resize(1023, 772);
     m_configWindow->show();
     m_configWindow->raise();
+}
+
+int HostWindow::exportSnapshots(const QString& folder)
+{
+    // The plugin's snapshot entries are not in its menus: a host calls the editor's slot by name.
+    const bool wasOpen = m_configWindow;
+    openConfiguration();
+    QObject* editor =
+        m_configWindow ? m_configWindow->findChild<QWidget*>(QStringLiteral("ManageGamepade")) : nullptr;
+    int written = -1;
+    if (editor && !QMetaObject::invokeMethod(editor, "exportSnapshotsToDir", Q_RETURN_ARG(int, written),
+                                             Q_ARG(QString, folder)))
+        written = -1;
+    if (!wasOpen && m_configWindow)
+        m_configWindow->close();
+    return written;
 }
 
 void HostWindow::openCalibration()

@@ -30,6 +30,9 @@ public Q_SLOTS:
     // Opens the configuration on the definition of one card (its usn): its active one, else one
     // linked to its controller.
     void configureCard(const QString& usn);
+    // Renders every definition as a PNG into folder through the editor's exportSnapshotsToDir, as
+    // a host calls it; the number written, or -1 when the editor could not be reached.
+    int exportSnapshots(const QString& folder);
 
 private:
     QWidget* buildDevicePane();

@@ -88,6 +88,21 @@ private Q_SLOTS:
         QTRY_COMPARE(shown("but_0"), QString("released"));
     }
 
+    // The host's "Snapshots…" renders every definition through the editor's slot.
+    void snapshotsOfEveryDefinition()
+    {
+        DataRoot data;
+        writeDefinition(data.userRoot(), {{"name", "Zulu"}}, Config | Overlay | Image);
+        writeDefinition(data.sharedRoot(), {{"name", "Alpha"}}, Config | Overlay | Image);
+        HostSession session;
+        QString error;
+        QVERIFY2(session.loadPlugin(QStringLiteral(JOYRELAY_PLUGIN), &error), qPrintable(error));
+        HostWindow window(&session);
+        QTemporaryDir out;
+        QCOMPARE(window.exportSnapshots(out.path()), 2);
+        QCOMPARE(QDir(out.path()).entryList({"*.png"}, QDir::Files).size(), 2);
+    }
+
     // An action fired again and again by one input takes one line with a count; another input or
     // action starts a line of its own.
     void repeatedFiringsShareALine()
