@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSaveFile>
 
 namespace {
 
@@ -166,21 +165,11 @@ bool saveCalibrationFile(const QString& path, const CalibrationSet& set, const D
         return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
-    // Written beside the target and renamed over it, so a failed write keeps the last good file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    // Written beside the target and renamed over it, so a failed write keeps the last good file; the
+    // message is the editors' French one, naming the file.
     const QByteArray bytes =
         QJsonDocument(calibrationToJson(set, identity, profileId)).toJson(QJsonDocument::Indented);
-    if (!JsonIo::writeAll(file, bytes) || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return JsonIo::writeBytesAtomically(path, bytes, error);
 }
 
 ResolvedCalibration resolveCalibration(const DeviceIdentity& identity,

@@ -155,6 +155,7 @@ private:
     QLabel* m_deviceLabel = nullptr;
     QLabel* m_sourceLabel = nullptr;
     QLabel* m_hintLabel = nullptr;
+    QLabel* m_targetLabel = nullptr;
     QScrollArea* m_scroll = nullptr;
     QVBoxLayout* m_cardsLayout = nullptr;
     QWidget* m_buttonsHeader = nullptr;

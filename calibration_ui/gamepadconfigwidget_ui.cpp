@@ -164,10 +164,19 @@ void GamepadConfigWidget::buildUi()
     m_hintLabel = new QLabel(m_header);
     m_hintLabel->setObjectName(QStringLiteral("hintLabel"));
     m_hintLabel->setWordWrap(true);
+    // A long message (an error naming a path) wraps or is cut, never pushes the header's buttons
+    // out of the window; the whole text is in its tool tip.
+    m_hintLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // Which file an edit goes to, and whom it affects: a base edit changes every definition of
+    // the controller.
+    m_targetLabel = new QLabel(m_header);
+    m_targetLabel->setObjectName(QStringLiteral("targetLabel"));
+    m_targetLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     grid->addWidget(m_profileLabel, 1, 0);
     grid->addWidget(m_deviceLabel, 1, 1, 1, 2);
     grid->addWidget(m_sourceLabel, 2, 0);
     grid->addWidget(m_hintLabel, 2, 1, 1, 2);
+    grid->addWidget(m_targetLabel, 3, 0, 1, 3);
     root->addWidget(m_header);
 
     m_scroll = new QScrollArea(this);
@@ -242,6 +251,19 @@ void GamepadConfigWidget::refreshHeader(const QString& target, bool connected)
     else if (!connected)
         hint = tr("Deconnectee: captures off");
     setTextIfChanged(m_hintLabel, hint);
+    if (m_hintLabel->toolTip() != hint)
+        m_hintLabel->setToolTip(hint);
+
+    QString edits = tr("Aucun fichier de calibration à éditer");
+    if (!target.isEmpty() && m_editScope == 1)
+        edits = tr("Édite %1 : la calibration propre à la définition « %2 », elle seule")
+                    .arg(QFileInfo(target).fileName(), profileTitle());
+    else if (!target.isEmpty())
+        edits = tr("Édite %1 : la calibration de base de la manette, pour toutes ses définitions")
+                    .arg(QFileInfo(target).fileName());
+    setTextIfChanged(m_targetLabel, edits);
+    if (m_targetLabel->toolTip() != target)
+        m_targetLabel->setToolTip(target);
 
     if (m_scopeCombo->currentIndex() != m_editScope) {
         const QSignalBlocker blocker(m_scopeCombo);
@@ -313,6 +335,7 @@ QWidget#gamepadConfigRoot QLabel#gateFieldLabel {
 }
 QWidget#gamepadConfigRoot QLabel#metaLabel,
 QWidget#gamepadConfigRoot QLabel#hintLabel,
+QWidget#gamepadConfigRoot QLabel#targetLabel,
 QWidget#gamepadConfigRoot QLabel#buttonSummaryLabel { color: @color.tfxMutedStrong@; }
 QWidget#gamepadConfigRoot QLabel#sourceLabel { color: @color.tfxAccent@; font-weight: bold; }
 QWidget#gamepadConfigRoot QLabel#metricLabel {

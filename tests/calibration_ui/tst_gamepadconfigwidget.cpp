@@ -144,6 +144,11 @@ void tst_GamepadConfigWidget::overrideComesFromBaseAndGoesBackToIt()
     page.setProfileContext(profile);
     QCOMPARE(page.editScope(), 0);
     QSignalSpy metadata(&page, &GamepadConfigWidget::profileCalibrationMetadataChanged);
+    // The header says which file an edit goes to and whom it affects.
+    const auto edits = [&page] { return page.findChild<QLabel*>(QStringLiteral("targetLabel"))->text(); };
+    QCOMPARE(edits(),
+             QStringLiteral("Édite %1 : la calibration de base de la manette, pour toutes ses définitions")
+                 .arg(QFileInfo(page.targetPath()).fileName()));
 
     page.findChild<QComboBox*>(QStringLiteral("scopeCombo"))->setCurrentIndex(1);
 
@@ -153,6 +158,9 @@ void tst_GamepadConfigWidget::overrideComesFromBaseAndGoesBackToIt()
                                    kPad.vendorId, kPad.productId}}));
     QCOMPARE(page.editScope(), 1);
     QCOMPARE(page.targetPath(), overridePath);
+    QVERIFY2(edits().startsWith(QStringLiteral(
+                 "Édite calibration.override.json : la calibration propre à la définition « ")),
+             qPrintable(edits()));
     QVERIFY(enabled(page, "deleteOverrideButton"));
 
     spin(page, 0, "deadzoneSpin")->setValue(30);
@@ -360,7 +368,8 @@ void tst_GamepadConfigWidget::failedSaveKeepsLastGoodFile()
     }
 
     QCOMPARE(saved.count(), 0);
-    QVERIFY(!hint(page).isEmpty() && hint(page) != QStringLiteral("Deconnectee: captures off"));
+    // In French, naming the file.
+    QCOMPARE(hint(page), QStringLiteral("Écriture incomplète dans %1").arg(base));
     QCOMPARE(TestSupport::readFile(base), good);
 
     // The edit is still pending and reaches the file once writing works again.
