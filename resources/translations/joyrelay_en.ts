@@ -417,6 +417,14 @@ Trigger: axis moving one way from its rest point.</translation>
         <source>Le fichier ne contient pas d’objet JSON.</source>
         <translation>The file holds no JSON object.</translation>
     </message>
+    <message>
+        <source>Fichier trop volumineux (plus de %1 Mio).</source>
+        <translation>File too large (over %1 MiB).</translation>
+    </message>
+    <message>
+        <source>Ce n’est pas un fichier ordinaire.</source>
+        <translation>Not a regular file.</translation>
+    </message>
 </context>
 <context>
     <name>GamepadConfigWidget</name>
@@ -577,6 +585,48 @@ Profile: the current profile&apos;s override.</translation>
     <message>
         <source>Deconnectee: captures off</source>
         <translation>Disconnected: captures off</translation>
+    </message>
+    <message>
+        <source>Calibration</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>Réinitialiser la calibration propre au profil « %1 » ?
+Seul ce profil est concerné.</source>
+        <translation>Reset the calibration of profile “%1”?
+Only this profile is affected.</translation>
+    </message>
+    <message>
+        <source>Réinitialiser la calibration de base de « %1 » ?
+Tous les profils de cette manette qui suivent sa calibration de base sont concernés.</source>
+        <translation>Reset the base calibration of “%1”?
+Every profile of this controller that follows its base calibration is affected.</translation>
+    </message>
+    <message>
+        <source>cette manette</source>
+        <translation>this controller</translation>
+    </message>
+    <message>
+        <source>Remplacer la calibration propre au profil « %1 » par la calibration de base de la manette ?</source>
+        <translation>Replace the calibration of profile “%1” with the controller’s base calibration?</translation>
+    </message>
+    <message>
+        <source>Supprimer la calibration propre au profil « %1 » ?
+Le profil reprendra la calibration de base de la manette.</source>
+        <translation>Delete the calibration of profile “%1”?
+The profile will go back to the controller’s base calibration.</translation>
+    </message>
+    <message>
+        <source>Aucun fichier de calibration à éditer</source>
+        <translation>No calibration file to edit</translation>
+    </message>
+    <message>
+        <source>Édite %1 : la calibration propre à la définition « %2 », elle seule</source>
+        <translation>Edits %1: the calibration of definition “%2” only</translation>
+    </message>
+    <message>
+        <source>Édite %1 : la calibration de base de la manette, pour toutes ses définitions</source>
+        <translation>Edits %1: the controller’s base calibration, for all its definitions</translation>
     </message>
 </context>
 <context>
@@ -916,14 +966,6 @@ You can create an unlinked profile and link it later.</translation>
         <translation>Press a button or move an axis to map &quot;%1&quot;.</translation>
     </message>
     <message>
-        <source>Impossible de copier l’image %1 vers %2</source>
-        <translation>Cannot copy the picture %1 to %2</translation>
-    </message>
-    <message>
-        <source>Échec écriture image %1 (%2)</source>
-        <translation>Writing the picture %1 failed (%2)</translation>
-    </message>
-    <message>
         <source>Impossible d’ouvrir %1</source>
         <translation>Cannot open %1</translation>
     </message>
@@ -1051,6 +1093,28 @@ Erreurs :
 Errors:
 %2</translation>
     </message>
+    <message>
+        <source>La calibration modifiée n&apos;a pas pu être enregistrée : %1</source>
+        <translation>The changed calibration could not be saved: %1</translation>
+    </message>
+    <message>
+        <source>Profil introuvable.</source>
+        <translation>Profile not found.</translation>
+    </message>
+    <message>
+        <source>Ajouter une pastille</source>
+        <translation>Add a marker</translation>
+    </message>
+    <message>
+        <source>La configuration de « %1 » n&apos;a pas pu être lue.
+Ajouter une pastille remplacera le fichier %2 par une nouvelle configuration. Continuer ?</source>
+        <translation>The configuration of “%1” could not be read.
+Adding a marker will replace the file %2 with a new configuration. Continue?</translation>
+    </message>
+    <message>
+        <source>Fichier trop volumineux : %1 (plus de %2 Mio)</source>
+        <translation>File too large: %1 (over %2 MiB)</translation>
+    </message>
 </context>
 <context>
     <name>GamepadGateCalibrationWidget</name>
@@ -1148,6 +1212,17 @@ Y: %2</translation>
     <message>
         <source>Impossible de copier le profil vers %1</source>
         <translation>Cannot copy the profile to %1</translation>
+    </message>
+</context>
+<context>
+    <name>ImageStore</name>
+    <message>
+        <source>Impossible de copier l’image %1 vers %2</source>
+        <translation>Cannot copy the picture %1 to %2</translation>
+    </message>
+    <message>
+        <source>Échec écriture image %1 (%2)</source>
+        <translation>Writing the picture %1 failed (%2)</translation>
     </message>
 </context>
 <context>
