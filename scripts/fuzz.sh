@@ -62,7 +62,7 @@ for reader in "${readers[@]}"; do
     if [ "$reader" = editorsequence ]; then
         # A hundred definitions created one after the other under the sanitizers took 10 to 15 s
         # while builds ran beside it: a slow input, not a hang (about 1 s uninstrumented).
-        dict+=(-max_len=257 -len_control=0 -detect_leaks=0 -timeout=60)
+        dict+=(-max_len=257 -len_control=0 -detect_leaks=0 -timeout=60 -report_slow_units=60)
         asan="$asan:malloc_context_size=8"
     fi
     if [ -f "$root/fuzz/dictionaries/$reader.dict" ]; then dict+=(-dict="$root/fuzz/dictionaries/$reader.dict"); fi
