@@ -5,6 +5,7 @@
 #include "editordialogs.h"
 #include "interactiveoverlay.h"
 #include "overlaymapping.h"
+#include "toucharea.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -207,8 +210,42 @@ void GamepadDefinder::addPastille(int kind)
             return;
         m_overlayLoaded = true;
     }
-    const QRect area = m_overlay->rect();
-    m_overlay->addNode(QPointF(area.center()), InteractiveOverlay::ElementKind(kind));
+    // On the picture, beside the pastilles already there rather than on top of them: the free
+    // place nearest the picture's centre, on a 12 px grid; the centre when the picture is full.
+    const QRect picture =
+        m_overlay->backgroundRect().isEmpty() ? m_overlay->rect() : m_overlay->backgroundRect();
+    const int index = m_overlay->addNode(QPointF(picture.center()), InteractiveOverlay::ElementKind(kind));
+    if (TouchArea* added = m_overlay->pastille(index)) {
+        constexpr int Margin = 8;
+        constexpr int Grid = 12;
+        QList<QRect> taken;
+        for (int i = 0; i < m_overlay->nodeCount(); ++i) {
+            if (const TouchArea* other = m_overlay->pastille(i); other && i != index)
+                taken.append(other->geometry().adjusted(-Margin, -Margin, Margin, Margin));
+        }
+        const QSize size = added->size();
+        const QPoint centre = picture.center() - QPoint(size.width() / 2, size.height() / 2);
+        QPoint best = added->pos();
+        qint64 bestDistance = -1;
+        for (int y = picture.top(); y + size.height() <= picture.bottom() + 1; y += Grid) {
+            for (int x = picture.left(); x + size.width() <= picture.right() + 1; x += Grid) {
+                const QRect place(QPoint(x, y), size);
+                if (std::any_of(taken.cbegin(), taken.cend(),
+                                [&](const QRect& t) { return t.intersects(place); }))
+                    continue;
+                const qint64 distance =
+                    qint64(x - centre.x()) * (x - centre.x()) + qint64(y - centre.y()) * (y - centre.y());
+                if (bestDistance < 0 || distance < bestDistance) {
+                    bestDistance = distance;
+                    best = place.topLeft();
+                }
+            }
+        }
+        if (bestDistance >= 0 && best != added->pos()) {
+            added->move(best);
+            emit added->moved();
+        }
+    }
     refreshInspector();
 }
 

@@ -17,6 +17,7 @@
 #include "registryfile.h"
 #include "snapshots.h"
 #include "tagselectionbar.h"
+#include "toucharea.h"
 #include "virtualjoystickbackend.h"
 
 #include <QClipboard>
@@ -28,6 +29,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -77,6 +79,7 @@ private Q_SLOTS:
     void theLastSaveOfAClosingEditorReachesTheDevices();
     void deviceLinksRollBackAndCloseIsRefusedWhileTheSaveFails();
     void libraryOperationsThroughTheEditor();
+    void newPastillesLandOnThePictureSideBySide();
     void refusals_data();
     void refusals();
     void copyPasteThenExportShowsUnsavedEditsAndSnapshotsSaveThemFirst();
@@ -508,6 +511,31 @@ void tst_GamepadDefinder::deviceLinksRollBackAndCloseIsRefusedWhileTheSaveFails(
     delete window.takeCentralWidget();
     QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(0)["title"].toString(),
              QString("Last edit"));
+}
+
+void tst_GamepadDefinder::newPastillesLandOnThePictureSideBySide()
+{
+    GamepadDefinder* editor = makeEditor(&m_second);
+    editor->show();
+    QVERIFY(QTest::qWaitForWindowExposed(editor));
+    InteractiveOverlay* overlay = editor->overlay();
+    editor->overlay()->setBackgroundPixmap(QPixmap(640, 400)); // the picture, inside the view
+    const QRect picture = overlay->backgroundRect();
+    const int before = overlay->nodeCount();
+    for (const QString& kind : {"+ Joy", "+ Dual XY", "+ Btn", "+ Btn"}) {
+        for (QPushButton* button : editor->findChildren<QPushButton*>()) {
+            if (button->text() == kind)
+                button->click();
+        }
+    }
+    QCOMPARE(overlay->nodeCount(), before + 4);
+    for (int i = before; i < overlay->nodeCount(); ++i) {
+        const QRect placed = overlay->pastille(i)->geometry();
+        QVERIFY2(picture.contains(placed), qPrintable(QStringLiteral("pastille %1 off the picture").arg(i)));
+        for (int j = 0; j < overlay->nodeCount(); ++j)
+            QVERIFY2(j == i || !placed.intersects(overlay->pastille(j)->geometry()),
+                     qPrintable(QStringLiteral("pastilles %1 and %2 overlap").arg(i).arg(j)));
+    }
 }
 
 void tst_GamepadDefinder::libraryOperationsThroughTheEditor()
