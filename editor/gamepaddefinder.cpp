@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -493,6 +494,19 @@ bool GamepadDefinder::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void GamepadDefinder::keyPressEvent(QKeyEvent* event)
+{
+    // Escape ends a Learn that waits for the controller, whatever has the focus in the editor.
+    if (event->key() == Qt::Key_Escape && m_overlay && m_overlay->listeningIndex() >= 0) {
+        endPendingCapture();
+        m_overlay->stopListening();
+        refreshInspector();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void GamepadDefinder::closeEvent(QCloseEvent* event)

@@ -157,19 +157,40 @@ QWidget* GamepadDefinder::buildSlotPanel(int node, const QString& title, const Q
             if (!key.isEmpty())
                 keys.append(key);
         }
-        auto* source =
-            new QLabel(keys.isEmpty() ? tr("Aucune source") : keys.join(QStringLiteral(" / ")), panel);
+        // While one of its slots listens, the panel says what to do and how to stop.
+        const bool listening =
+            m_overlay->listeningIndex() == node && slotList.contains(m_overlay->listeningSlot());
+        auto* source = new QLabel(listening ? tr("Appuyez sur un bouton ou bougez un axe de la manette… "
+                                                 "(Échap pour annuler)")
+                                  : keys.isEmpty() ? tr("Aucune source")
+                                                   : keys.join(QStringLiteral(" / ")),
+                                  panel);
         source->setObjectName(QStringLiteral("slotSource"));
+        source->setWordWrap(true);
         layout->addWidget(source);
 
         auto* buttons = new QHBoxLayout;
         buttons->setSpacing(4);
         const bool both = slotList.size() > 1;
         for (const QString& slot : slotList) {
-            auto* learn = smallButton(both ? tr("Learn %1").arg(slot.toUpper()) : tr("Learn"), panel);
-            connect(learn, &QPushButton::clicked, this, [this, node, slot]() {
+            const bool thisOne = listening && m_overlay->listeningSlot() == slot;
+            auto* learn = smallButton(thisOne ? tr("Écoute…")
+                                      : both  ? tr("Learn %1").arg(slot.toUpper())
+                                              : tr("Learn"),
+                                      panel);
+            learn->setObjectName(QStringLiteral("learnButton"));
+            learn->setCheckable(true);
+            learn->setChecked(thisOne);
+            learn->setToolTip(thisOne ? tr("Écoute la manette : Échap ou un nouveau clic annule")
+                                      : tr("Prendre l’entrée de ce slot sur la manette"));
+            connect(learn, &QPushButton::clicked, this, [this, node, slot, thisOne]() {
                 endPendingCapture();
-                m_overlay->startListening(node, slot);
+                if (thisOne)
+                    m_overlay->stopListening();
+                else
+                    m_overlay->startListening(node, slot);
+                // Rebuilt once this click is over: the button is part of the panel.
+                QMetaObject::invokeMethod(this, &GamepadDefinder::refreshInspector, Qt::QueuedConnection);
             });
             buttons->addWidget(learn);
         }

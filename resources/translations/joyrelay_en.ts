@@ -1115,6 +1115,22 @@ Adding a marker will replace the file %2 with a new configuration. Continue?</tr
         <source>Fichier trop volumineux : %1 (plus de %2 Mio)</source>
         <translation>File too large: %1 (over %2 MiB)</translation>
     </message>
+    <message>
+        <source>Appuyez sur un bouton ou bougez un axe de la manette… (Échap pour annuler)</source>
+        <translation>Press a button or move an axis on the controller… (Escape cancels)</translation>
+    </message>
+    <message>
+        <source>Écoute…</source>
+        <translation>Listening…</translation>
+    </message>
+    <message>
+        <source>Écoute la manette : Échap ou un nouveau clic annule</source>
+        <translation>Listening to the controller: Escape or another click cancels</translation>
+    </message>
+    <message>
+        <source>Prendre l’entrée de ce slot sur la manette</source>
+        <translation>Take this slot’s input from the controller</translation>
+    </message>
 </context>
 <context>
     <name>GamepadGateCalibrationWidget</name>

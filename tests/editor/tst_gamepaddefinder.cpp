@@ -239,6 +239,21 @@ void tst_GamepadDefinder::learningFromTheFollowedController()
     pad->sample();
     QTRY_COMPARE(editor->overlay()->nodeSource(ButtonA, "main").stringKey, QString("but_7"));
     QCOMPARE(editor->overlay()->nodeTitle(ButtonA), QString("but_7"));
+    // The Learn button says it listens, and Escape (or a second click) ends it.
+    editor->overlay()->selectNode(Stick);
+    const auto learnButton = [editor] { // the current panel's, once the replaced ones are gone
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const QList<QPushButton*> buttons = editor->findChildren<QPushButton*>(QStringLiteral("learnButton"));
+        return buttons.isEmpty() ? nullptr : buttons.constLast();
+    };
+    QTRY_VERIFY(learnButton());
+    learnButton()->click();
+    QCOMPARE(editor->overlay()->listeningIndex(), int(Stick));
+    QTRY_COMPARE(learnButton()->text(), QString("Écoute…"));
+    QVERIFY(learnButton()->isChecked());
+    QTest::keyClick(learnButton(), Qt::Key_Escape);
+    QCOMPARE(editor->overlay()->listeningIndex(), -1);
+    QTRY_COMPARE(learnButton()->text(), QString("Learn"));
     // Pulled out, it leaves quick mapping nothing to arm.
     m_pads->unplug(0);
     QTRY_VERIFY(!editor->followedController());
