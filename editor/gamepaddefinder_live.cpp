@@ -399,6 +399,8 @@ void GamepadDefinder::quickMap(const QString& key, bool isGate)
         disarm();
         refreshHint();
         refreshInspector();
+        // Said until the next change of the hint: what was bound to what.
+        m_hintLabel->setText(tr("« %1 » affectée à %2.").arg(action, key.trimmed()));
         return;
     }
     m_hintLabel->setText(isGate ? tr("Aucune pastille n'est liee a \"%1\" pour \"%2\".").arg(key, action)

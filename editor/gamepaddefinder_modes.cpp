@@ -135,6 +135,11 @@ void GamepadDefinder::refreshHint()
     m_quickList->setEnabled(mappingOverlay && connected && anyAction);
     if (!mappingOverlay)
         m_hintLabel->setText(tr("Passez en mode Mapping pour affecter rapidement une action."));
+    else if (!connected && m_library.isValidRow(m_currentRow) &&
+             m_library.at(m_currentRow).deviceNames.isEmpty())
+        // What is missing is the link, not the controller.
+        m_hintLabel->setText(
+            tr("Liez une manette à cette définition (barre du haut) pour utiliser le mapping rapide."));
     else if (!connected)
         m_hintLabel->setText(tr("Connectez la manette pour utiliser le mapping rapide."));
     else if (m_armedAction.isEmpty())

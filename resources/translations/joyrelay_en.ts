@@ -1131,6 +1131,14 @@ Adding a marker will replace the file %2 with a new configuration. Continue?</tr
         <source>Prendre l’entrée de ce slot sur la manette</source>
         <translation>Take this slot’s input from the controller</translation>
     </message>
+    <message>
+        <source>« %1 » affectée à %2.</source>
+        <translation>“%1” bound to %2.</translation>
+    </message>
+    <message>
+        <source>Liez une manette à cette définition (barre du haut) pour utiliser le mapping rapide.</source>
+        <translation>Link a controller to this definition (top bar) to use quick mapping.</translation>
+    </message>
 </context>
 <context>
     <name>GamepadGateCalibrationWidget</name>

@@ -260,6 +260,10 @@ void tst_GamepadDefinder::learningFromTheFollowedController()
     editor->clickQuickAction(1);
     QVERIFY(editor->armedAction().isEmpty());
     QCOMPARE(editor->hintText(), QString("Connectez la manette pour utiliser le mapping rapide."));
+    // On a definition linked to no controller, what is missing is the link.
+    editor->listWidget()->setCurrentRow(editor->library().rowOfId(QUuid::fromString(m_second.id)));
+    QCOMPARE(editor->hintText(),
+             QString("Liez une manette à cette définition (barre du haut) pour utiliser le mapping rapide."));
 }
 
 void tst_GamepadDefinder::quickMapping_data()
@@ -286,6 +290,8 @@ void tst_GamepadDefinder::quickMapping()
                   : QString("Aucune pastille n'est liée à \"but_9\" pour \"recording.toggle\"."));
     gate ? editor->onGateChanged("gate_0", true) : editor->onButtonChanged(2, true);
     QVERIFY(editor->armedAction().isEmpty());
+    QCOMPARE(editor->hintText(),
+             QString("« recording.toggle » affectée à %1.").arg(gate ? "gate_0" : "but_2"));
     const QJsonObject bound =
         gate ? overlay->nodeGateBinding(Dual, "gate_0") : overlay->nodeBinding(ButtonA, "main");
     QCOMPARE(bound.value("ref").toString(), QString("recording.toggle"));
