@@ -1,5 +1,7 @@
 #include "calibrationuicommon.h"
 
+#include <QLabel>
+
 #include <QAbstractSpinBox>
 #include <QCoreApplication>
 #include <QEvent>
@@ -262,6 +264,15 @@ bool ReleaseWatcher::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QObject::eventFilter(watched, event);
+}
+
+QLabel* makeAbsentMark(QWidget* parent, const QString& toolTip)
+{
+    auto* mark = new QLabel(QCoreApplication::translate("CalibrationUi", "absent de cette manette"), parent);
+    mark->setObjectName(QStringLiteral("absentMark"));
+    mark->setToolTip(toolTip);
+    mark->hide();
+    return mark;
 }
 
 } // namespace CalibrationUi

@@ -10,6 +10,8 @@ class QAbstractSpinBox;
 class QWidget;
 
 // Small pieces shared by the calibration page and its cards.
+class QLabel;
+
 namespace CalibrationUi {
 
 // Icons drawn in code on a transparent 32 x 32 pixmap.
@@ -42,6 +44,10 @@ void guardWheel(QWidget* input);
 
 // Sets a boolean dynamic property the style sheet reads and re-applies the style, only on a change.
 void setStyleFlag(QWidget* widget, const char* name, bool value);
+
+// The mark a card shows beside its title when the connected controller has no such input (the
+// page always shows 8 axis and 32 button cards); hidden until then.
+QLabel* makeAbsentMark(QWidget* parent, const QString& toolTip);
 
 // Calls onRelease when a mouse button is released over one of the watched widgets (a card's header
 // parts), and swallows the release so a parent watched as well does not toggle a second time.

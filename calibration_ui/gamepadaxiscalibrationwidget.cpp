@@ -115,6 +115,9 @@ void GamepadAxisCalibrationWidget::buildUi()
     m_outputLabel->setMinimumWidth(78);
     titleLayout->addWidget(m_expandButton);
     titleLayout->addWidget(m_title);
+    m_absentMark = CalibrationUi::makeAbsentMark(
+        header, tr("La manette connectee n'a pas cet axe ; ses reglages restent ceux du fichier."));
+    titleLayout->addWidget(m_absentMark);
     titleLayout->addWidget(previewHost, 1);
     titleLayout->addWidget(m_rawLabel);
     titleLayout->addWidget(m_outputLabel);
@@ -397,4 +400,10 @@ void GamepadAxisCalibrationWidget::updateLiveLabels()
     if (m_outputLabel->text() != out)
         m_outputLabel->setText(out);
     m_preview->setState(m_settings, m_liveRaw, result);
+}
+
+void GamepadAxisCalibrationWidget::setAbsent(bool absent)
+{
+    if (m_absentMark->isVisibleTo(this) != absent)
+        m_absentMark->setVisible(absent);
 }

@@ -51,6 +51,8 @@ public:
     bool captureEnabled() const { return m_captureEnabled; }
     // Without a target file nothing can be edited.
     void setEditable(bool editable);
+    // Marks the card when the connected controller has no such input.
+    void setAbsent(bool absent);
     bool isEditable() const { return m_editable; }
     void setExpanded(bool expanded);
     bool isExpanded() const { return m_expanded; }
@@ -83,6 +85,7 @@ private:
     QFrame* m_details = nullptr;
     QToolButton* m_expandButton = nullptr;
     QLabel* m_title = nullptr;
+    QLabel* m_absentMark = nullptr;
     AxisCalibrationPreviewWidget* m_preview = nullptr;
     QLabel* m_rawLabel = nullptr;
     QLabel* m_outputLabel = nullptr;

@@ -101,6 +101,9 @@ void GamepadButtonCalibrationWidget::buildUi()
     m_summaryLabel->setObjectName(QStringLiteral("buttonSummaryLabel"));
     titleLayout->addWidget(m_expandButton);
     titleLayout->addWidget(m_title);
+    m_absentMark = CalibrationUi::makeAbsentMark(
+        header, tr("La manette connectee n'a pas ce bouton ; ses reglages restent ceux du fichier."));
+    titleLayout->addWidget(m_absentMark);
     titleLayout->addWidget(m_stateLabel);
     titleLayout->addWidget(m_summaryLabel, 1);
     cardLayout->addWidget(header);
@@ -282,4 +285,10 @@ void GamepadButtonCalibrationWidget::updateState()
     if (m_stateLabel->text() != text)
         m_stateLabel->setText(text);
     CalibrationUi::setStyleFlag(m_stateLabel, "pressed", m_pressed);
+}
+
+void GamepadButtonCalibrationWidget::setAbsent(bool absent)
+{
+    if (m_absentMark->isVisibleTo(this) != absent)
+        m_absentMark->setVisible(absent);
 }

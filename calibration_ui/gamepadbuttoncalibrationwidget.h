@@ -30,6 +30,8 @@ public:
     void setPressed(bool pressed);
     bool isPressed() const { return m_pressed; }
     void setEditable(bool editable);
+    // Marks the card when the connected controller has no such input.
+    void setAbsent(bool absent);
     bool isEditable() const { return m_editable; }
     void setExpanded(bool expanded);
     bool isExpanded() const { return m_expanded; }
@@ -56,6 +58,7 @@ private:
 
     QToolButton* m_expandButton = nullptr;
     QLabel* m_title = nullptr;
+    QLabel* m_absentMark = nullptr;
     QLabel* m_stateLabel = nullptr;
     QLabel* m_summaryLabel = nullptr;
     QFrame* m_details = nullptr;

@@ -503,6 +503,7 @@ void GamepadConfigWidget::updateLiveValues()
         card->setLiveRaw(connected ? device->rawAxisValue(i) : 0.0);
         card->setEditable(editable);
         card->setCaptureEnabled(connected);
+        card->setAbsent(connected && !device->axisPresent(i));
     }
     const QList<GateSettings>& gates = currentSetRef().gates;
     for (int i = 0; i < m_gateCards.size(); ++i) {
@@ -517,6 +518,7 @@ void GamepadConfigWidget::updateLiveValues()
         GamepadButtonCalibrationWidget* card = m_buttonCards.at(i);
         card->setPressed(connected && device->buttonPressed(i));
         card->setEditable(editable);
+        card->setAbsent(connected && i >= device->buttonCount());
     }
     refreshHeader(target, connected);
 }

@@ -338,6 +338,7 @@ QWidget#gamepadConfigRoot QLabel#hintLabel,
 QWidget#gamepadConfigRoot QLabel#targetLabel,
 QWidget#gamepadConfigRoot QLabel#buttonSummaryLabel { color: @color.tfxMutedStrong@; }
 QWidget#gamepadConfigRoot QLabel#sourceLabel { color: @color.tfxAccent@; font-weight: bold; }
+QWidget#gamepadConfigRoot QLabel#absentMark { color: @text.disabled@; font-style: italic; }
 QWidget#gamepadConfigRoot QLabel#metricLabel {
     color: @color.tfxAccent@;
     font-family: "Consolas", "DejaVu Sans Mono", monospace;

@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QUuid>
 
+#include <algorithm>
+
 using namespace GamepadCalibration;
 
 ControlManette::ControlManette(int slot, QObject* parent)
@@ -137,6 +139,11 @@ bool ControlManette::buttonPressed(int button) const
 bool ControlManette::axisPresent(int axis) const
 {
     return axis >= 0 && axis < AxisCount && d->axisPresent[axis];
+}
+
+int ControlManette::buttonCount() const
+{
+    return m_connected ? std::min(m_backend->buttonCount(m_deviceId), int(ButtonCount)) : 0;
 }
 
 QHash<QString, bool> ControlManette::gateStates() const

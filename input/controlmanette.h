@@ -94,6 +94,8 @@ public:
     double rawAxisValue(int axis) const;
     bool buttonPressed(int button) const;
     bool axisPresent(int axis) const;
+    // Buttons the controller reports (0 when none is connected); the device still samples 32.
+    int buttonCount() const;
     // Gate key to inside state, as last evaluated.
     QHash<QString, bool> gateStates() const;
 

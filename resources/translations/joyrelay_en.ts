@@ -90,6 +90,13 @@
     </message>
 </context>
 <context>
+    <name>CalibrationUi</name>
+    <message>
+        <source>absent de cette manette</source>
+        <translation>not on this controller</translation>
+    </message>
+</context>
+<context>
     <name>DeviceItemDelegate</name>
     <message>
         <source>&lt;Sans nom&gt;</source>
@@ -323,6 +330,10 @@ Trigger: axis moving one way from its rest point.</translation>
         <source>Offset</source>
         <translation>Offset</translation>
     </message>
+    <message>
+        <source>La manette connectee n&apos;a pas cet axe ; ses reglages restent ceux du fichier.</source>
+        <translation>The connected controller has no such axis; its settings stay as the file holds them.</translation>
+    </message>
 </context>
 <context>
     <name>GamepadButtonCalibrationWidget</name>
@@ -409,6 +420,10 @@ Trigger: axis moving one way from its rest point.</translation>
     <message>
         <source>repos</source>
         <translation>released</translation>
+    </message>
+    <message>
+        <source>La manette connectee n&apos;a pas ce bouton ; ses reglages restent ceux du fichier.</source>
+        <translation>The connected controller has no such button; its settings stay as the file holds them.</translation>
     </message>
 </context>
 <context>

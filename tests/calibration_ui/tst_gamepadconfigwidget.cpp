@@ -3,6 +3,7 @@
 #include "calibrationfiles.h"
 #include "controlmanette.h"
 #include "gamepadaxiscalibrationwidget.h"
+#include "gamepadbuttoncalibrationwidget.h"
 #include "gamepadconfigwidget.h"
 #include "gamepadgatecalibrationwidget.h"
 #include "scripteddialogs.h"
@@ -295,7 +296,7 @@ void tst_GamepadConfigWidget::headerRules()
 void tst_GamepadConfigWidget::liveValuesAndVanishingDevice()
 {
     auto pads = std::make_shared<VirtualJoystickBackend>();
-    pads->plug({0, kPad.name, kPad.vendorId, kPad.productId});
+    pads->plug({0, kPad.name, kPad.vendorId, kPad.productId, {0, 1, 2, 3}, 12});
     auto pad = std::make_unique<ControlManette>(0, pads);
     pad->connectDevice(QString());
     pads->setAxis(0, 1, 42.5f);
@@ -310,6 +311,14 @@ void tst_GamepadConfigWidget::liveValuesAndVanishingDevice()
     QCOMPARE(card->findChildren<QLabel*>(QStringLiteral("metricLabel")).at(0)->text(),
              QStringLiteral("raw:   42.5"));
     QCOMPARE(hint(page), QStringLiteral("Pret"));
+    // The inputs this pad lacks are marked on their cards (4 axes and 12 buttons here).
+    const auto marked = [](QWidget* card) {
+        return !card->findChild<QLabel*>(QStringLiteral("absentMark"))->isHidden();
+    };
+    const auto axes = page.findChildren<GamepadAxisCalibrationWidget*>();
+    const auto buttons = page.findChildren<GamepadButtonCalibrationWidget*>();
+    QVERIFY(!marked(axes.at(3)) && marked(axes.at(4)) && marked(axes.at(7)));
+    QVERIFY(!marked(buttons.at(11)) && marked(buttons.at(12)) && marked(buttons.at(31)));
 
     page.captureRestForAll();
     QCOMPARE(page.currentCalibration().axes.at(1).restRaw, 42.5);
