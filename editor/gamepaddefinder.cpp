@@ -267,6 +267,8 @@ void GamepadDefinder::buildChrome()
     rightLayout->setSpacing(8);
     rightLayout->addWidget(buildInspectorPanel());
     rightLayout->addWidget(buildQuickActionsPanel(), 1);
+    // Without the quick actions (Edit mode) the inspector keeps its compact height at the top.
+    rightLayout->addStretch();
     m_grid->addWidget(m_rightSidebar, 1, 2);
     m_grid->setColumnStretch(1, 1);
     m_grid->setRowStretch(1, 1);
@@ -332,7 +334,8 @@ QWidget* GamepadDefinder::buildInspectorPanel()
     m_inspector = new QWidget(this);
     m_inspector->setObjectName(QStringLiteral("gamepadInspectorPanel"));
     m_inspector->setAttribute(Qt::WA_StyledBackground);
-    m_inspector->setMinimumWidth(250);
+    // One width in every mode, so the picture beside it never jumps when the mode changes.
+    m_inspector->setMinimumWidth(280);
     m_inspector->setMaximumWidth(280);
     auto* layout = new QVBoxLayout(m_inspector);
     layout->setContentsMargins(10, 8, 6, 8);
