@@ -30,6 +30,7 @@ QWidget#gamepadTopBar QPushButton { background: #243544; color: #E8F0F5; border:
     border-radius: 6px; padding: 5px 16px; font-weight: 600; }
 QWidget#gamepadTopBar QPushButton:hover { background: #2c4254; }
 QWidget#gamepadTopBar QPushButton:checked { background: rgba(110, 200, 215, 70); border-color: rgba(110, 200, 215, 160); }
+QWidget#gamepadTopBar QPushButton:focus { border: 1px solid #E8F0F5; }
 )";
 
 const char* const kInspectorStyle = R"(
@@ -49,6 +50,10 @@ QFrame#inspectorSeparator { background: rgba(110, 200, 215, 50); border: none; }
 QWidget#slotEditorPanel { background: rgba(12, 22, 31, 140); border: 1px solid rgba(110, 200, 215, 28); border-radius: 6px; }
 QWidget#slotEditorPanel QLabel#slotTitle { color: #6EC8D7; font-weight: 600; }
 QWidget#slotEditorPanel QLabel#slotSource { color: rgba(210, 225, 236, 200); font-family: monospace; }
+QWidget#gamepadInspectorPanel QPushButton:focus, QWidget#gamepadInspectorPanel QLineEdit:focus,
+QWidget#gamepadInspectorPanel QComboBox:focus { border: 1px solid #E8F0F5; }
+QWidget#gamepadInspectorPanel QPushButton:checked { background: rgba(110, 200, 215, 90); border-color: #6EC8D7; }
+QWidget#gamepadInspectorPanel QCheckBox:focus { color: #6EC8D7; }
 )";
 
 const char* const kQuickActionsStyle = R"(
@@ -60,6 +65,7 @@ QWidget#gamepadQuickActionsPanel QListWidget { background: rgba(8, 14, 20, 150);
 QWidget#gamepadQuickActionsPanel QListWidget::item { padding: 3px 4px; }
 QWidget#gamepadQuickActionsPanel QListWidget::item:selected { background: rgba(110, 200, 215, 80); }
 QWidget#gamepadQuickActionsPanel QListWidget:disabled { color: rgba(232, 240, 245, 100); }
+QWidget#gamepadQuickActionsPanel QListWidget:focus { border: 1px solid #6EC8D7; }
 )";
 
 const char* const kSidebarStyle = R"(
@@ -72,6 +78,8 @@ QPushButton#pushButtonAdd { border-radius: 16px; border: 1px solid rgba(140, 230
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #5fd37c, stop:1 #23944a); }
 QPushButton#pushButtonAdd:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #74e590, stop:1 #2aa955); }
 QPushButton#pushButtonAdd:pressed { background: #1d7a3d; }
+QPushButton#pushButtonAdd:focus { border: 2px solid #E8F0F5; }
+QListWidget#listWidget:focus { border: 1px solid rgba(110, 200, 215, 150); border-radius: 6px; }
 )";
 
 // A translucent rounded panel with a faint accent edge.
