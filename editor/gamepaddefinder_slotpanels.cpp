@@ -185,10 +185,17 @@ QWidget* GamepadDefinder::buildSlotPanel(int node, const QString& title, const Q
                                       : tr("Prendre l’entrée de ce slot sur la manette"));
             connect(learn, &QPushButton::clicked, this, [this, node, slot, thisOne]() {
                 endPendingCapture();
-                if (thisOne)
+                if (thisOne) {
                     m_overlay->stopListening();
-                else
+                } else {
+                    // One capture at a time: an armed quick action would take the input first
+                    // and leave this slot listening for a later, unintended one.
+                    if (!m_armedAction.isEmpty()) {
+                        disarm();
+                        refreshHint();
+                    }
                     m_overlay->startListening(node, slot);
+                }
                 // Rebuilt once this click is over: the button is part of the panel.
                 QMetaObject::invokeMethod(this, &GamepadDefinder::refreshInspector, Qt::QueuedConnection);
             });
