@@ -239,6 +239,23 @@ QJsonValue typedArgument(const QString& rawText, const QString& type)
     return text;
 }
 
+QString argumentProblem(const QString& rawText, const QString& type)
+{
+    const QString text = unquoteExpression(rawText.trimmed());
+    // Placeholders and expressions are the host's to resolve at run time, whatever the type.
+    if (text.isEmpty() || text == QLatin1String("arg_0") || text == QLatin1String("arg_1") ||
+        text.startsWith(QLatin1String("param:")) || text.startsWith(QLatin1String("transform(")) ||
+        text.contains(QLatin1String("state(")) || !typedArgument(text, type).isString())
+        return {};
+    if (type == QLatin1String("bool"))
+        return QCoreApplication::translate("ActionToolBox", "Attendu : true ou false (ou 1, 0).");
+    if (type == QLatin1String("int"))
+        return QCoreApplication::translate("ActionToolBox", "Attendu : un nombre entier.");
+    if (type == QLatin1String("double"))
+        return QCoreApplication::translate("ActionToolBox", "Attendu : un nombre (point décimal).");
+    return {};
+}
+
 QString bindingActionName(const QJsonObject& binding)
 {
     const QString ref = binding.value(kRef).toString().trimmed();

@@ -57,6 +57,9 @@ QString unquoteExpression(const QString& text);
 QString argumentText(const QJsonValue& value);
 // The argument for a field text (already trimmed; the default text when the field is empty).
 QJsonValue typedArgument(const QString& text, const QString& type);
+// What a field of that type must hold when typedArgument cannot make it a value of the type (a
+// "bool" field holding "oui"); empty when the text is fine (empty, an expression or "arg_0").
+QString argumentProblem(const QString& text, const QString& type);
 
 // The action a binding names: "ref" trimmed, else "action" as a trimmed string.
 QString bindingActionName(const QJsonObject& binding);

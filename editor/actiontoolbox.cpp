@@ -52,7 +52,8 @@ const char* const kPopupStyle =
     "QLineEdit { background: rgba(10, 18, 25, 230); color: #E8F0F5; font-size: 12px;"
     "  border: 1px solid rgba(90, 130, 150, 120); border-radius: 4px; padding: 3px 6px;"
     "  selection-background-color: rgba(110, 200, 215, 110); }"
-    "QLineEdit:focus { border: 1px solid #6EC8D7; }";
+    "QLineEdit:focus { border: 1px solid #6EC8D7; }"
+    "QLineEdit[invalidValue=\"true\"] { border: 1px solid #E0795A; }";
 
 // Rows of the action choice painted as list items: they take the list's colours, keep their own
 // foreground (the orange of an unknown action) even when highlighted, and get room to breathe.
@@ -363,6 +364,17 @@ void ActionToolBox::rebuildParameterEditors()
             edit->setMinimumWidth(180);
             edit->setAccessibleName(tr("Paramètre %1").arg(p.name));
             edit->setToolTip(tr("Type : %1").arg(p.type));
+            // A text the parameter's type cannot take is kept, but marked and explained.
+            const auto check = [this, edit, type = p.type](const QString& text) {
+                const QString problem = ActionCatalog::argumentProblem(text, type);
+                if (edit->property("invalidValue").toBool() != !problem.isEmpty()) {
+                    edit->setProperty("invalidValue", !problem.isEmpty());
+                    edit->style()->unpolish(edit);
+                    edit->style()->polish(edit);
+                }
+                edit->setToolTip(problem.isEmpty() ? tr("Type : %1").arg(type) : problem);
+            };
+            connect(edit, &QLineEdit::textChanged, this, check);
             connect(edit, &QLineEdit::textEdited, this, [this] {
                 if (!m_updating)
                     emit durty();
@@ -380,7 +392,10 @@ void ActionToolBox::rebuildPopup()
         m_form->removeRow(row);
     const ActionDescriptor* action = currentDescriptor();
     m_popupTitle->setText(action ? ActionCatalog::title(*action) : tr("Aucune action"));
-    QString hintText = tr("Un champ vide prend la valeur par défaut.");
+    // How a stick's position reaches the action is said where the user types it.
+    QString hintText =
+        tr("Un champ vide prend la valeur par défaut.\nLa valeur d'un stick s'écrit arg_0 (arg_1 pour "
+           "l'axe Y d'un stick double).");
     if (!action)
         hintText = tr("Choisissez d'abord une action.");
     else if (m_editors.isEmpty())

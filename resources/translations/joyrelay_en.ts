@@ -77,16 +77,30 @@
         <translation>No action</translation>
     </message>
     <message>
-        <source>Un champ vide prend la valeur par défaut.</source>
-        <translation>An empty field takes the default value.</translation>
-    </message>
-    <message>
         <source>Choisissez d&apos;abord une action.</source>
         <translation>Choose an action first.</translation>
     </message>
     <message>
         <source>Cette action n&apos;a pas de paramètre.</source>
         <translation>This action has no parameters.</translation>
+    </message>
+    <message>
+        <source>Attendu : true ou false (ou 1, 0).</source>
+        <translation>Expected: true or false (or 1, 0).</translation>
+    </message>
+    <message>
+        <source>Attendu : un nombre entier.</source>
+        <translation>Expected: a whole number.</translation>
+    </message>
+    <message>
+        <source>Attendu : un nombre (point décimal).</source>
+        <translation>Expected: a number (decimal point).</translation>
+    </message>
+    <message>
+        <source>Un champ vide prend la valeur par défaut.
+La valeur d&apos;un stick s&apos;écrit arg_0 (arg_1 pour l&apos;axe Y d&apos;un stick double).</source>
+        <translation>An empty field takes the default value.
+A stick&apos;s value is written arg_0 (arg_1 for the Y axis of a two-axis stick).</translation>
     </message>
 </context>
 <context>

@@ -89,19 +89,21 @@ private slots:
         QTest::addColumn<QString>("defaultText");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QJsonValue>("expected");
+        QTest::addColumn<bool>("marked"); // the field says the text does not fit the type
         // expected: the argument as JSON text
         const auto row = [](const char* name, const char* type, const char* text, const char* field,
-                            const char* expected) {
-            QTest::newRow(name) << QString(type) << QString(text) << QString(field) << json(expected);
+                            const char* expected, bool marked = false) {
+            QTest::newRow(name) << QString(type) << QString(text) << QString(field) << json(expected)
+                                << marked;
         };
         row("an empty bool field takes the default false", "bool", "false", "", "false");
         row("TRUE in capitals is true", "bool", "false", "TRUE", "true");
         row("0 is false", "bool", "true", "0", "false");
-        row("another word in a bool field stays a string", "bool", "false", "yes", "\"yes\"");
+        row("another word in a bool field stays a string, marked", "bool", "false", "yes", "\"yes\"", true);
         row("12 in an int field is the number 12", "int", "0", " 12 ", "12");
-        row("12.5 in an int field stays a string", "int", "0", "12.5", "\"12.5\"");
+        row("12.5 in an int field stays a string, marked", "int", "0", "12.5", "\"12.5\"", true);
         row("a double field reads exponents", "double", "0.0", "2.5e1", "25");
-        row("a word in a double field stays a string", "double", "0.0", "fast", "\"fast\"");
+        row("a word in a double field stays a string, marked", "double", "0.0", "fast", "\"fast\"", true);
         row("arg_0 stays a string in an int field", "int", "0", "arg_0", "\"arg_0\"");
         row("an arg_0 default stays a string", "double", "arg_0", "", "\"arg_0\"");
         row("an unknown type gives the text", "colour", "", "#fff", "\"#fff\"");
@@ -119,6 +121,7 @@ private slots:
         QFETCH(QJsonValue, expected);
         QCOMPARE(makeBinding(action, {field}),
                  (QJsonObject{{"ref", "a"}, {"action", "a"}, {"args", QJsonObject{{"p", expected}}}}));
+        QTEST(!ActionCatalog::argumentProblem(field, type).isEmpty(), "marked");
     }
 
     void argumentText_data()
