@@ -239,6 +239,11 @@ void tst_GamepadDefinder::learningFromTheFollowedController()
     pad->sample();
     QTRY_COMPARE(editor->overlay()->nodeSource(ButtonA, "main").stringKey, QString("but_7"));
     QCOMPARE(editor->overlay()->nodeTitle(ButtonA), QString("but_7"));
+    // On a button pastille a press wins over a gate crossed in the same capture window.
+    editor->overlay()->startListening(ButtonA, "main");
+    editor->onGateChanged("gate_0", true);
+    editor->onButtonChanged(5, true);
+    QTRY_COMPARE(editor->overlay()->nodeSource(ButtonA, "main").stringKey, QString("but_5"));
     // The Learn button says it listens, and Escape (or a second click) ends it.
     editor->overlay()->selectNode(Stick);
     const auto learnButton = [editor] { // the current panel's, once the replaced ones are gone
