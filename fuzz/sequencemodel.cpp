@@ -152,7 +152,8 @@ Snapshot snapshot(const QString& root)
 
 namespace {
 
-struct Spec
+// One definition of the start library: id, name, area and linked controllers.
+struct StartDefinition
 {
     const char* id;
     const char* name;
@@ -170,10 +171,12 @@ struct Node
     QString gateAction;
 };
 
-QString writeFolder(const Spec& spec, const QList<Node>& nodes, const QString& picture, QString* dualId)
+QString writeFolder(const StartDefinition& definition, const QList<Node>& nodes, const QString& picture,
+                    QString* dualId)
 {
-    const QString root = spec.shared ? ProfileStore::sharedProfilesRoot() : ProfileStore::userProfilesRoot();
-    const QString folder = QDir(root).filePath(QString::fromLatin1(spec.id));
+    const QString root =
+        definition.shared ? ProfileStore::sharedProfilesRoot() : ProfileStore::userProfilesRoot();
+    const QString folder = QDir(root).filePath(QString::fromLatin1(definition.id));
     QDir().mkpath(folder);
     QFile::copy(picture, QDir(folder).filePath(QStringLiteral("image.png")));
     InteractiveOverlay overlay;
@@ -203,14 +206,14 @@ QString writeFolder(const Spec& spec, const QList<Node>& nodes, const QString& p
     Overlay::saveMappingFile(ProfileStore::configPath(folder),
                              overlay.materializeMapping().value(QStringLiteral("bridges")).toArray());
     DefinitionRecord record;
-    record.id = QUuid::fromString(QLatin1String(spec.id));
-    record.name = QString::fromLatin1(spec.name);
+    record.id = QUuid::fromString(QLatin1String(definition.id));
+    record.name = QString::fromLatin1(definition.name);
     record.folder = folder;
     record.imagePath = QDir(folder).filePath(QStringLiteral("image.png"));
     record.overlayPath = QDir(folder).filePath(QStringLiteral("overlay.json"));
-    record.deviceNames = spec.devices;
+    record.deviceNames = definition.devices;
     record.calibrationMode = QStringLiteral("inherit");
-    if (spec.devices.value(0) == QLatin1String("Fuzz Pad A")) {
+    if (definition.devices.value(0) == QLatin1String("Fuzz Pad A")) {
         record.vendorId = 0x045e;
         record.productId = 0x028e;
     }
