@@ -212,12 +212,22 @@ QString argumentText(const QJsonValue& value)
     }
 }
 
+namespace {
+
+// Placeholders and expressions the host resolves at run time, whatever the parameter's type.
+bool resolvedByHost(const QString& text)
+{
+    return text == QLatin1String("arg_0") || text == QLatin1String("arg_1") ||
+           text.startsWith(QLatin1String("param:")) || text.startsWith(QLatin1String("transform(")) ||
+           text.contains(QLatin1String("state("));
+}
+
+} // namespace
+
 QJsonValue typedArgument(const QString& rawText, const QString& type)
 {
     const QString text = unquoteExpression(rawText);
-    // Placeholders and expressions are resolved by the host at run time, whatever the type.
-    if (text == QLatin1String("arg_0") || text.startsWith(QLatin1String("transform(")) ||
-        text.contains(QLatin1String("state(")))
+    if (resolvedByHost(text))
         return text;
     if (type == QLatin1String("bool")) {
         if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1"))
@@ -242,10 +252,7 @@ QJsonValue typedArgument(const QString& rawText, const QString& type)
 QString argumentProblem(const QString& rawText, const QString& type)
 {
     const QString text = unquoteExpression(rawText.trimmed());
-    // Placeholders and expressions are the host's to resolve at run time, whatever the type.
-    if (text.isEmpty() || text == QLatin1String("arg_0") || text == QLatin1String("arg_1") ||
-        text.startsWith(QLatin1String("param:")) || text.startsWith(QLatin1String("transform(")) ||
-        text.contains(QLatin1String("state(")) || !typedArgument(text, type).isString())
+    if (text.isEmpty() || resolvedByHost(text) || !typedArgument(text, type).isString())
         return {};
     if (type == QLatin1String("bool"))
         return QCoreApplication::translate("ActionToolBox", "Attendu : true ou false (ou 1, 0).");
