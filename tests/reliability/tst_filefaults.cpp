@@ -246,7 +246,10 @@ void tst_FileFaults::killedWriterLeavesOldOrNewFile()
     QVERIFY(shared != MAP_FAILED);
     int inWriter = 0;
     int withNewFileOpen = 0;
-    for (int kill = 0; kill < 200; ++kill) {
+    // At least 200 kills, and on until 20 of them caught the new file open: on a loaded machine
+    // the share of time spent with the file open shrinks, so the count is a condition, not a guess.
+    int kills = 0;
+    for (; kills < 200 || (withNewFileOpen < 20 && kills < 3000); ++kills) {
         shared[0] = shared[1] = 0;
         const pid_t child = fork();
         QVERIFY(child >= 0);
@@ -279,13 +282,13 @@ void tst_FileFaults::killedWriterLeavesOldOrNewFile()
         const QByteArray bytes = TestSupport::readFile(path);
         QVERIFY2(bytes == versions[0] || bytes == versions[1],
                  qPrintable(QStringLiteral("kill %1 left %2 bytes that are neither version")
-                                .arg(kill)
+                                .arg(kills)
                                 .arg(bytes.size())));
     }
     munmap(const_cast<int*>(shared), 2 * sizeof(int));
-    qInfo("%d of 200 kills inside the writer, %d with the new file open", inWriter, withNewFileOpen);
+    qInfo("%d of %d kills inside the writer, %d with the new file open", inWriter, kills, withNewFileOpen);
     // Without this the test could pass by killing the child only between writes.
-    QVERIFY(inWriter >= 180);
+    QVERIFY(inWriter >= kills * 9 / 10);
     QVERIFY(withNewFileOpen >= 20);
 }
 
