@@ -6,12 +6,14 @@
 #include "gamepadaxiscalibrationwidget.h"
 #include "gamepadbuttoncalibrationwidget.h"
 #include "gamepadgatecalibrationwidget.h"
+#include "guidedcalibrationdialog.h"
 #include "hostlogging.h"
 #include "metakeys.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLayoutItem>
 #include <QScrollArea>
 #include <QSet>
@@ -569,6 +571,42 @@ void GamepadConfigWidget::captureRestForAll()
     current = sanitized(current);
     rebuildAxisCards();
     scheduleSave();
+}
+
+void GamepadConfigWidget::startGuidedCalibration()
+{
+    ControlManette* device = m_device.data();
+    const QString target = targetPath();
+    if (!device || !device->isConnected() || target.isEmpty())
+        return;
+    // The sticks are the definition's two-axis pastilles; without any, the usual pair layouts
+    // (X/Y on the left, U/V on the right where Linux puts a second stick).
+    QList<GuidedCalibration::Pair> sticks;
+    for (const GateSource2D& source : std::as_const(m_gateSources)) {
+        const bool known = std::any_of(sticks.begin(), sticks.end(), [&](const GuidedCalibration::Pair& p) {
+            return p.x == source.xAxis && p.y == source.yAxis;
+        });
+        if (source.isUsable() && !known)
+            sticks.append({source.xAxis, source.yAxis});
+    }
+    if (sticks.isEmpty())
+        sticks = {{0, 1}, {4, 5}};
+    auto* dialog =
+        new GuidedCalibrationDialog(device, currentCalibration(), sticks, m_targetLabel->text(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &QDialog::accepted, this, [this, dialog, target]() {
+        // Measured for one file: a page that moved on to another meanwhile does not take it.
+        if (targetPath() != target) {
+            showError(tr("Calibration guidée non appliquée : la calibration éditée a changé entre-temps."));
+            return;
+        }
+        currentSetRef() = sanitized(dialog->proposed());
+        rebuildAxisCards();
+        m_dirty = true;
+        flushSave();
+    });
+    dialog->open();
 }
 
 void GamepadConfigWidget::copyBaseToProfile()

@@ -83,6 +83,10 @@ public:
     // reload (a device that goes away or renames itself reloads the page at the next refresh).
     GamepadCalibration::DeviceIdentity identity() const;
 
+    // Opens "Calibration guidée…" over the connected pad; its Apply saves once into the target
+    // in force when it was opened, and only if that is still the target.
+    void startGuidedCalibration();
+
 Q_SIGNALS:
     void calibrationSaved();
     void profileCalibrationMetadataChanged(QString mode, QString overrideFile, quint32 vendorId,
@@ -147,6 +151,7 @@ private:
     QFrame* m_header = nullptr;
     QComboBox* m_scopeCombo = nullptr;
     QToolButton* m_captureRestButton = nullptr;
+    QToolButton* m_guidedButton = nullptr;
     QToolButton* m_resetButton = nullptr;
     QToolButton* m_copyButton = nullptr;
     QToolButton* m_deleteButton = nullptr;

@@ -112,6 +112,15 @@ void GamepadConfigWidget::buildUi()
                                     tr("Copier la base manette vers un override du profil."));
     m_deleteButton = makeHeaderButton(tools, CalibrationUi::Icon::Delete, "deleteOverrideButton",
                                       tr("Supprimer l'override du profil et revenir a la base manette."));
+    m_guidedButton = new QToolButton(tools);
+    m_guidedButton->setObjectName(QStringLiteral("guidedCalibrationButton"));
+    m_guidedButton->setText(tr("Calibration guidée…"));
+    m_guidedButton->setToolTip(tr("Mesure le repos, le bruit, les butées et les gâchettes de la manette "
+                                  "branchée, puis propose les valeurs avant de les enregistrer."));
+    m_guidedButton->setFixedHeight(32);
+    m_guidedButton->setCursor(Qt::PointingHandCursor);
+    toolsLayout->addWidget(m_guidedButton);
+    connect(m_guidedButton, &QToolButton::clicked, this, &GamepadConfigWidget::startGuidedCalibration);
     for (QToolButton* button : {m_captureRestButton, m_resetButton, m_copyButton, m_deleteButton})
         toolsLayout->addWidget(button);
     connect(m_captureRestButton, &QToolButton::clicked, this, &GamepadConfigWidget::captureRestForAll);
@@ -275,6 +284,7 @@ void GamepadConfigWidget::refreshHeader(const QString& target, bool connected)
 
     const QString overridePath = overrideCalibrationPath(m_profile);
     setEnabledIfChanged(m_captureRestButton, connected);
+    setEnabledIfChanged(m_guidedButton, connected && !target.isEmpty());
     setEnabledIfChanged(m_resetButton, !target.isEmpty());
     setEnabledIfChanged(m_copyButton, !blank && usable);
     setEnabledIfChanged(m_deleteButton, usable && !overridePath.isEmpty() && QFileInfo::exists(overridePath));

@@ -1,5 +1,6 @@
 // The calibration page with a virtual "Joyrelay Demo Pad" moving its stick through a gate, pulling
-// its trigger and holding a button: header and axis cards, the gate section, the buttons.
+// its trigger and holding a button: header and axis cards, the gate section, the buttons; then
+// the guided calibration's rest, travel and summary steps.
 #include "calibrationfiles.h"
 #include "controlmanette.h"
 #include "gallery.h"
@@ -7,6 +8,7 @@
 #include "gamepadbuttoncalibrationwidget.h"
 #include "gamepadconfigwidget.h"
 #include "gamepadgatecalibrationwidget.h"
+#include "guidedcalibrationdialog.h"
 #include "profilestore.h"
 #include "virtualjoystickbackend.h"
 
@@ -111,11 +113,30 @@ int runCalibration(const Gallery::Context& context)
     device.connectDevice(QString());
 
     // The stick sweeps in and out of the gate, the trigger breathes, buttons 0 and 3 are held.
+    // For the guided calibration: at rest with a little noise, then the left stick turning at
+    // its ends, then the trigger pressed.
+    enum Motion
+    {
+        Demo,
+        Rest,
+        Circles,
+        Trigger
+    } phase = Demo;
     QElapsedTimer clock;
     clock.start();
     QTimer motion;
     QObject::connect(&motion, &QTimer::timeout, [&]() {
         const double t = clock.elapsed() / 1000.0;
+        if (phase != Demo) {
+            const double noise = 0.6 * std::sin(t * 97);
+            const double angle = phase == Circles ? t * 5.0 : 0;
+            const double radius = phase == Circles ? 96 : 0;
+            pads->setAxis(0, 0, float(1.2 + noise + radius * std::cos(angle)));
+            pads->setAxis(0, 1, float(-0.8 - noise + radius * std::sin(angle)));
+            pads->setAxis(0, 2, float(phase == Trigger ? -100 + 199 * std::fabs(std::sin(t * 2)) : -100));
+            pads->setAxis(0, 3, float(noise));
+            return;
+        }
         pads->setAxis(0, 0, float(78 * std::cos(t * 1.3)));
         pads->setAxis(0, 1, float(-42 * std::sin(t * 1.3)));
         pads->setAxis(0, 2, float(-100 + 150 * (0.5 + 0.5 * std::sin(t * 2.1))));
@@ -152,6 +173,28 @@ int runCalibration(const Gallery::Context& context)
     Gallery::run(50);
     scrollTo(page, buttons.at(0));
     ok = Gallery::shoot(&page, context, QStringLiteral("calibration-buttons.png"), 500) && ok;
+
+    phase = Rest;
+    Gallery::run(100);
+    page.startGuidedCalibration();
+    auto* guided = page.findChild<GuidedCalibrationDialog*>();
+    const auto next = [&](Motion following) {
+        Gallery::run(100);
+        phase = following;
+        guided->goNext();
+    };
+    ok = guided && Gallery::shoot(guided, context, QStringLiteral("calibration-guided-rest.png"), 1200) && ok;
+    Gallery::run(1000);
+    next(Circles);
+    ok = guided && Gallery::shoot(guided, context, QStringLiteral("calibration-guided-travel.png"), 1400) &&
+         ok;
+    next(Trigger);
+    Gallery::run(1600);
+    next(Rest);
+    ok = guided && Gallery::shoot(guided, context, QStringLiteral("calibration-guided-summary.png"), 200) &&
+         ok;
+    if (guided)
+        guided->reject();
 
     page.setDevice(nullptr);
     JoystickBackends::install(nullptr);

@@ -657,6 +657,18 @@ The profile will go back to the controller’s base calibration.</translation>
         <source>Édite %1 : la calibration de base de la manette, pour toutes ses définitions</source>
         <translation>Edits %1: the controller’s base calibration, for all its definitions</translation>
     </message>
+    <message>
+        <source>Calibration guidée non appliquée : la calibration éditée a changé entre-temps.</source>
+        <translation>Guided calibration not applied: the calibration being edited changed in the meantime.</translation>
+    </message>
+    <message>
+        <source>Calibration guidée…</source>
+        <translation>Guided calibration…</translation>
+    </message>
+    <message>
+        <source>Mesure le repos, le bruit, les butées et les gâchettes de la manette branchée, puis propose les valeurs avant de les enregistrer.</source>
+        <translation>Measures the rest, noise, ends and triggers of the connected controller, then proposes the values before saving them.</translation>
+    </message>
 </context>
 <context>
     <name>GamepadDefinder</name>
@@ -1265,6 +1277,125 @@ Y: %2</translation>
     <message>
         <source>Impossible de copier le profil vers %1</source>
         <translation>Cannot copy the profile to %1</translation>
+    </message>
+</context>
+<context>
+    <name>GuidedCalibrationDialog</name>
+    <message>
+        <source>Calibration guidée</source>
+        <translation>Guided calibration</translation>
+    </message>
+    <message>
+        <source>Appliquer enregistre dans : %1</source>
+        <translation>Apply saves to: %1</translation>
+    </message>
+    <message>
+        <source>Suivant</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>Axe</source>
+        <translation>Axis</translation>
+    </message>
+    <message>
+        <source>Repos</source>
+        <translation>Rest</translation>
+    </message>
+    <message>
+        <source>Bruit</source>
+        <translation>Noise</translation>
+    </message>
+    <message>
+        <source>Zone morte proposée</source>
+        <translation>Suggested dead zone</translation>
+    </message>
+    <message>
+        <source>Minimum</source>
+        <translation>Minimum</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>La manette a été déconnectée : la calibration guidée est interrompue, rien n&apos;a été modifié.</source>
+        <translation>The controller was disconnected: the guided calibration stopped and nothing was changed.</translation>
+    </message>
+    <message>
+        <source>Appliquer</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>1 / 4 · Lâchez tout</source>
+        <translation>1 / 4 · Let go of everything</translation>
+    </message>
+    <message>
+        <source>Ne touchez ni aux sticks ni aux gâchettes pendant deux secondes : le repos et le bruit de chaque axe sont mesurés.</source>
+        <translation>Do not touch the sticks or triggers for two seconds: the rest and noise of every axis are measured.</translation>
+    </message>
+    <message>
+        <source>Mesure terminée.</source>
+        <translation>Measurement done.</translation>
+    </message>
+    <message>
+        <source>Mesure en cours…</source>
+        <translation>Measuring…</translation>
+    </message>
+    <message>
+        <source>2 / 4 · Sticks en butée</source>
+        <translation>2 / 4 · Sticks to their ends</translation>
+    </message>
+    <message>
+        <source>Poussez chaque stick jusqu&apos;en butée et faites-lui faire plusieurs tours complets, lentement.</source>
+        <translation>Push each stick to its end and turn it round slowly, several times.</translation>
+    </message>
+    <message>
+        <source>%1 : %2 secteurs sur %3</source>
+        <translation>%1: %2 of %3 sectors</translation>
+    </message>
+    <message>
+        <source>%1 : circularité %2 %</source>
+        <translation>%1: circularity %2 %</translation>
+    </message>
+    <message>
+        <source>3 / 4 · Gâchettes</source>
+        <translation>3 / 4 · Triggers</translation>
+    </message>
+    <message>
+        <source>Enfoncez chaque gâchette jusqu&apos;au bout, puis relâchez-la.</source>
+        <translation>Press each trigger fully, then release it.</translation>
+    </message>
+    <message>
+        <source>%1 : gâchette détectée (repos %2, enfoncée %3)</source>
+        <translation>%1: trigger detected (rest %2, pressed %3)</translation>
+    </message>
+    <message>
+        <source>%1 : repose en butée (%2), enfoncez-la à fond</source>
+        <translation>%1: rests at an end (%2), press it fully</translation>
+    </message>
+    <message>
+        <source>Aucun axe ne repose en butée : cette manette n&apos;a pas de gâchette analogique.</source>
+        <translation>No axis rests at an end: this controller has no analog trigger.</translation>
+    </message>
+    <message>
+        <source>4 / 4 · Résumé</source>
+        <translation>4 / 4 · Summary</translation>
+    </message>
+    <message>
+        <source>Les valeurs mesurées, avant et après. Appliquer les enregistre en une fois ; Annuler ne change rien.</source>
+        <translation>The measured values, before and after. Apply saves them at once; Cancel changes nothing.</translation>
+    </message>
+    <message>
+        <source>Zone morte</source>
+        <translation>Dead zone</translation>
+    </message>
+    <message>
+        <source>Course</source>
+        <translation>Travel</translation>
+    </message>
+    <message>
+        <source>gâchette, enfoncée %1</source>
+        <translation>trigger, pressed %1</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include "gamepadbuttoncalibrationwidget.h"
 #include "gamepadconfigwidget.h"
 #include "gamepadgatecalibrationwidget.h"
+#include "guidedcalibrationdialog.h"
 #include "scripteddialogs.h"
 #include "support/testsupport.h"
 
@@ -13,6 +14,7 @@
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPushButton>
 #include <QStandardItemModel>
 #include <QToolButton>
 #include <QUuid>
@@ -112,6 +114,8 @@ private Q_SLOTS:
     void baseEditsLandInTheFileResolutionReads();
     void headerButtonsAskFirst_data();
     void headerButtonsAskFirst();
+    void guidedCalibrationSavesOnceOrNothing_data();
+    void guidedCalibrationSavesOnceOrNothing();
 
 private:
     std::unique_ptr<TestSupport::DataRoot> m_data;
@@ -505,6 +509,97 @@ void tst_GamepadConfigWidget::headerButtonsAskFirst()
     EditorDialogService::install(nullptr);
     page.resetCurrentCalibration();
     QCOMPARE(dialogs.shown.size(), 2);
+}
+
+void tst_GamepadConfigWidget::guidedCalibrationSavesOnceOrNothing_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("Apply saves what was measured, once, into the base") << "apply";
+    QTest::newRow("Cancel writes nothing") << "cancel";
+    QTest::newRow("a pad pulled out midway stops the guide and writes nothing") << "unplug";
+    QTest::newRow("a page moved to another file meanwhile does not take the result") << "retarget";
+}
+
+// The whole guide on a virtual pad driven through its clock: a noisy X at rest, the left stick
+// turned round at its ends, a trigger on Z pressed fully.
+void tst_GamepadConfigWidget::guidedCalibrationSavesOnceOrNothing()
+{
+    QFETCH(QString, ending);
+    const QString basePath = writeBase(defaultCalibration());
+    const QByteArray baseBefore = TestSupport::readFile(basePath);
+    auto pads = std::make_shared<VirtualJoystickBackend>();
+    pads->plug({0, kPad.name, kPad.vendorId, kPad.productId, {0, 1, 2, 3}, 12});
+    auto pad = std::make_unique<ControlManette>(0, pads);
+    pad->connectDevice(QString());
+    pad->sample();
+    GamepadConfigWidget page;
+    page.setProfileContext(makeProfile());
+    page.setDevice(pad.get());
+    page.updateLiveValues();
+    QSignalSpy saved(&page, &GamepadConfigWidget::calibrationSaved);
+
+    page.findChild<QToolButton*>(QStringLiteral("guidedCalibrationButton"))->click();
+    auto* dialog = page.findChild<GuidedCalibrationDialog*>();
+    QVERIFY(dialog && dialog->isVisible());
+    const auto play = [&](double x, double y, double z) {
+        pads->setAxis(0, 0, float(x));
+        pads->setAxis(0, 1, float(y));
+        pads->setAxis(0, 2, float(z));
+        pads->advanceClock(GuidedCalibrationDialog::SampleIntervalMs);
+        pad->sample();
+        dialog->sample();
+    };
+    auto* next = dialog->findChild<QPushButton*>(QStringLiteral("guidedNextButton"));
+    for (int i = 0; i <= 200; ++i)
+        play(i % 2 ? 1.4 : 0.6, 0, -100);
+    next->click();
+    for (int degree = 0; degree < 720; degree += 2)
+        play(96 * std::cos(degree * M_PI / 180), 96 * std::sin(degree * M_PI / 180), -100);
+    QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("guidedCircularity"))->text(),
+             QStringLiteral("X / Y : circularité 99 %")); // the rest sits 1 off the middle
+    next->click();
+    for (double z : {-100.0, 0.0, 99.0, -100.0})
+        play(0, 0, z);
+    next->click();
+    QVERIFY(
+        dialog->findChild<QLabel*>(QStringLiteral("summary_2"))->text().contains(QStringLiteral("gâchette")));
+    QVERIFY(!dialog->findChild<QLabel*>(QStringLiteral("summary_5"))); // the pad has no V axis
+    QCOMPARE(saved.count(), 0);
+
+    auto* apply = dialog->findChild<QPushButton*>(QStringLiteral("guidedApplyButton"));
+    if (ending == "apply") {
+        apply->click();
+        QCOMPARE(saved.count(), 1);
+        QVERIFY(!page.hasPendingEdit());
+        const CalibrationSet written = readSet(basePath);
+        QCOMPARE(written.axes.at(0).restRaw, 1.0);
+        QCOMPARE(written.axes.at(0).deadzoneRadius, 2.5);
+        QCOMPARE(written.axes.at(0).negativeRaw, -96.0);
+        QCOMPARE(written.axes.at(2).mode, AxisMode::Trigger);
+        QCOMPARE(written.axes.at(2).activeRaw, 99.0);
+        QCOMPARE(written.axes.at(5), defaultCalibration().axes.at(5)); // an axis the pad lacks
+        QCOMPARE(page.currentCalibration(), written);
+        return;
+    }
+    if (ending == "cancel") {
+        dialog->reject();
+    } else if (ending == "unplug") {
+        pad.reset();
+        dialog->sample();
+        QVERIFY(!apply->isEnabled());
+        QVERIFY(dialog->findChild<QLabel*>(QStringLiteral("guidedStatus"))
+                    ->text()
+                    .contains(QStringLiteral("déconnectée")));
+        dialog->reject();
+    } else {
+        page.onScopeComboChanged(1); // now edits the definition's own override
+        saved.clear();
+        apply->click();
+        QVERIFY(hint(page).contains(QStringLiteral("non appliquée")));
+    }
+    QCOMPARE(saved.count(), 0);
+    QCOMPARE(TestSupport::readFile(basePath), baseBefore);
+    QVERIFY(!page.hasPendingEdit());
 }
 
 QTEST_MAIN(tst_GamepadConfigWidget)

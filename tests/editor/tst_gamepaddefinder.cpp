@@ -548,7 +548,7 @@ void tst_GamepadDefinder::newPastillesLandOnThePictureSideBySide()
     editor->overlay()->setBackgroundPixmap(QPixmap(640, 400)); // the picture, inside the view
     const QRect picture = overlay->backgroundRect();
     const int before = overlay->nodeCount();
-    for (const QString& kind : {"+ Joy", "+ Dual XY", "+ Btn", "+ Btn"}) {
+    for (const char* kind : {"+ Joy", "+ Dual XY", "+ Btn", "+ Btn"}) {
         for (QPushButton* button : editor->findChildren<QPushButton*>()) {
             if (button->text() == kind)
                 button->click();
