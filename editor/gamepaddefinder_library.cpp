@@ -50,6 +50,7 @@ void GamepadDefinder::refreshRow(int row)
     item->setData(LibraryListDelegate::IdRole, record.id.toString(QUuid::WithoutBraces));
     item->setData(LibraryListDelegate::ImagePathRole, record.imagePath);
     item->setData(LibraryListDelegate::DeviceNamesRole, record.deviceNames);
+    item->setData(LibraryListDelegate::ScopeRole, int(record.scope));
     int link = LibraryListDelegate::Unlinked;
     if (!record.deviceNames.isEmpty())
         link = m_library.isLinkedPadConnected(record) ? LibraryListDelegate::LinkedConnected

@@ -132,8 +132,22 @@ void GamepadDefinder::refreshInspector()
         layout->addWidget(buildSlotPanel(node, tr("Gate %1").arg(gate), {gate}, true));
     layout->addStretch(1);
     scroll->setWidget(content);
+    scroll->setFocusPolicy(Qt::NoFocus); // Tab stops on the editors inside, not on their frame
     m_slotArea->addWidget(scroll, 1);
     m_slotContent = scroll;
+    // Made after the rest of the panel, the slot editors would come last in the Tab order: they
+    // go where they are seen, between the name and the Duplicate and Delete buttons.
+    QList<QWidget*> editors;
+    for (QWidget* w = content->nextInFocusChain(); w != content && content->isAncestorOf(w);
+         w = w->nextInFocusChain()) {
+        if (w->focusPolicy() & Qt::TabFocus)
+            editors.append(w);
+    }
+    QWidget* previous = m_nameEdit;
+    for (QWidget* editor : std::as_const(editors)) {
+        QWidget::setTabOrder(previous, editor);
+        previous = editor;
+    }
 }
 
 QWidget* GamepadDefinder::buildSlotPanel(int node, const QString& title, const QStringList& slotList,

@@ -1,12 +1,14 @@
 #include "librarylistdelegate.h"
 
 #include "picturefile.h"
+#include "profilestore.h"
 
 #include <QAbstractItemView>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
 
 namespace {
 constexpr int kRowHeight = 38;
@@ -93,18 +95,53 @@ void LibraryListDelegate::initStyleOption(QStyleOptionViewItem* option, const QM
 void LibraryListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const
 {
-    QStyledItemDelegate::paint(painter, option, index);
-    const int link = index.data(LinkStateRole).toInt();
-    if (link == Unlinked)
-        return;
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QString name = opt.text;
+    const QVariant scope = index.data(ScopeRole);
+    // The name over its caption: the style paints the row, the thumbnail and the selection.
+    if (scope.isValid())
+        opt.text.clear();
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : nullptr;
+    if (style)
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    else
+        QStyledItemDelegate::paint(painter, option, index);
+
     painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    const QRect marker(option.rect.right() - kMarkerSize - 4, option.rect.center().y() - kMarkerSize / 2,
-                       kMarkerSize, kMarkerSize);
-    const QColor colour = link == LinkedConnected ? QColor(95, 211, 124) : QColor(214, 162, 72);
-    painter->setPen(QPen(colour.lighter(130), 1.0));
-    painter->setBrush(colour);
-    painter->drawEllipse(marker);
+    if (scope.isValid() && style) {
+        const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+        const bool selected = opt.state & QStyle::State_Selected;
+        const QColor ink = opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        const QFontMetrics nameMetrics(opt.font);
+        QFont small = opt.font;
+        small.setPointSizeF(std::max(7.5, small.pointSizeF() - 2));
+        const QFontMetrics smallMetrics(small);
+        const int top = text.center().y() - (nameMetrics.height() + smallMetrics.height()) / 2;
+        painter->setPen(ink);
+        painter->setFont(opt.font);
+        painter->drawText(QRect(text.left(), top, text.width(), nameMetrics.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter, name);
+        QColor muted = ink;
+        muted.setAlphaF(0.6);
+        painter->setPen(muted);
+        painter->setFont(small);
+        const QString caption = scope.toInt() == int(ProfileScope::User) ? tr("personnel") : tr("partagé");
+        painter->drawText(QRect(text.left(), top + nameMetrics.height(), text.width(), smallMetrics.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter,
+                          smallMetrics.elidedText(caption, Qt::ElideRight, text.width()));
+    }
+    const int link = index.data(LinkStateRole).toInt();
+    if (link != Unlinked) {
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QRect marker(option.rect.right() - kMarkerSize - 4, option.rect.center().y() - kMarkerSize / 2,
+                           kMarkerSize, kMarkerSize);
+        const QColor colour = link == LinkedConnected ? QColor(95, 211, 124) : QColor(214, 162, 72);
+        painter->setPen(QPen(colour.lighter(130), 1.0));
+        painter->setBrush(colour);
+        painter->drawEllipse(marker);
+    }
     painter->restore();
 }
 

@@ -9,8 +9,9 @@
 
 class QAbstractItemView;
 
-// Rows of the definition library: the controller picture as a small thumbnail, the name, and a
-// marker for the linked controllers. A picture is decoded only once its row has been painted, one
+// Rows of the definition library: the controller picture as a small thumbnail, the name over a
+// caption that tells the user's own definitions from shared ones, and a marker for the linked
+// controllers. A picture is decoded only once its row has been painted, one
 // per pass of the event loop, so a large library opens at once and the sampler is never held up.
 class LibraryListDelegate : public QStyledItemDelegate
 {
@@ -22,7 +23,8 @@ public:
         IdRole = Qt::UserRole, // definition id, without braces
         ImagePathRole = Qt::UserRole + 1,
         LinkStateRole = Qt::UserRole + 2,  // LinkState
-        DeviceNamesRole = Qt::UserRole + 3 // linked controller names (string list)
+        DeviceNamesRole = Qt::UserRole + 3, // linked controller names (string list)
+        ScopeRole = Qt::UserRole + 4        // ProfileScope of the definition (user or shared area)
     };
     enum LinkState
     {

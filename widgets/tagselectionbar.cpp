@@ -301,6 +301,8 @@ void TagSelectionBar::rebuildChips()
         }
         delete item;
     }
+    // Tab runs as the eye reads: the chips' remove buttons in chip order, then the input after them
+    // (the buttons are chained after the input, then the input moves behind the last of them).
     QWidget* previous = m_input;
     QList<QToolButton*> removeButtons;
     for (const QString& name : std::as_const(m_selectedTags)) {
@@ -327,11 +329,12 @@ void TagSelectionBar::rebuildChips()
         connect(remove, &QToolButton::clicked, this, [this, name] { removeTag(name); });
         row->addWidget(remove);
         m_flow->addWidget(chip);
-        // Tab goes from the input through the chips' remove buttons, in chip order.
         QWidget::setTabOrder(previous, remove);
         previous = remove;
         removeButtons.append(remove);
     }
+    if (previous != m_input)
+        QWidget::setTabOrder(previous, m_input);
     m_flow->addWidget(m_input);
     m_rebuilding = false;
     if (focusedChip >= 0) {

@@ -1473,6 +1473,17 @@ Y: %2</translation>
     </message>
 </context>
 <context>
+    <name>LibraryListDelegate</name>
+    <message>
+        <source>personnel</source>
+        <translation>own</translation>
+    </message>
+    <message>
+        <source>partagé</source>
+        <translation>shared</translation>
+    </message>
+</context>
+<context>
     <name>LinkerDeviceModel</name>
     <message>
         <source>Gamepad detected</source>

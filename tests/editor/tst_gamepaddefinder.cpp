@@ -90,6 +90,7 @@ private Q_SLOTS:
     void renderFailures();
     void renderDrawsPastillesOverThePicture();
     void cancelStopsAfterTheCurrentFile();
+    void tabRunsLeftToRightTopToBottom();
 
 private:
     // An editor on the linked definition; the exchange tests select the unlinked "Drone: 1".
@@ -157,6 +158,9 @@ void tst_GamepadDefinder::formAndSlotsAreThoseHostsLookFor()
                              "gamepadTopBar", "gamepadInspectorPanel", "gamepadQuickActionsPanel"})
         QVERIFY2(editor->findChild<QWidget*>(name), name);
     QVERIFY(editor->findChild<QLayout*>("gridLayout"));
+    // Each row says whose definition it is: the delegate paints it under the name.
+    QCOMPARE(editor->listWidget()->item(0)->data(LibraryListDelegate::ScopeRole).toInt(),
+             int(ProfileScope::User));
     QStringList methods;
     const QMetaObject* meta = editor->metaObject();
     for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
@@ -842,6 +846,43 @@ void tst_GamepadDefinder::cancelStopsAfterTheCurrentFile()
     QVERIFY(Snapshots::exportToFolder(path("cancelled"), items, QSize(), &count, nullptr, cancelAfterTwo));
     QCOMPARE(count, 2);
     QCOMPARE(steps, QList<int>({0, 1, 2}));
+}
+
+// Tab runs as the eye reads: the library column, the top bar from left to right, then the
+// inspector from top to bottom, its slot editors included however late they were built.
+void tst_GamepadDefinder::tabRunsLeftToRightTopToBottom()
+{
+    GamepadDefinder* editor = makeEditor();
+    editor->show();
+    QVERIFY(QTest::qWaitForWindowExposed(editor));
+    editor->overlay()->selectNode(2); // the two-axis stick: a checkbox, a choice and two slots
+    const auto learnShown = [editor]() {
+        const auto buttons = editor->findChildren<QPushButton*>(QStringLiteral("learnButton"));
+        return std::any_of(buttons.begin(), buttons.end(), [](QPushButton* b) { return b->isVisible(); });
+    };
+    QTRY_VERIFY(learnShown());
+    editor->listWidget()->setFocus();
+    QList<QPoint> stops;
+    QStringList names;
+    for (QWidget* w = editor->listWidget(); stops.size() < 40;) {
+        const QPoint at = w->mapTo(editor, QPoint());
+        // Left column, top bar, right panel; the pictured pastilles have no Tab stop.
+        const int region = at.x() < 170 ? 0 : at.y() < 40 ? 1 : 2;
+        stops.append(QPoint(region, region == 1 ? at.x() : at.y() * 10000 + at.x()));
+        names.append(QStringLiteral("%1 %2").arg(w->metaObject()->className(), w->objectName()));
+        QTest::keyClick(w, Qt::Key_Tab);
+        w = QApplication::focusWidget();
+        QVERIFY(w);
+        if (w == editor->listWidget())
+            break;
+    }
+    QVERIFY2(stops.size() > 12, qPrintable(names.join(", ")));
+    for (int i = 1; i < stops.size(); ++i) {
+        const bool forward =
+            stops.at(i).x() > stops.at(i - 1).x() ||
+            (stops.at(i).x() == stops.at(i - 1).x() && stops.at(i).y() >= stops.at(i - 1).y());
+        QVERIFY2(forward, qPrintable(names.mid(i - 1, 2).join(" then ")));
+    }
 }
 
 QTEST_MAIN(tst_GamepadDefinder)
