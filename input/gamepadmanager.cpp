@@ -1,6 +1,7 @@
 #include "gamepadmanager.h"
 
 #include "hostmetatypes.h"
+#include "sampletimer.h"
 
 #include <QCoreApplication>
 #include <QMetaType>
@@ -56,11 +57,9 @@ GamepadManager::GamepadManager(std::shared_ptr<JoystickBackend> backend, QObject
     : QObject(parent), m_backend(std::move(backend))
 {
     registerInputMetaTypes();
-    m_clock.start();
-    m_tick = new QTimer(this);
-    m_tick->setSingleShot(true);
-    m_tick->setTimerType(Qt::PreciseTimer); // the grid is kept here; Qt must not move a tick
-    connect(m_tick, &QTimer::timeout, this, &GamepadManager::onTick);
+    // On the devices' sampling grid: a poll or pump due with a sampling step wakes the loop once.
+    m_tick = new SampleTimer(this);
+    connect(m_tick, &SampleTimer::timeout, this, &GamepadManager::onTick);
     m_backend->openEventPump();
     connect(m_backend->activity(), &JoystickActivity::deviceEvent, this, &GamepadManager::onDeviceEvent);
     connect(this, &GamepadManager::autoDetectGamePadChanged, this, &GamepadManager::onAutoDetectChanged);
@@ -96,7 +95,9 @@ GamepadManager* GamepadManager::existingInstance()
 
 void GamepadManager::startTimers()
 {
-    const qint64 now = m_clock.elapsed();
+    // The grids start on a sampling step, so their ticks fall on the devices' own.
+    const int step = ControlManette::DefaultSampleIntervalMs;
+    const qint64 now = (SampleTimer::gridMs() + step - 1) / step * step;
     // A negative interval starts no poll, as it starts no QTimer.
     if (!m_polling && m_pollIntervalMs >= 0) {
         m_polling = true;
@@ -116,7 +117,7 @@ void GamepadManager::armTick()
         m_tick->stop();
         return;
     }
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = SampleTimer::gridMs();
     qint64 at = std::numeric_limits<qint64>::max();
     if (m_resting) {
         if (m_restUntilMs < 0) {
@@ -136,12 +137,12 @@ void GamepadManager::armTick()
             at = std::min(at, m_nextPumpMs);
         }
     }
-    m_tick->start(int(std::clamp<qint64>(at - now, 0, std::numeric_limits<int>::max())));
+    m_tick->startAt(at);
 }
 
 void GamepadManager::onTick()
 {
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = SampleTimer::gridMs();
     // The wake-up of a rest serves the backend's own deadline: refresh and drain together.
     const bool restDeadline = m_resting;
     m_resting = false;
@@ -160,7 +161,7 @@ void GamepadManager::onTick()
         const qint64 rest = m_backend->restMs();
         if (rest != 0) {
             m_resting = true;
-            m_restUntilMs = rest < 0 ? -1 : m_clock.elapsed() + rest;
+            m_restUntilMs = rest < 0 ? -1 : SampleTimer::gridMs() + rest;
         }
     }
     armTick();

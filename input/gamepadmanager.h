@@ -11,6 +11,7 @@
 #include <memory>
 
 class QTimer;
+class SampleTimer;
 
 // The process-wide joystick manager: keeps the joystick state fresh, watches for controllers being
 // plugged in or pulled out, and keeps one ControlManette per connected joystick slot (children of
@@ -112,8 +113,7 @@ private:
     qint64 m_nextPollMs = 0;
     qint64 m_nextPumpMs = 0;
     qint64 m_restUntilMs = -1;
-    QElapsedTimer m_clock;
-    QTimer* m_tick = nullptr; // single shot, armed for the next due tick
+    SampleTimer* m_tick = nullptr; // single shot, armed for the next due tick (times: gridMs())
 };
 
 // Registers the meta-types of the input runtime ("ControlManette*", "QPointer<ControlManette>"

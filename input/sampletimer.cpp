@@ -1,17 +1,54 @@
 #include "sampletimer.h"
 
+#include <QDeadlineTimer>
+
+#include <algorithm>
+#include <climits>
 #include <QSocketNotifier>
 
 #if defined(Q_OS_LINUX)
 #include <sys/timerfd.h>
+#include <time.h>
 #include <unistd.h>
-
 #endif
+
+namespace {
+
+constexpr qint64 kNsPerMs = 1000000;
+
+// Nanoseconds on the monotonic clock, the timerfd's clock.
+qint64 monotonicNs()
+{
+#if defined(Q_OS_LINUX)
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+#else
+    return QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs();
+#endif
+}
+
+qint64 originNs()
+{
+    static const qint64 origin = monotonicNs();
+    return origin;
+}
+
+} // namespace
+
+qint64 SampleTimer::gridMs()
+{
+    return (monotonicNs() - originNs()) / kNsPerMs;
+}
 
 SampleTimer::SampleTimer(QObject* parent) : QObject(parent)
 {
     m_fallback.setTimerType(Qt::PreciseTimer);
-    connect(&m_fallback, &QTimer::timeout, this, &SampleTimer::timeout);
+    connect(&m_fallback, &QTimer::timeout, this, [this]() {
+        if (m_singleShot)
+            stop();
+        emit timeout();
+    });
 }
 
 SampleTimer::~SampleTimer()
@@ -30,13 +67,28 @@ void SampleTimer::start(int intervalMs)
     if (intervalMs < 0)
         return;
     m_active = true;
-    if (intervalMs == 0 || !armDeadlines())
+    m_fallback.setSingleShot(false);
+    if (intervalMs == 0 || !armGrid())
         m_fallback.start(intervalMs);
+}
+
+void SampleTimer::startAt(qint64 gridMs)
+{
+    stop();
+    m_intervalMs = 0;
+    m_active = true;
+    m_singleShot = true;
+    const qint64 at = originNs() + std::max<qint64>(gridMs * kNsPerMs, 0);
+    if (!armDeadlines(std::max(at, monotonicNs() + 1), 0)) {
+        m_fallback.setSingleShot(true);
+        m_fallback.start(int(std::clamp<qint64>(gridMs - SampleTimer::gridMs(), 0, INT_MAX)));
+    }
 }
 
 void SampleTimer::stop()
 {
     m_active = false;
+    m_singleShot = false;
     m_fallback.stop();
     if (m_notifier) {
         m_notifier->setEnabled(false);
@@ -55,8 +107,18 @@ void SampleTimer::setInterval(int intervalMs)
         m_intervalMs = intervalMs;
 }
 
-// The grid starts one interval from now; false when no timerfd serves.
-bool SampleTimer::armDeadlines()
+// The first deadline of the common grid after now, then one every interval; false when no timerfd
+// serves.
+bool SampleTimer::armGrid()
+{
+    const qint64 period = qint64(m_intervalMs) * kNsPerMs;
+    const qint64 now = monotonicNs();
+    const qint64 first = originNs() + ((now - originNs()) / period + 1) * period;
+    return armDeadlines(first, period);
+}
+
+// Absolute deadlines on the monotonic clock; a period of 0 fires once.
+bool SampleTimer::armDeadlines(qint64 firstNs, qint64 periodNs)
 {
 #if defined(Q_OS_LINUX)
     if (m_fd < 0 && !m_fdFailed) {
@@ -69,15 +131,16 @@ bool SampleTimer::armDeadlines()
     }
     if (m_fd < 0)
         return false;
-    itimerspec period{};
-    period.it_interval.tv_sec = m_intervalMs / 1000;
-    period.it_interval.tv_nsec = long(m_intervalMs % 1000) * 1000000L;
-    period.it_value = period.it_interval;
-    if (::timerfd_settime(m_fd, 0, &period, nullptr) != 0)
+    itimerspec deadlines{};
+    deadlines.it_value = {time_t(firstNs / 1000000000), long(firstNs % 1000000000)};
+    deadlines.it_interval = {time_t(periodNs / 1000000000), long(periodNs % 1000000000)};
+    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &deadlines, nullptr) != 0)
         return false;
     m_notifier->setEnabled(true);
     return true;
 #else
+    Q_UNUSED(firstNs);
+    Q_UNUSED(periodNs);
     return false;
 #endif
 }
@@ -88,9 +151,13 @@ void SampleTimer::onExpired()
     quint64 expirations = 0;
     if (::read(m_fd, &expirations, sizeof expirations) != qint64(sizeof expirations))
         return; // nothing due (EAGAIN) or already stopped
-    // The kernel keeps the grid; more than one deadline passed means a tick over one interval late.
-    if (expirations > 1)
-        armDeadlines();
+    if (m_singleShot) {
+        stop();
+    } else if (expirations > 1) {
+        // The kernel keeps the grid; more than one deadline passed means a tick over one interval
+        // late: the next one is the grid's next, with no burst to make up for the missed ones.
+        armGrid();
+    }
 #endif
     emit timeout();
 }

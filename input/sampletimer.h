@@ -12,6 +12,10 @@ class QSocketNotifier;
 // microsecond: Qt's own timers wait in whole milliseconds, which turned 10 ms into eight steps of
 // 10.1 ms and one of 9.1 ms. Elsewhere, when no timerfd can be made, and for a 0 ms interval (every
 // pass of the event loop) it is a precise QTimer.
+//
+// Every timer of the process keeps its deadlines on one grid, counted from a common origin
+// (gridMs()): all pads sampling every 10 ms, and the joystick manager's 50 ms and 100 ms ticks,
+// expire at the same instants and wake the event loop once, not once each.
 class SampleTimer : public QObject
 {
     Q_OBJECT
@@ -26,16 +30,23 @@ public:
     void setInterval(int intervalMs);
     bool isActive() const { return m_active; }
     int interval() const { return m_intervalMs; }
+    // One timeout at the given time of gridMs() (now when it has passed), then inactive.
+    void startAt(qint64 gridMs);
+
+    // Milliseconds on the monotonic clock since the process's grid origin (its first call).
+    static qint64 gridMs();
 
 Q_SIGNALS:
     void timeout();
 
 private:
-    bool armDeadlines();
+    bool armDeadlines(qint64 firstNs, qint64 periodNs);
+    bool armGrid();
     void onExpired();
 
     int m_intervalMs = 0;
     bool m_active = false;
+    bool m_singleShot = false;
     int m_fd = -1; // timerfd; -1 until first needed, or when none can be made
     bool m_fdFailed = false;
     QSocketNotifier* m_notifier = nullptr;

@@ -47,6 +47,28 @@ private Q_SLOTS:
         QCOMPARE(ticks.count(), stopped);
     }
 
+    // The manager's one-shot ticks: one timeout, never before its time on the common grid, then
+    // inactive; a time already past fires at once.
+    void oneShotAtAGridTime()
+    {
+        SampleTimer timer;
+        QSignalSpy ticks(&timer, &SampleTimer::timeout);
+        qint64 firedAt = -1;
+        connect(&timer, &SampleTimer::timeout, [&]() { firedAt = SampleTimer::gridMs(); });
+        const qint64 at = SampleTimer::gridMs() + 30;
+        timer.startAt(at);
+        QVERIFY(timer.isActive());
+        QTRY_COMPARE(ticks.count(), 1);
+        QVERIFY2(firedAt >= at, qPrintable(QStringLiteral("%1 < %2").arg(firedAt).arg(at)));
+        QVERIFY(!timer.isActive());
+        timer.startAt(0);
+        QTRY_COMPARE(ticks.count(), 2);
+        QTimer later;
+        later.start(40);
+        QVERIFY(QSignalSpy(&later, &QTimer::timeout).wait(5000));
+        QCOMPARE(ticks.count(), 2);
+    }
+
     void aTickOverOneIntervalLateIsOneTick()
     {
         SampleTimer timer;
