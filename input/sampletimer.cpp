@@ -74,7 +74,8 @@ void SampleTimer::start(int intervalMs)
 
 void SampleTimer::startAt(qint64 gridMs)
 {
-    stop();
+    // Re-armed in place: a stop first would cost a system call on every tick of the manager.
+    m_fallback.stop();
     m_intervalMs = 0;
     m_active = true;
     m_singleShot = true;
@@ -90,13 +91,15 @@ void SampleTimer::stop()
     m_active = false;
     m_singleShot = false;
     m_fallback.stop();
-    if (m_notifier) {
-        m_notifier->setEnabled(false);
 #if defined(Q_OS_LINUX)
+    // The notifier stays enabled: a disarmed timerfd is never readable, and enabling it again
+    // would wake the event loop each time.
+    if (m_armed) {
         const itimerspec off{};
         ::timerfd_settime(m_fd, 0, &off, nullptr);
-#endif
+        m_armed = false;
     }
+#endif
 }
 
 void SampleTimer::setInterval(int intervalMs)
@@ -136,7 +139,7 @@ bool SampleTimer::armDeadlines(qint64 firstNs, qint64 periodNs)
     deadlines.it_interval = {time_t(periodNs / 1000000000), long(periodNs % 1000000000)};
     if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &deadlines, nullptr) != 0)
         return false;
-    m_notifier->setEnabled(true);
+    m_armed = true;
     return true;
 #else
     Q_UNUSED(firstNs);
@@ -152,7 +155,10 @@ void SampleTimer::onExpired()
     if (::read(m_fd, &expirations, sizeof expirations) != qint64(sizeof expirations))
         return; // nothing due (EAGAIN) or already stopped
     if (m_singleShot) {
-        stop();
+        // Fired once and disarmed by the kernel: nothing left to switch off.
+        m_armed = false;
+        m_active = false;
+        m_singleShot = false;
     } else if (expirations > 1) {
         // The kernel keeps the grid; more than one deadline passed means a tick over one interval
         // late: the next one is the grid's next, with no burst to make up for the missed ones.

@@ -47,7 +47,8 @@ private:
     int m_intervalMs = 0;
     bool m_active = false;
     bool m_singleShot = false;
-    int m_fd = -1; // timerfd; -1 until first needed, or when none can be made
+    bool m_armed = false; // the timerfd has a deadline set
+    int m_fd = -1;        // timerfd; -1 until first needed, or when none can be made
     bool m_fdFailed = false;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_fallback;
