@@ -287,6 +287,12 @@ bool findDefinition(const QString& root,
     return false;
 }
 
+static QHash<QString, bool>& batchFiles()
+{
+    static QHash<QString, bool> files;
+    return files;
+}
+
 Batch::Batch()
 {
     if (g_batchDepth++ == 0)
@@ -295,7 +301,18 @@ Batch::Batch()
 
 Batch::~Batch()
 {
-    --g_batchDepth;
+    if (--g_batchDepth == 0)
+        batchFiles().clear();
+}
+
+bool isRegularFile(const QString& path)
+{
+    if (g_batchDepth == 0)
+        return FolderFiles::isRegularFile(path);
+    auto it = batchFiles().constFind(path);
+    if (it == batchFiles().constEnd())
+        it = batchFiles().insert(path, FolderFiles::isRegularFile(path));
+    return it.value();
 }
 
 int readCount()

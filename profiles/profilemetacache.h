@@ -58,6 +58,10 @@ public:
     Batch& operator=(const Batch&) = delete;
 };
 
+// FolderFiles::isRegularFile, answered once per path while a batch lives: the profiles of every
+// device row name the same mapping files and pictures.
+bool isRegularFile(const QString& path);
+
 // Reads of meta.json files made so far (a check for tests and benchmarks).
 int readCount();
 // Forgets everything kept.

@@ -241,10 +241,10 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
         summary.folder = folder;
         summary.scope = scopeIn(roots, folder);
         summary.configPath = joined(folder, d.configFile);
-        if (!FolderFiles::isRegularFile(summary.configPath))
+        if (!ProfileMetaCache::isRegularFile(summary.configPath))
             return;
         summary.imagePath = joined(folder, d.imageFile);
-        if (!FolderFiles::isRegularFile(summary.imagePath))
+        if (!ProfileMetaCache::isRegularFile(summary.imagePath))
             summary.imagePath.clear();
         taken.insert(idKey(d.id));
         result.append(summary);
