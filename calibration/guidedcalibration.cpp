@@ -84,6 +84,7 @@ void GuidedCalibration::addSample(qint64 ms, const Reading& raw)
     }
     if (m_step == Step::Rest)
         return;
+    m_radiiValid = false; // the ends may have moved: every point is normalised anew
     for (int p = 0; p < m_pairs.size(); ++p) {
         QVector<QPointF>& points = m_points[p];
         const QPointF point(raw[size_t(m_pairs.at(p).x)], raw[size_t(m_pairs.at(p).y)]);
@@ -156,9 +157,20 @@ QPointF GuidedCalibration::normalised(int pair, double x, double y) const
 
 QVector<double> GuidedCalibration::sectorRadii(int pair) const
 {
-    QVector<double> radii(Sectors, 0.0);
     if (pair < 0 || pair >= m_pairs.size())
-        return radii;
+        return QVector<double>(Sectors, 0.0);
+    if (!m_radiiValid) {
+        m_radii.clear();
+        for (int p = 0; p < m_pairs.size(); ++p)
+            m_radii.append(computeSectorRadii(p));
+        m_radiiValid = true;
+    }
+    return m_radii.at(pair);
+}
+
+QVector<double> GuidedCalibration::computeSectorRadii(int pair) const
+{
+    QVector<double> radii(Sectors, 0.0);
     for (const QPointF& raw : m_points.at(pair)) {
         const QPointF p = normalised(pair, raw.x(), raw.y());
         const double radius = std::hypot(p.x(), p.y());

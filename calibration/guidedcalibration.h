@@ -45,8 +45,9 @@ public:
     // An end is measured only when the axis went at least this far from its rest on that side.
     static constexpr double EndTravelMin = 30.0;
     static constexpr int Sectors = 36;
-    // Points kept per stick for its circularity; a steady stick adds none.
-    static constexpr int MaxPointsPerPair = 20000;
+    // Points kept per stick for its circularity; a steady stick adds none. Enough for minutes of
+    // turning, and few enough to go through on the GUI thread at each reading.
+    static constexpr int MaxPointsPerPair = 4000;
 
     // present: the axes the pad has (absent ones are neither measured nor changed); pairs: the
     // two-axis sticks whose circularity is followed.
@@ -97,6 +98,7 @@ private:
     };
     double restOf(int index) const;
     double normalisedAxis(int index, double value) const;
+    QVector<double> computeSectorRadii(int pair) const;
 
     Step m_step = Step::Rest;
     QList<bool> m_present;
@@ -106,6 +108,9 @@ private:
     qint64 m_restStart = -1;
     qint64 m_restLast = -1;
     QVector<QVector<QPointF>> m_points; // per pair, raw
+    // sectorRadii() per pair, computed once per reading: the labels and traces all ask for it.
+    mutable QVector<QVector<double>> m_radii;
+    mutable bool m_radiiValid = false;
 };
 
 } // namespace GamepadCalibration
