@@ -218,10 +218,10 @@ void GuidedCalibrationDialog::buildStepPages()
             continue;
         cell(m_restGrid, row, 0, CalibrationUi::axisLabel(i));
         cell(m_travelGrid, row, 0, CalibrationUi::axisLabel(i));
-        for (int c = 1; c <= 3; ++c)
-            cell(m_restGrid, row, c)->setObjectName(QStringLiteral("rest_%1_%2").arg(i).arg(c));
-        for (int c = 1; c <= 2; ++c)
-            cell(m_travelGrid, row, c)->setObjectName(QStringLiteral("travel_%1_%2").arg(i).arg(c));
+        for (int c = 0; c < 3; ++c)
+            m_restCells[size_t(i)][size_t(c)] = cell(m_restGrid, row, c + 1);
+        for (int c = 0; c < 2; ++c)
+            m_travelCells[size_t(i)][size_t(c)] = cell(m_travelGrid, row, c + 1);
         ++row;
     }
 
@@ -299,8 +299,9 @@ void GuidedCalibrationDialog::refresh()
 {
     const GuidedCalibration::Step step = m_guide.step();
     m_pages->setCurrentIndex(int(step));
-    const auto set = [this](const QString& name, const QString& text) {
-        if (QLabel* label = findChild<QLabel*>(name))
+    // Called at every reading: the cells are kept, not looked up.
+    const auto set = [](QLabel* label, const QString& text) {
+        if (label)
             label->setText(text);
     };
     switch (step) {
@@ -313,9 +314,10 @@ void GuidedCalibrationDialog::refresh()
             const GuidedCalibration::AxisMeasure m = m_guide.axis(i);
             if (!m.present || m.restSamples == 0)
                 continue;
-            set(QStringLiteral("rest_%1_1").arg(i), number(m.rest));
-            set(QStringLiteral("rest_%1_2").arg(i), QStringLiteral("± %1").arg(number(m.noise)));
-            set(QStringLiteral("rest_%1_3").arg(i), number(m_guide.suggestedDeadZone(i)));
+            const auto& cells = m_restCells[size_t(i)];
+            set(cells[0], number(m.rest));
+            set(cells[1], QStringLiteral("± %1").arg(number(m.noise)));
+            set(cells[2], number(m_guide.suggestedDeadZone(i)));
         }
         if (m_next)
             m_next->setEnabled(m_guide.restComplete() && !m_stopped);
@@ -330,8 +332,8 @@ void GuidedCalibrationDialog::refresh()
             const GuidedCalibration::AxisMeasure m = m_guide.axis(i);
             if (!m.present)
                 continue;
-            set(QStringLiteral("travel_%1_1").arg(i), number(m.min));
-            set(QStringLiteral("travel_%1_2").arg(i), number(m.max));
+            set(m_travelCells[size_t(i)][0], number(m.min));
+            set(m_travelCells[size_t(i)][1], number(m.max));
         }
         for (int p = 0; p < m_traceLabels.size(); ++p) {
             const GuidedCalibration::Pair pair = m_guide.pairs().at(p);

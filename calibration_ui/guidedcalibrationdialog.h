@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <array>
+
 class ControlManette;
 class QDialogButtonBox;
 class QGridLayout;
@@ -61,6 +63,9 @@ private:
     QProgressBar* m_restProgress = nullptr;
     QGridLayout* m_restGrid = nullptr;
     QGridLayout* m_travelGrid = nullptr;
+    // Per axis: rest, noise and suggested dead zone; minimum and maximum (null for absent axes).
+    std::array<std::array<QLabel*, 3>, GamepadCalibration::kAxisCount> m_restCells{};
+    std::array<std::array<QLabel*, 2>, GamepadCalibration::kAxisCount> m_travelCells{};
     QList<StickTraceWidget*> m_traces;
     QList<QLabel*> m_traceLabels;
     QLabel* m_triggers = nullptr;

@@ -3,14 +3,12 @@
 #include "controlmanette.h"
 #include "joystickbackend.h"
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 
 #include <memory>
 
-class QTimer;
 class SampleTimer;
 
 // The process-wide joystick manager: keeps the joystick state fresh, watches for controllers being

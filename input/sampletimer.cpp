@@ -1,10 +1,10 @@
 #include "sampletimer.h"
 
 #include <QDeadlineTimer>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <climits>
-#include <QSocketNotifier>
 
 #if defined(Q_OS_LINUX)
 #include <sys/timerfd.h>
