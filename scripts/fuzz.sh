@@ -8,12 +8,21 @@
 # New inputs go to ${FUZZ_WORK:-build-asan/fuzz-work}/<reader>/corpus, never into fuzz/corpus;
 # a crashing, hanging or leaking input is saved there as artifacts/crash-* (or leak-*, timeout-*):
 # fix the reader and keep the input in fuzz/regressions/<reader>/. Exits 1 when anything was found.
+# A long count may leave AddressSanitizer out (its own build, build-fuzz-undefined/), then replay
+# everything it kept under both sanitizers:
+#   FUZZ_SANITIZERS=undefined FUZZ_RESUME=1 scripts/fuzz.sh 3600 definitionfolder
+#   FUZZ_REPLAY=1 scripts/fuzz.sh 0 definitionfolder     every input of the work corpus, once each
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"
 shift || true
-build="${SANITIZE_BUILD_DIR:-$root/build-asan}"
-work="${FUZZ_WORK:-$build/fuzz-work}"
+sanitizers="${FUZZ_SANITIZERS:-address,undefined}"
+if [ "$sanitizers" = address,undefined ]; then
+    build="${SANITIZE_BUILD_DIR:-$root/build-asan}"
+else
+    build="${SANITIZE_BUILD_DIR:-$root/build-fuzz-${sanitizers//,/-}}"
+fi
+work="${FUZZ_WORK:-$root/build-asan/fuzz-work}"
 
 readers=("$@")
 if ((${#readers[@]} == 0)); then
@@ -24,7 +33,7 @@ for reader in "${readers[@]}"; do targets+=("fuzz_$reader"); done
 
 "$root/scripts/setup.sh" clang libclang-rt-14-dev
 BUILD_DIR="$build" BUILD_TARGETS="${targets[*]}" "$root/scripts/build.sh" \
-    -DCMAKE_CXX_COMPILER=clang++ -DJOY_BUILD_FUZZERS=ON
+    -DCMAKE_CXX_COMPILER=clang++ -DJOY_BUILD_FUZZERS=ON -DJOY_SANITIZERS="$sanitizers"
 
 # A 16 MB quarantine instead of 256 MB: freed memory comes back soon enough to stay in the cache,
 # which makes the targets three times faster; use-after-free is still caught while it is recent.
@@ -44,7 +53,7 @@ printf '%-12s %12s %8s %8s %8s %s\n' reader executions cov ft findings seconds
 for reader in "${readers[@]}"; do
     dir="$work/$reader"
     # A long run cut short goes on from the corpus it grew; its artifacts stay counted.
-    if [ -z "${FUZZ_RESUME:-}" ] || [ ! -d "$dir/corpus" ]; then rm -rf "$dir"; fi
+    if [ -z "${FUZZ_RESUME:-}${FUZZ_REPLAY:-}" ] || [ ! -d "$dir/corpus" ]; then rm -rf "$dir"; fi
     mkdir -p "$dir/corpus" "$dir/artifacts"
     cp "$root/fuzz/corpus/$reader"/* "$dir/corpus/"
     if [ -d "$root/fuzz/regressions/$reader" ]; then
@@ -72,6 +81,21 @@ for reader in "${readers[@]}"; do
     shm=/dev/shm
     [ -d "$shm" ] && [ -w "$shm" ] || shm="$dir"
     scratch="$(mktemp -d "$shm/joyrelay-fuzz-$reader.XXXXXX")"
+    if [ -n "${FUZZ_REPLAY:-}" ]; then
+        # Each kept input once, as files: libFuzzer runs them and mutates nothing.
+        find "$dir/corpus" -type f -print0 | ASAN_OPTIONS="$asan" TMPDIR="$scratch" xargs -0 -r \
+            "$build/fuzz/fuzz_$reader" "${limits[@]}" "${dict[@]}" -artifact_prefix="$dir/artifacts/" \
+            >"$dir/replay.log" 2>&1 || true
+        rm -rf "$scratch"
+        runs=$(grep -c '^Executed ' "$dir/replay.log" || true)
+        findings=$(grep -c '==ERROR\|== ERROR\|runtime error\|reader check failed' "$dir/replay.log" || true)
+        printf '%-12s %12s %8s %8s %8s %s\n' "$reader" "$runs replayed" - - "$findings" "$((SECONDS - start))"
+        if [ "$findings" != 0 ] || [ "$runs" = 0 ]; then
+            status=1
+            echo "  see $dir/replay.log"
+        fi
+        continue
+    fi
     ASAN_OPTIONS="$asan" TMPDIR="$scratch" "$build/fuzz/fuzz_$reader" "${limits[@]}" "${dict[@]}" \
         -artifact_prefix="$dir/artifacts/" "$dir/corpus" >"$dir/log" 2>&1 || true
     rm -rf "$scratch"
