@@ -7,9 +7,8 @@
 //   - the sampling intervals of the four pads (p50, p99, max, steps over 1.5 intervals),
 //   - the event loop's lateness against a 1 ms grid and the ten longest stalls with what ran,
 //   - each operation's own time on the GUI thread (p50, p99, max, the slowest kinds),
-//   - a save audit: after a pastille edit and a link change, how often each file was written and
-//     how often each device re-announced its mapping file. (A calibration save is not audited yet:
-//     inotify reported no write below _deviceCalibration although the file was rewritten.)
+//   - a save audit: after a pastille edit, a link change and a calibration edit, how often each file
+//     was written and how often each device re-announced its mapping file.
 //   editing_session [--operations N] [--definitions N] [--seed S] [--no-editor]
 // --no-editor runs the same pads and the same clock for as long, without the window: the side by
 // side figure that scripts/bench.sh session prints next to the editing one.
@@ -163,6 +162,15 @@ private:
                 const QString path = QDir(m_dirs.value(e->wd)).filePath(QFile::decodeName(e->name));
                 if (e->mask & IN_ISDIR) { // a folder made or moved here meanwhile is watched (again)
                     add(path);
+                    // What was written into it before the watch existed sends no event of its own.
+                    QDirIterator inside(path, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+                    while (inside.hasNext()) {
+                        const QString found = inside.next();
+                        if (QFileInfo(found).isDir())
+                            add(found);
+                        else
+                            ++m_writes[found];
+                    }
                     continue;
                 }
                 if (e->mask & IN_CREATE)
@@ -252,6 +260,10 @@ public:
     // One edit of each kind that saves, each followed by the save delays.
     void audit(const QString& dataRoot)
     {
+        // Quitting the session's event loop closed the window (Qt 6 closes every window on quit):
+        // the mode buttons and the calibration page act only while it is shown.
+        m_window->show();
+        QCoreApplication::processEvents();
         WriteCounter writes(dataRoot);
         QHash<QString, int> announced;
         for (ControlManette* device : GamepadManager::instance()->liveGamepads()) {
@@ -267,6 +279,7 @@ public:
         };
         const std::vector<Edit> edits{{"pastille renamed", "rename pastille", "modeEditButton"},
                                       {"controller linked", "link", "modeEditButton"},
+                                      {"axis calibrated", "calibrate", "modeCalibrationButton"},
                                       {"controller unlinked", "unlink", "modeEditButton"}};
         // A shared definition (the user's own are listed first): edited in place, as every later save
         // of one the user moved there (the first edit with the right moves a user's own).
