@@ -280,10 +280,12 @@ void StallMeter::closeGap(qint64 nowNs)
 bool StallMeter::eventFilter(QObject* watched, QEvent* event)
 {
     const qint64 now = elapsedNs();
-    // A sampling step begins when its clock's timerfd wakes the loop.
+    // A sampling step begins when its clock's timerfd wakes the loop. The one-shots on the same
+    // clock (the joystick manager's ticks, the library's thumbnail batches) sample nothing.
     if (event->type() == QEvent::SockAct) {
         QObject* clock = watched->parent();
-        if (clock && qstrcmp(clock->metaObject()->className(), "SampleTimer") == 0)
+        if (clock && qstrcmp(clock->metaObject()->className(), "SampleTimer") == 0 &&
+            !clock->property("singleShot").toBool())
             recordSampleAt(clock, now);
     }
     noteDelivery(now, Delivery{watched->metaObject()->className(), watched->objectName(), int(event->type()),

@@ -41,6 +41,12 @@ qint64 SampleTimer::gridMs()
     return (monotonicNs() - originNs()) / kNsPerMs;
 }
 
+qint64 SampleTimer::nextTickMs(int periodMs)
+{
+    const qint64 now = gridMs();
+    return periodMs > 0 ? (now / periodMs + 1) * periodMs : now;
+}
+
 SampleTimer::SampleTimer(QObject* parent) : QObject(parent)
 {
     m_fallback.setTimerType(Qt::PreciseTimer);

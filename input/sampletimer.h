@@ -19,6 +19,8 @@ class QSocketNotifier;
 class SampleTimer : public QObject
 {
     Q_OBJECT
+    // A one-shot (startAt) is not a sampling clock: the stall meter counts only repeating ones.
+    Q_PROPERTY(bool singleShot READ isSingleShot)
 public:
     explicit SampleTimer(QObject* parent = nullptr);
     ~SampleTimer() override;
@@ -29,12 +31,15 @@ public:
     // Restarts a running timer from now, as QTimer::setInterval does.
     void setInterval(int intervalMs);
     bool isActive() const { return m_active; }
+    bool isSingleShot() const { return m_singleShot; }
     int interval() const { return m_intervalMs; }
     // One timeout at the given time of gridMs() (now when it has passed), then inactive.
     void startAt(qint64 gridMs);
 
     // Milliseconds on the monotonic clock since the process's grid origin (its first call).
     static qint64 gridMs();
+    // The next instant of gridMs() at which a clock of that period ticks (after now).
+    static qint64 nextTickMs(int periodMs);
 
 Q_SIGNALS:
     void timeout();

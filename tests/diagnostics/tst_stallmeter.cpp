@@ -133,6 +133,13 @@ private Q_SLOTS:
         if (!meter.start())
             QSKIP("no fine timer on this platform");
         QCOMPARE(StallMeter::active(), &meter);
+        // One-shots on the sampling grid are no sampling clock.
+        SampleTimer oneShot;
+        for (int shot = 0; shot < 2; ++shot) {
+            oneShot.startAt(SampleTimer::gridMs() + 2);
+            QTRY_VERIFY(!oneShot.isActive());
+        }
+        QCOMPARE(meter.sampleIntervals().count(), 0);
         SampleTimer sampler;
         sampler.start(10);
         QTRY_VERIFY(meter.sampleIntervals().count() >= 2);

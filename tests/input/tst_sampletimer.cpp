@@ -67,6 +67,11 @@ private Q_SLOTS:
         later.start(40);
         QVERIFY(QSignalSpy(&later, &QTimer::timeout).wait(5000));
         QCOMPARE(ticks.count(), 2);
+        // Work placed after a sampling step: the next tick of a 10 ms clock is on its grid, ahead.
+        const qint64 before = SampleTimer::gridMs();
+        const qint64 next = SampleTimer::nextTickMs(10);
+        QCOMPARE(next % 10, 0);
+        QVERIFY(next > before && next <= SampleTimer::gridMs() + 10);
     }
 
     void aTickOverOneIntervalLateIsOneTick()
