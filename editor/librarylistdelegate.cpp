@@ -1,10 +1,13 @@
 #include "librarylistdelegate.h"
 
+#include "controlmanette.h"
 #include "picturefile.h"
 #include "profilestore.h"
+#include "sampletimer.h"
 
 #include <QAbstractItemView>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPixmap>
@@ -14,13 +17,23 @@ namespace {
 constexpr int kRowHeight = 38;
 constexpr int kMarkerSize = 8;
 const QSize kThumb(40, 28);
+// Decoding stops for the pass once this much has been spent, leaving the rest of the sampling
+// interval to the pads' next step.
+constexpr qint64 kBatchNs = 4 * 1000 * 1000;
+// Batches start this long after a sampling step, once the pads have read their controllers.
+constexpr int kAfterStepMs = 1;
+
+// The next batch's start: just after the pads' next sampling step.
+qint64 nextBatchMs()
+{
+    return SampleTimer::nextTickMs(ControlManette::DefaultSampleIntervalMs) + kAfterStepMs;
+}
 } // namespace
 
-LibraryListDelegate::LibraryListDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), m_view(view)
+LibraryListDelegate::LibraryListDelegate(QAbstractItemView* view)
+    : QStyledItemDelegate(view), m_view(view), m_loader(new SampleTimer(this))
 {
-    m_loader.setSingleShot(true);
-    m_loader.setInterval(0);
-    connect(&m_loader, &QTimer::timeout, this, &LibraryListDelegate::loadNext);
+    connect(m_loader, &SampleTimer::timeout, this, &LibraryListDelegate::loadNext);
 }
 
 QString LibraryListDelegate::cacheKey(const QString& path)
@@ -41,21 +54,23 @@ QIcon LibraryListDelegate::thumbnail(const QString& path) const
         return found.value();
     if (!m_pending.contains(path))
         m_pending.append(path);
-    if (!m_loader.isActive())
-        m_loader.start();
+    if (!m_loader->isActive())
+        m_loader->startAt(nextBatchMs());
     return QIcon();
 }
 
 void LibraryListDelegate::loadNext()
 {
-    if (m_pending.isEmpty())
-        return;
-    const QString path = m_pending.takeFirst();
-    const QString key = cacheKey(path);
-    if (!key.isEmpty() && !m_cache.contains(key))
-        m_cache.insert(key, loadThumbnail(path));
+    QElapsedTimer spent;
+    spent.start();
+    while (!m_pending.isEmpty() && spent.nsecsElapsed() < kBatchNs) {
+        const QString path = m_pending.takeFirst();
+        const QString key = cacheKey(path);
+        if (!key.isEmpty() && !m_cache.contains(key))
+            m_cache.insert(key, loadThumbnail(path));
+    }
     if (!m_pending.isEmpty())
-        m_loader.start();
+        m_loader->startAt(nextBatchMs());
     if (m_view)
         m_view->viewport()->update();
 }

@@ -5,9 +5,9 @@
 #include <QPointer>
 #include <QStringList>
 #include <QStyledItemDelegate>
-#include <QTimer>
 
 class QAbstractItemView;
+class SampleTimer;
 
 // Rows of the definition library: the controller picture as a small thumbnail, the name over a
 // caption that tells the user's own definitions from shared ones, and a marker for the linked
@@ -56,5 +56,5 @@ private:
     QPointer<QAbstractItemView> m_view;
     mutable QHash<QString, QIcon> m_cache;
     mutable QStringList m_pending;
-    mutable QTimer m_loader;
+    SampleTimer* m_loader = nullptr;
 };
