@@ -22,7 +22,7 @@ public:
     {
         IdRole = Qt::UserRole, // definition id, without braces
         ImagePathRole = Qt::UserRole + 1,
-        LinkStateRole = Qt::UserRole + 2,  // LinkState
+        LinkStateRole = Qt::UserRole + 2,   // LinkState
         DeviceNamesRole = Qt::UserRole + 3, // linked controller names (string list)
         ScopeRole = Qt::UserRole + 4        // ProfileScope of the definition (user or shared area)
     };
