@@ -348,9 +348,17 @@ private:
         } else if (op == "link" || op == "unlink") {
             TagSelectionBar* bar = m_editor->tagBar();
             QStringList tags = bar->selectedTags();
-            if (op == "link")
-                tags.append(QStringLiteral("Bench Pad %1").arg(r % PadCount));
-            else if (!tags.isEmpty())
+            if (op == "link") {
+                // A controller not linked yet, so that a link always changes something.
+                for (int k = 0; k < PadCount; ++k) {
+                    const QString pad =
+                        QStringLiteral("Bench Pad %1").arg((r + unsigned(k)) % unsigned(PadCount));
+                    if (!tags.contains(pad)) {
+                        tags.append(pad);
+                        break;
+                    }
+                }
+            } else if (!tags.isEmpty())
                 tags.removeAt(int(r % unsigned(tags.size())));
             if (bar->isEnabled())
                 bar->setSelectedTags(tags);
