@@ -241,6 +241,21 @@ private:
     void setTagBarNames(const QStringList& names);
     void announceCurrent();
     void emitCatalogChanged();
+    // While one lives (nested ones count as one), the library changes of one user operation (a
+    // row switch saving the row it leaves, a new definition selected) reach the device list as a
+    // single catalog signal, sent when the outermost one ends: each signal costs every device row
+    // a look-up of its profiles and every selected pad a reload.
+    class CatalogChanges
+    {
+    public:
+        explicit CatalogChanges(GamepadDefinder* editor);
+        ~CatalogChanges();
+        CatalogChanges(const CatalogChanges&) = delete;
+        CatalogChanges& operator=(const CatalogChanges&) = delete;
+
+    private:
+        QPointer<GamepadDefinder> m_editor;
+    };
 
     // Export, import, clipboard and snapshots (gamepaddefinder_exchange.cpp).
     // Checks an untrusted document and creates its definition as a new row (selected by the caller).
@@ -275,7 +290,9 @@ private:
     GateCrossingFilter m_gateCrossings; // of the followed controller
     QList<QMetaObject::Connection> m_followConnections;
     bool m_suppressCatalogSignal = false;
-    bool m_updating = false; // filling widgets from code
+    int m_catalogOperations = 0;         // CatalogChanges alive
+    bool m_catalogChangePending = false; // a change made inside them, not signalled yet
+    bool m_updating = false;             // filling widgets from code
     bool m_refreshQueued = false;
     bool m_closing = false;
     // The pending overlay save belongs to this definition (it follows the copies the editor makes).

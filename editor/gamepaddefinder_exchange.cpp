@@ -110,6 +110,7 @@ void GamepadDefinder::actionImport()
                                   "autorisé que pour des profils non liés."));
         return;
     }
+    const CatalogChanges changes(this); // the new row, then the save of the row it replaces
     int row = -1;
     if (!createFromDocument(document, &row)) {
         dialogs()->warning(this, tr("Import"), failed);
@@ -172,6 +173,7 @@ void GamepadDefinder::actionPaste()
                "pour des profils non liés."));
         return;
     }
+    const CatalogChanges changes(this); // the new row, then the save of the row it replaces
     int row = -1;
     if (!createFromDocument(document, &row)) {
         dialogs()->warning(this, tr("Coller"), failed);

@@ -128,8 +128,26 @@ void GamepadDefinder::emitCurrentSelection()
 
 void GamepadDefinder::emitCatalogChanged()
 {
-    if (!m_suppressCatalogSignal)
-        emit profilesCatalogChanged();
+    if (m_suppressCatalogSignal)
+        return;
+    if (m_catalogOperations > 0) {
+        m_catalogChangePending = true;
+        return;
+    }
+    emit profilesCatalogChanged();
+}
+
+GamepadDefinder::CatalogChanges::CatalogChanges(GamepadDefinder* editor) : m_editor(editor)
+{
+    ++editor->m_catalogOperations;
+}
+
+GamepadDefinder::CatalogChanges::~CatalogChanges()
+{
+    if (!m_editor || --m_editor->m_catalogOperations > 0 || !m_editor->m_catalogChangePending)
+        return;
+    m_editor->m_catalogChangePending = false;
+    emit m_editor->profilesCatalogChanged();
 }
 
 void GamepadDefinder::onListSelectionChanged(int row)
@@ -138,6 +156,7 @@ void GamepadDefinder::onListSelectionChanged(int row)
         row = -1;
     if (row == m_currentRow)
         return;
+    const CatalogChanges changes(this); // the page's report and the pending edit, saved on leaving
     if (!leaveCurrentRow()) {
         syncListToCurrentRow();
         return;
@@ -230,6 +249,7 @@ void GamepadDefinder::on_pushButtonAdd_clicked()
 
 void GamepadDefinder::actionNew()
 {
+    const CatalogChanges changes(this); // the new row, then the save of the row it replaces
     QString linked;
     const int row = m_library.createDefinition(m_overlay->size(), &linked);
     if (row < 0)
@@ -254,6 +274,7 @@ void GamepadDefinder::actionSave()
 
 void GamepadDefinder::actionDuplicate()
 {
+    const CatalogChanges changes(this); // the pending edit saved, then the copy
     if (!m_library.isValidRow(m_currentRow) || !flushPendingSave())
         return;
     const int row = m_library.duplicate(m_currentRow);
@@ -272,6 +293,7 @@ void GamepadDefinder::actionDelete()
 {
     // Pending edits are saved before the question, so nothing moves the definition while it is
     // open and nothing writes into its folder once it is gone.
+    const CatalogChanges changes(this);
     if (!m_library.isValidRow(m_currentRow) || !leaveCurrentRow())
         return;
     const QUuid deleted = m_library.at(m_currentRow).id;
@@ -358,6 +380,7 @@ void GamepadDefinder::onCalibrationProfileMetadataChanged(const QString& mode, c
         return;
     // The page's pending edit was made under the values in force: it is saved (and reported)
     // first, and the values given here then supersede its report.
+    const CatalogChanges changes(this);
     if (m_calibrationEditor)
         m_calibrationEditor->savePending();
     storeCalibrationMetadata(m_library.targetOf(m_currentRow), mode, overrideFile, vendorId, productId);
