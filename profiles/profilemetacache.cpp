@@ -40,6 +40,21 @@ struct FileStamp
     }
 };
 
+#if defined(Q_OS_UNIX)
+FileStamp stampOf(const struct stat& info)
+{
+    FileStamp stamp;
+    stamp.device = quint64(info.st_dev);
+    stamp.inode = quint64(info.st_ino);
+    stamp.size = qint64(info.st_size);
+    stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return stamp;
+}
+#endif
+
+// A change made so shortly before now that another one could follow within the same tick of the
+// file system's clock without moving the times.
 // An open folder to list and to stat from: only the path left below it is walked for each stat.
 class OpenRoot
 {
@@ -98,11 +113,7 @@ public:
         if (::fstatat(::dirfd(m_dir), relative.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISREG(info.st_mode))
             return false;
-        stamp->device = quint64(info.st_dev);
-        stamp->inode = quint64(info.st_ino);
-        stamp->size = qint64(info.st_size);
-        stamp->modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-        stamp->changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+        *stamp = stampOf(info);
         return true;
 #else
         const QFileInfo info(QDir(m_root).filePath(QFile::decodeName(relative)));
@@ -121,6 +132,12 @@ private:
     DIR* m_dir = nullptr;
 #endif
 };
+
+bool isRacy(const FileStamp& stamp)
+{
+    const qint64 nowNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
+    return stamp.modifiedNs > nowNs - ProfileMetaCache::RacyWindowMs * 1000000;
+}
 
 struct Entry
 {
@@ -181,8 +198,7 @@ void readEntry(const QString& metaPath, const FileStamp& stamp, Entry* entry)
     *entry = Entry();
     entry->stamp = stamp;
     entry->read = true;
-    const qint64 readAtNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
-    entry->racy = stamp.modifiedNs > readAtNs - ProfileMetaCache::RacyWindowMs * 1000000;
+    entry->racy = isRacy(stamp);
     ++g_reads;
     QJsonObject meta;
     if (!ProfileStore::readJsonObjectFile(metaPath, &meta) ||
@@ -231,6 +247,25 @@ void relist(const QString& root, const QByteArrayList& listed, RootState* state)
     state->listed = listed;
     state->entries = std::move(entries);
 }
+
+// What one definition folder held when it was last checked.
+struct FolderFacts
+{
+    FileStamp stamp;
+    bool racy = true;
+    quint64 batch = 0;            // the batch in which the stamp was taken, 0 outside any
+    QHash<QString, bool> regular; // file name -> regular file
+};
+
+QHash<QString, FolderFacts>& folderFacts()
+{
+    static QHash<QString, FolderFacts> kept;
+    return kept;
+}
+
+// Enough for every folder of a large library; past it everything is forgotten at once rather
+// than kept for folders long gone.
+constexpr qsizetype MaxKeptFolders = 20000;
 
 } // namespace
 
@@ -287,12 +322,6 @@ bool findDefinition(const QString& root,
     return false;
 }
 
-static QHash<QString, bool>& batchFiles()
-{
-    static QHash<QString, bool> files;
-    return files;
-}
-
 Batch::Batch()
 {
     if (g_batchDepth++ == 0)
@@ -301,18 +330,40 @@ Batch::Batch()
 
 Batch::~Batch()
 {
-    if (--g_batchDepth == 0)
-        batchFiles().clear();
+    --g_batchDepth;
 }
 
-bool isRegularFile(const QString& path)
+bool isRegularFileIn(const QString& folder, const QString& fileName)
 {
-    if (g_batchDepth == 0)
-        return FolderFiles::isRegularFile(path);
-    auto it = batchFiles().constFind(path);
-    if (it == batchFiles().constEnd())
-        it = batchFiles().insert(path, FolderFiles::isRegularFile(path));
-    return it.value();
+    const QString path = folder + QLatin1Char('/') + fileName;
+#if defined(Q_OS_UNIX)
+    auto it = folderFacts().find(folder);
+    if (it == folderFacts().end() || g_batchDepth == 0 || it->batch != g_batch) {
+        struct stat info;
+        if (::lstat(QFile::encodeName(folder).constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            if (it != folderFacts().end())
+                folderFacts().erase(it);
+            return false;
+        }
+        const FileStamp stamp = stampOf(info);
+        if (it == folderFacts().end()) {
+            if (folderFacts().size() >= MaxKeptFolders)
+                folderFacts().clear();
+            it = folderFacts().insert(folder, FolderFacts());
+        }
+        if (it->racy || !(it->stamp == stamp))
+            it->regular.clear();
+        it->stamp = stamp;
+        it->racy = isRacy(stamp);
+        it->batch = g_batchDepth > 0 ? g_batch : 0;
+    }
+    auto known = it->regular.constFind(fileName);
+    if (known == it->regular.constEnd())
+        known = it->regular.insert(fileName, FolderFiles::isRegularFile(path));
+    return known.value();
+#else
+    return FolderFiles::isRegularFile(path);
+#endif
 }
 
 int readCount()
@@ -323,6 +374,7 @@ int readCount()
 void clear()
 {
     roots().clear();
+    folderFacts().clear();
 }
 
 } // namespace ProfileMetaCache

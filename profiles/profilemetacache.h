@@ -58,9 +58,13 @@ public:
     Batch& operator=(const Batch&) = delete;
 };
 
-// FolderFiles::isRegularFile, answered once per path while a batch lives: the profiles of every
-// device row name the same mapping files and pictures.
-bool isRegularFile(const QString& path);
+// FolderFiles::isRegularFile of a plain file name (FolderFiles::plainName) inside a definition
+// folder. Answered once per folder while a batch lives, and outside batches from
+// what was seen for as long as the folder's own device, inode and times stay those of that check:
+// creating, removing, renaming or replacing a file in a folder moves its times, so one stat of the
+// folder stands for all its files. A folder changed less than RacyWindowMs before the check is
+// checked again at each call outside a batch.
+bool isRegularFileIn(const QString& folder, const QString& fileName);
 
 // Reads of meta.json files made so far (a check for tests and benchmarks).
 int readCount();

@@ -240,12 +240,11 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
         summary.deviceName = d.deviceNames.value(0);
         summary.folder = folder;
         summary.scope = scopeIn(roots, folder);
-        summary.configPath = joined(folder, d.configFile);
-        if (!ProfileMetaCache::isRegularFile(summary.configPath))
+        if (!ProfileMetaCache::isRegularFileIn(folder, d.configFile))
             return;
-        summary.imagePath = joined(folder, d.imageFile);
-        if (!ProfileMetaCache::isRegularFile(summary.imagePath))
-            summary.imagePath.clear();
+        summary.configPath = joined(folder, d.configFile);
+        if (ProfileMetaCache::isRegularFileIn(folder, d.imageFile))
+            summary.imagePath = joined(folder, d.imageFile);
         taken.insert(idKey(d.id));
         result.append(summary);
     };

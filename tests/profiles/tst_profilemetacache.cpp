@@ -11,6 +11,9 @@
 
 #include <optional>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 class tst_ProfileMetaCache : public QObject
 {
     Q_OBJECT
@@ -105,6 +108,52 @@ private Q_SLOTS:
         }
         const ProfileMetaCache::Batch next;
         QCOMPARE(listing(), (QStringList{"a:Pad A", "b:Pad B", "c:Pad C"}));
+    }
+
+    // One stat of a folder stands for its files while the folder's times stay: every change of a
+    // file in it moves them, even in a folder aged long ago.
+    void aDefinitionsFilesFollowChangesOnDisk_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("before");
+        QTest::addColumn<bool>("after");
+        QTest::newRow("a mapping file removed is no longer found") << "map.json"
+                                                                   << "remove" << true << false;
+        QTest::newRow("a mapping file replaced by a symlink is refused") << "map.json"
+                                                                         << "link" << true << false;
+        QTest::newRow("a mapping file replaced by a folder is refused") << "map.json"
+                                                                        << "folder" << true << false;
+        QTest::newRow("a picture added is found") << "image.png"
+                                                  << "add" << false << true;
+    }
+
+    void aDefinitionsFilesFollowChangesOnDisk()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, change);
+        const QString folder = m_dir.filePath("a");
+        const QString path = folder + '/' + file;
+        QVERIFY(TestSupport::writeFile(folder + "/map.json", "{}"));
+        QVERIFY(TestSupport::writeFile(m_dir.filePath("elsewhere.json"), "{}"));
+        const timespec aged[2] = {{1704110400, 0}, {1704110400, 0}}; // 2024-01-01
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(folder).constData(), aged, 0), 0);
+        for (int i = 0; i < 2; ++i) // the second answer comes from what the first one saw
+            QTEST(ProfileMetaCache::isRegularFileIn(folder, file), "before");
+        if (change == "remove") {
+            QVERIFY(QFile::remove(path));
+        } else if (change == "link") {
+            QVERIFY(QFile::remove(path));
+            QVERIFY(QFile::link(m_dir.filePath("elsewhere.json"), path));
+        } else if (change == "folder") {
+            QVERIFY(QFile::remove(path));
+            QVERIFY(QDir().mkpath(path));
+        } else if (change == "add") {
+            QVERIFY(TestSupport::writeFile(path, "png"));
+        }
+        QTEST(ProfileMetaCache::isRegularFileIn(folder, file), "after");
+        const ProfileMetaCache::Batch batch;
+        QTEST(ProfileMetaCache::isRegularFileIn(folder, file), "after");
     }
 
 private:
