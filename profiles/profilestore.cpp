@@ -141,11 +141,6 @@ ProfileSummary summaryIn(const Roots& roots, const QString& path)
     return summaryFromMeta(roots, folder, meta);
 }
 
-QString idKey(const QUuid& id)
-{
-    return id.toString(QUuid::WithoutBraces).toLower();
-}
-
 } // namespace
 
 QString profileScopeText(ProfileScope scope)
@@ -227,11 +222,10 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
         return {};
     const Roots roots = currentRoots();
     QList<ProfileSummary> result;
-    QSet<QString> taken;
+    QSet<QUuid> taken; // the same UUID however its text was cased
     const auto consider = [&](const QString& folder, const ProfileMetaCache::Digest& d) {
-        // Cheap checks first: the existence tests of a full summary cost two file look-ups.
-        if (!d.deviceNames.contains(name, Qt::CaseInsensitive) || d.id.isNull() ||
-            taken.contains(idKey(d.id)))
+        // Cheap checks first: the existence tests of a full summary cost file look-ups.
+        if (d.id.isNull() || taken.contains(d.id) || !d.deviceNames.contains(name, Qt::CaseInsensitive))
             return;
         ProfileSummary summary;
         summary.id = d.id;
@@ -245,7 +239,7 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
         summary.configPath = joined(folder, d.configFile);
         if (ProfileMetaCache::isRegularFileIn(folder, d.imageFile))
             summary.imagePath = joined(folder, d.imageFile);
-        taken.insert(idKey(d.id));
+        taken.insert(d.id);
         result.append(summary);
     };
     // The meta.json digests kept from earlier calls, each checked against its file.
