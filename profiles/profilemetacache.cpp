@@ -335,7 +335,6 @@ Batch::~Batch()
 
 bool isRegularFileIn(const QString& folder, const QString& fileName)
 {
-    const QString path = folder + QLatin1Char('/') + fileName;
 #if defined(Q_OS_UNIX)
     auto it = folderFacts().find(folder);
     if (it == folderFacts().end() || g_batchDepth == 0 || it->batch != g_batch) {
@@ -359,10 +358,11 @@ bool isRegularFileIn(const QString& folder, const QString& fileName)
     }
     auto known = it->regular.constFind(fileName);
     if (known == it->regular.constEnd())
-        known = it->regular.insert(fileName, FolderFiles::isRegularFile(path));
+        known =
+            it->regular.insert(fileName, FolderFiles::isRegularFile(folder + QLatin1Char('/') + fileName));
     return known.value();
 #else
-    return FolderFiles::isRegularFile(path);
+    return FolderFiles::isRegularFile(folder + QLatin1Char('/') + fileName);
 #endif
 }
 
