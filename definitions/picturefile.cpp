@@ -4,8 +4,6 @@
 #include <QFile>
 #include <QImageReader>
 
-#include <sys/stat.h>
-
 #include <list>
 
 namespace {
@@ -33,39 +31,10 @@ bool withinLimit(const QSize& size)
     return size.isValid() && !size.isEmpty() && qint64(size.width()) * size.height() <= PicturePixels;
 }
 
-// The identity of one version of a file.
-struct Stamp
-{
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
-    qint64 changedNs = 0;
-    bool operator==(const Stamp& o) const
-    {
-        return device == o.device && inode == o.inode && size == o.size && modifiedNs == o.modifiedNs &&
-               changedNs == o.changedNs;
-    }
-};
-
-Stamp stampOf(const QString& path)
-{
-    Stamp stamp;
-    struct stat info;
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-        return stamp;
-    stamp.device = quint64(info.st_dev);
-    stamp.inode = quint64(info.st_ino);
-    stamp.size = qint64(info.st_size);
-    stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
-    return stamp;
-}
-
 struct Kept
 {
     QString path;
-    Stamp stamp;
+    FolderFiles::Stamp stamp;
     QPixmap pixmap;
 };
 
@@ -140,7 +109,8 @@ QPixmap pixmap(const QString& path)
 {
     if (path.isEmpty() || path.startsWith(u':'))
         return {};
-    const Stamp stamp = stampOf(path);
+    FolderFiles::Stamp stamp;
+    FolderFiles::stampOf(path, &stamp);
     for (auto it = g_kept.begin(); it != g_kept.end(); ++it) {
         if (it->path == path && it->stamp == stamp) {
             g_kept.splice(g_kept.begin(), g_kept, it);

@@ -107,6 +107,26 @@ Read readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, Links lin
     return Read::Ok;
 }
 
+bool stampAt(int folderFd, const QByteArray& relative, Stamp* stamp, Kind kind)
+{
+    *stamp = Stamp();
+    struct stat info;
+    if (::fstatat(folderFd, relative.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        (kind == Kind::Regular && !S_ISREG(info.st_mode)) || (kind == Kind::Folder && !S_ISDIR(info.st_mode)))
+        return false;
+    stamp->device = quint64(info.st_dev);
+    stamp->inode = quint64(info.st_ino);
+    stamp->size = qint64(info.st_size);
+    stamp->modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp->changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return true;
+}
+
+bool stampOf(const QString& path, Stamp* stamp, Kind kind)
+{
+    return stampAt(AT_FDCWD, QFile::encodeName(path), stamp, kind);
+}
+
 bool isRegularFile(const QString& path)
 {
     struct stat info;

@@ -56,6 +56,36 @@ enum class Links
 Read readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, Links links = Links::Refuse,
               QString* systemError = nullptr);
 
+// The identity of one version of a file or folder: any write, replacement or removal changes it,
+// and a folder's changes with every entry created, removed or renamed in it.
+struct Stamp
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+
+    bool operator==(const Stamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && modifiedNs == o.modifiedNs &&
+               changedNs == o.changedNs;
+    }
+    bool operator!=(const Stamp& o) const { return !(*this == o); }
+};
+
+enum class Kind
+{
+    Any,
+    Regular,
+    Folder
+};
+
+// The stamp of what is at path, not through a symlink: false, and an empty stamp, when nothing is
+// there or it is not of that kind. stampAt reads a path relative to an open folder.
+bool stampOf(const QString& path, Stamp* stamp, Kind kind = Kind::Any);
+bool stampAt(int folderFd, const QByteArray& relative, Stamp* stamp, Kind kind = Kind::Any);
+
 // A regular file, not through a symlink.
 bool isRegularFile(const QString& path);
 // A writer may replace what is at path: nothing (or nothing reachable), or a regular file that is

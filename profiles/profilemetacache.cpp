@@ -24,37 +24,8 @@
 
 namespace {
 
-// The identity of one version of a file: any write, replacement or removal changes it.
-struct FileStamp
-{
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
-    qint64 changedNs = 0;
+using FileStamp = FolderFiles::Stamp;
 
-    bool operator==(const FileStamp& o) const
-    {
-        return device == o.device && inode == o.inode && size == o.size && modifiedNs == o.modifiedNs &&
-               changedNs == o.changedNs;
-    }
-};
-
-#if defined(Q_OS_UNIX)
-FileStamp stampOf(const struct stat& info)
-{
-    FileStamp stamp;
-    stamp.device = quint64(info.st_dev);
-    stamp.inode = quint64(info.st_ino);
-    stamp.size = qint64(info.st_size);
-    stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
-    return stamp;
-}
-#endif
-
-// A change made so shortly before now that another one could follow within the same tick of the
-// file system's clock without moving the times.
 // An open folder to list and to stat from: only the path left below it is walked for each stat.
 class OpenRoot
 {
@@ -109,12 +80,7 @@ public:
     bool stamp(const QByteArray& relative, FileStamp* stamp) const
     {
 #if defined(Q_OS_UNIX)
-        struct stat info;
-        if (::fstatat(::dirfd(m_dir), relative.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(info.st_mode))
-            return false;
-        *stamp = stampOf(info);
-        return true;
+        return FolderFiles::stampAt(::dirfd(m_dir), relative, stamp, FolderFiles::Kind::Regular);
 #else
         const QFileInfo info(QDir(m_root).filePath(QFile::decodeName(relative)));
         if (!info.isFile() || info.isSymLink())
@@ -133,6 +99,8 @@ private:
 #endif
 };
 
+// A change made so shortly before now that another one could follow within the same tick of the
+// file system's clock without moving the times.
 bool isRacy(const FileStamp& stamp)
 {
     const qint64 nowNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
@@ -335,22 +303,20 @@ Batch::~Batch()
 
 bool isRegularFileIn(const QString& folder, const QString& fileName)
 {
-#if defined(Q_OS_UNIX)
     auto it = folderFacts().find(folder);
     if (it == folderFacts().end() || g_batchDepth == 0 || it->batch != g_batch) {
-        struct stat info;
-        if (::lstat(QFile::encodeName(folder).constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        FileStamp stamp;
+        if (!FolderFiles::stampOf(folder, &stamp, FolderFiles::Kind::Folder)) {
             if (it != folderFacts().end())
                 folderFacts().erase(it);
             return false;
         }
-        const FileStamp stamp = stampOf(info);
         if (it == folderFacts().end()) {
             if (folderFacts().size() >= MaxKeptFolders)
                 folderFacts().clear();
             it = folderFacts().insert(folder, FolderFacts());
         }
-        if (it->racy || !(it->stamp == stamp))
+        if (it->racy || it->stamp != stamp)
             it->regular.clear();
         it->stamp = stamp;
         it->racy = isRacy(stamp);
@@ -361,9 +327,6 @@ bool isRegularFileIn(const QString& folder, const QString& fileName)
         known =
             it->regular.insert(fileName, FolderFiles::isRegularFile(folder + QLatin1Char('/') + fileName));
     return known.value();
-#else
-    return FolderFiles::isRegularFile(folder + QLatin1Char('/') + fileName);
-#endif
 }
 
 int readCount()

@@ -59,11 +59,10 @@ public:
 };
 
 // FolderFiles::isRegularFile of a plain file name (FolderFiles::plainName) inside a definition
-// folder. Answered once per folder while a batch lives, and outside batches from
-// what was seen for as long as the folder's own device, inode and times stay those of that check:
+// folder, answered from what was seen while the folder's own stamp stays that of the check:
 // creating, removing, renaming or replacing a file in a folder moves its times, so one stat of the
-// folder stands for all its files. A folder changed less than RacyWindowMs before the check is
-// checked again at each call outside a batch.
+// folder stands for all its files. The folder is stamped once per batch, and at each call outside
+// one; one changed less than RacyWindowMs before is checked afresh each time it is stamped.
 bool isRegularFileIn(const QString& folder, const QString& fileName);
 
 // Reads of meta.json files made so far (a check for tests and benchmarks).
