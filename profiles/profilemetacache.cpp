@@ -1,5 +1,6 @@
 #include "profilemetacache.h"
 
+#include "changewatch.h"
 #include "folderfiles.h"
 #include "metakeys.h"
 #include "profilestore.h"
@@ -11,8 +12,10 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonObject>
+#include <QSet>
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -121,9 +124,43 @@ struct Slot
 {
     QString name;
     QString folder;      // cleaned path of the definition folder
+    QByteArray relative; // the name as listed, below the root
     QByteArray metaPath; // "<name>/meta.json", below the root
     Entry entry;
+    // Notices taken before the entry was last checked: while neither has news, the entry stands.
+    ChangeWatch::Mark folderMark;
+    ChangeWatch::Mark metaMark; // none while meta.json is missing or no regular file
+    bool noticed = false;       // both marks cover what the entry was made from
 };
+
+// Which folder a path leads to (symlinks followed, as the listing follows them).
+struct Identity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool exists = false;
+
+    bool operator==(const Identity& o) const
+    {
+        return exists && o.exists && device == o.device && inode == o.inode;
+    }
+};
+
+Identity identityOf(const QString& path)
+{
+    Identity id;
+#if defined(Q_OS_UNIX)
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        id.device = quint64(info.st_dev);
+        id.inode = quint64(info.st_ino);
+        id.exists = true;
+    }
+#else
+    Q_UNUSED(path);
+#endif
+    return id;
+}
 
 struct RootState
 {
@@ -131,10 +168,29 @@ struct RootState
     std::vector<Slot> entries; // the same names in QDir's order
     quint64 batch = 0;         // the batch in which the listing was made, 0 outside any
     size_t checked = 0;        // entries compared with their file within that batch
+    Identity identity;         // the folder the root's path led to at the listing
+    ChangeWatch::Mark mark;    // taken before the listing
 };
 
 int g_batchDepth = 0;
 quint64 g_batch = 0; // the batch open now; each outermost batch takes the next number
+
+ChangeWatch& notices()
+{
+    static ChangeWatch watch;
+    return watch;
+}
+
+// Takes in the notices queued so far: at every call outside a batch, once per batch inside one
+// (what a batch saw first stands for all of it).
+void collectNotices()
+{
+    static quint64 collectedIn = 0;
+    if (g_batchDepth == 0 || collectedIn != g_batch) {
+        notices().collect();
+        collectedIn = g_batchDepth > 0 ? g_batch : 0;
+    }
+}
 
 QHash<QString, RootState>& roots()
 {
@@ -188,30 +244,43 @@ void readEntry(const QString& metaPath, const FileStamp& stamp, Entry* entry)
     d.productId = definitionId(meta, MetaKeys::ProductId);
 }
 
-// New slots for a changed listing, keeping what was read for the names that stay.
+// The slots of a changed listing: those of the names that stay are kept with what was read and the
+// notices' marks (a folder is the same one while its name stays listed: replacing it is news of
+// its own mark), in QDir's order (by the lower-cased name), with new ones merged in.
 void relist(const QString& root, const QByteArrayList& listed, RootState* state)
 {
-    QHash<QString, Entry> old;
-    for (Slot& slot : state->entries)
-        old.emplace(slot.name, std::move(slot.entry));
+    QSet<QByteArray> now(listed.cbegin(), listed.cend());
+    QSet<QByteArray> known;
+    std::vector<Slot> kept;
+    kept.reserve(size_t(listed.size()));
+    for (Slot& slot : state->entries) {
+        if (now.contains(slot.relative)) {
+            known.insert(slot.relative);
+            kept.push_back(std::move(slot));
+        }
+    }
     const QString base = QDir::cleanPath(root) + QLatin1Char('/');
-    std::vector<Slot> entries;
-    entries.reserve(size_t(listed.size()));
+    std::vector<Slot> added;
     for (const QByteArray& raw : listed) {
+        if (known.contains(raw))
+            continue;
         Slot slot;
         slot.name = QFile::decodeName(raw);
         slot.folder = base + slot.name;
+        slot.relative = raw;
         slot.metaPath = raw + '/' + QByteArray(MetaKeys::MetaFileName.data(), MetaKeys::MetaFileName.size());
-        auto it = old.find(slot.name);
-        if (it != old.end())
-            slot.entry = std::move(*it);
-        entries.push_back(std::move(slot));
+        added.push_back(std::move(slot));
     }
-    // QDir's order: by the lower-cased name.
-    std::sort(entries.begin(), entries.end(), [](const Slot& a, const Slot& b) {
+    const auto inOrder = [](const Slot& a, const Slot& b) {
         const int c = a.name.compare(b.name, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a.name < b.name;
-    });
+    };
+    std::sort(added.begin(), added.end(), inOrder);
+    std::vector<Slot> entries;
+    entries.reserve(kept.size() + added.size());
+    std::merge(std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()),
+               std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()),
+               std::back_inserter(entries), inOrder);
     state->listed = listed;
     state->entries = std::move(entries);
 }
@@ -223,7 +292,27 @@ struct FolderFacts
     bool racy = true;
     quint64 batch = 0;            // the batch in which the stamp was taken, 0 outside any
     QHash<QString, bool> regular; // file name -> regular file
+    ChangeWatch::Mark mark;       // taken before the stamp
+    Identity parent;              // the folder holding it, when the stamp was taken
 };
+
+// The folder holding folder: what its path leads to, looked up once per batch.
+Identity parentOf(const QString& folder)
+{
+    static QHash<QString, std::pair<quint64, Identity>> seen; // path -> (batch, identity)
+    const QString parent = folder.left(std::max<qsizetype>(folder.lastIndexOf(QLatin1Char('/')), 1));
+    if (g_batchDepth > 0) {
+        if (seen.size() > 64)
+            seen.clear();
+        auto it = seen.constFind(parent);
+        if (it != seen.constEnd() && it->first == g_batch)
+            return it->second;
+    }
+    const Identity id = identityOf(parent);
+    if (g_batchDepth > 0)
+        seen.insert(parent, {g_batch, id});
+    return id;
+}
 
 QHash<QString, FolderFacts>& folderFacts()
 {
@@ -255,31 +344,56 @@ bool findDefinition(const QString& root,
     // compared with its file earlier in the batch is taken as it was.
     const auto kept = roots().find(root);
     const bool reuse = g_batchDepth > 0 && kept != roots().end() && kept->batch == g_batch;
+    ChangeWatch& watch = notices();
     std::optional<OpenRoot> dir;
     if (!reuse) {
-        dir.emplace(root);
-        QByteArrayList listed;
-        if (!dir->list(&listed)) {
-            roots().remove(root);
-            return false;
+        collectNotices();
+        const Identity identity = identityOf(root);
+        // Without news of the root and with its path leading to the same folder, the names listed
+        // stand (every entry added, removed or renamed in it sends one).
+        if (kept == roots().end() || !(kept->identity == identity) || !watch.unchanged(kept->mark)) {
+            const ChangeWatch::Mark mark =
+                watch.mark(QFile::encodeName(root), ChangeWatch::Target::FolderFollowed);
+            dir.emplace(root);
+            QByteArrayList listed;
+            if (!dir->list(&listed)) {
+                roots().remove(root);
+                return false;
+            }
+            RootState& state = roots()[root];
+            if (listed != state.listed)
+                relist(root, listed, &state);
+            state.identity = identity;
+            state.mark = mark;
         }
         RootState& state = roots()[root];
-        if (listed != state.listed)
-            relist(root, listed, &state);
         state.batch = g_batchDepth > 0 ? g_batch : 0;
         state.checked = 0;
     }
     RootState& state = roots()[root];
+    QByteArray base;
     for (size_t i = 0; i < state.entries.size(); ++i) {
         Slot& slot = state.entries[i];
         if (i >= state.checked) {
-            if (!dir)
-                dir.emplace(root);
-            FileStamp stamp;
-            if (!dir->stamp(slot.metaPath, &stamp)) {
-                slot.entry = Entry();
-            } else if (!slot.entry.read || slot.entry.racy || !(slot.entry.stamp == stamp)) {
-                readEntry(slot.folder + QLatin1Char('/') + MetaKeys::MetaFileName, stamp, &slot.entry);
+            const bool stands = slot.noticed && watch.unchanged(slot.folderMark) &&
+                                (slot.metaMark.wd < 0 || watch.unchanged(slot.metaMark));
+            if (!stands) {
+                if (base.isEmpty())
+                    base = QFile::encodeName(root) + '/';
+                // The marks first: a change made after them, even during the read, has a notice.
+                slot.folderMark = watch.mark(base + slot.relative, ChangeWatch::Target::Folder);
+                slot.metaMark = watch.mark(base + slot.metaPath, ChangeWatch::Target::File);
+                if (!dir)
+                    dir.emplace(root);
+                FileStamp stamp;
+                const bool regular = dir->stamp(slot.metaPath, &stamp);
+                if (!regular) {
+                    slot.entry = Entry();
+                    slot.metaMark = ChangeWatch::Mark(); // its creation is news of the folder
+                } else if (!slot.entry.read || slot.entry.racy || !(slot.entry.stamp == stamp)) {
+                    readEntry(slot.folder + QLatin1Char('/') + MetaKeys::MetaFileName, stamp, &slot.entry);
+                }
+                slot.noticed = slot.folderMark.wd >= 0 && (!regular || slot.metaMark.wd >= 0);
             }
             if (state.batch != 0)
                 state.checked = i + 1;
@@ -304,7 +418,14 @@ Batch::~Batch()
 bool isRegularFileIn(const QString& folder, const QString& fileName)
 {
     auto it = folderFacts().find(folder);
-    if (it == folderFacts().end() || g_batchDepth == 0 || it->batch != g_batch) {
+    bool stands = it != folderFacts().end() && g_batchDepth > 0 && it->batch == g_batch;
+    if (!stands && it != folderFacts().end() && it->mark.wd >= 0) {
+        collectNotices();
+        stands = notices().unchanged(it->mark) && it->parent == parentOf(folder);
+    }
+    if (!stands) {
+        const ChangeWatch::Mark mark = notices().mark(QFile::encodeName(folder), ChangeWatch::Target::Folder);
+        const Identity parent = parentOf(folder);
         FileStamp stamp;
         if (!FolderFiles::stampOf(folder, &stamp, FolderFiles::Kind::Folder)) {
             if (it != folderFacts().end())
@@ -321,6 +442,8 @@ bool isRegularFileIn(const QString& folder, const QString& fileName)
         it->stamp = stamp;
         it->racy = isRacy(stamp);
         it->batch = g_batchDepth > 0 ? g_batch : 0;
+        it->mark = parent.exists ? mark : ChangeWatch::Mark();
+        it->parent = parent;
     }
     auto known = it->regular.constFind(fileName);
     if (known == it->regular.constEnd())
@@ -334,10 +457,11 @@ int readCount()
     return g_reads;
 }
 
-void clear()
+void clear(bool changeNotices)
 {
     roots().clear();
     folderFacts().clear();
+    notices().reset(changeNotices);
 }
 
 } // namespace ProfileMetaCache

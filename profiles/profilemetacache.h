@@ -9,12 +9,15 @@
 
 // What the device look-ups need of each definition folder's meta.json, kept between calls.
 //
-// Nothing kept is trusted blindly: every call lists the search root again (so a folder added,
-// removed or renamed is seen at once) and compares each meta.json's device, inode, size and
-// modification and change times with those of the read that filled the entry (so a file edited or
-// replaced by hand is read again). A file modified less than RacyWindowMs before it was read could
-// change again within the same tick of the file system's clock, its times unmoved, so such an entry
-// is read anew on every call until it has aged. GUI thread only.
+// Nothing kept is trusted blindly. Where the kernel's change notices cover a root (ChangeWatch:
+// Linux, local file systems), every call asks them what changed since each entry was checked, and
+// checks again only that: a folder added, removed or renamed in the root, a meta.json written,
+// replaced or removed, a root path that now leads elsewhere (its device and inode are compared at
+// every call). Everywhere else every call lists the search root again and compares each meta.json's
+// device, inode, size and modification and change times with those of the read that filled the
+// entry; a file modified less than RacyWindowMs before it was read could change again within the
+// same tick of the file system's clock, its times unmoved, so such an entry is read anew on every
+// call until it has aged. GUI thread only.
 namespace ProfileMetaCache {
 
 inline constexpr qint64 RacyWindowMs = 2000; // FAT keeps modification times to 2 s
@@ -59,15 +62,18 @@ public:
 };
 
 // FolderFiles::isRegularFile of a plain file name (FolderFiles::plainName) inside a definition
-// folder, answered from what was seen while the folder's own stamp stays that of the check:
-// creating, removing, renaming or replacing a file in a folder moves its times, so one stat of the
-// folder stands for all its files. The folder is stamped once per batch, and at each call outside
-// one; one changed less than RacyWindowMs before is checked afresh each time it is stamped.
+// folder, answered from what was seen while the folder stays as it was at the check: creating,
+// removing, renaming or replacing a file in a folder moves its times and sends a notice, so one
+// check of the folder stands for all its files. Where notices cover the folder, it is checked
+// again after one (or when the path of the folder holding it leads elsewhere); elsewhere it is
+// stamped once per batch, and at each call outside one, and one changed less than RacyWindowMs
+// before is checked afresh each time it is stamped.
 bool isRegularFileIn(const QString& folder, const QString& fileName);
 
 // Reads of meta.json files made so far (a check for tests and benchmarks).
 int readCount();
-// Forgets everything kept.
-void clear();
+// Forgets everything kept. With changeNotices false, no notice is used until the next clear():
+// every call checks by stat, as where no notice can be had (for tests and benchmarks).
+void clear(bool changeNotices = true);
 
 } // namespace ProfileMetaCache

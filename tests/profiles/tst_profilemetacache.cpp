@@ -1,5 +1,6 @@
 // The kept meta.json digests answer exactly as a fresh read of the disk would, after every kind of
-// change a user can make by hand, and read nothing again when nothing changed.
+// change a user can make by hand, and read nothing again when nothing changed: with the kernel's
+// change notices and by stat alone, as where none can be had.
 #include "profilemetacache.h"
 #include "support/testsupport.h"
 
@@ -13,16 +14,25 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class tst_ProfileMetaCache : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("notices");
+        QTest::newRow("with change notices") << true;
+        QTest::newRow("by stat alone") << false;
+    }
+
     void init()
     {
-        ProfileMetaCache::clear();
+        QFETCH_GLOBAL(bool, notices);
+        ProfileMetaCache::clear(notices);
         QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
+        QDir().mkpath(m_root);
         writeMeta("a", "Pad A");
         writeMeta("b", "Pad B");
     }
@@ -39,19 +49,25 @@ private Q_SLOTS:
         QTest::newRow("a device re-linked by hand is seen") << "relink" << QStringList{"a:Pad Q", "b:Pad B"};
         QTest::newRow("a meta.json no longer a definition is dropped") << "retype" << QStringList{"b:Pad B"};
         QTest::newRow("a meta.json replaced by a folder is dropped") << "folder" << QStringList{"b:Pad B"};
+        QTest::newRow("a meta.json edited through a hard link elsewhere is seen")
+            << "hardlink" << QStringList{"a:Pad Q", "b:Pad B"};
+        QTest::newRow("a root whose path now leads to another folder is listed again")
+            << "reroot" << QStringList{"c:Pad C"};
+        QTest::newRow("a change made while the notices overflowed is seen")
+            << "overflow" << QStringList{"a:Pad Q", "b:Pad B"};
     }
 
     void followsChangesOnDisk()
     {
         QFETCH(QString, change);
         QCOMPARE(listing(), (QStringList{"a:Pad A", "b:Pad B"}));
-        const QString a = m_dir.filePath("a");
+        const QString a = m_root + "/a";
         if (change == "add") {
             writeMeta("c", "Pad C");
         } else if (change == "remove") {
             QVERIFY(QDir(a).removeRecursively());
         } else if (change == "rename") {
-            QVERIFY(QDir().rename(a, m_dir.filePath("z")));
+            QVERIFY(QDir().rename(a, m_root + "/z"));
         } else if (change == "relink") {
             // Same size and the same modification time, as a copy keeping dates would leave it.
             writeMeta("a", "Pad Q");
@@ -60,6 +76,25 @@ private Q_SLOTS:
         } else if (change == "folder") {
             QVERIFY(QFile::remove(a + "/meta.json"));
             QVERIFY(QDir().mkpath(a + "/meta.json"));
+        } else if (change == "hardlink") {
+            const QString other = m_dir.filePath("other.json");
+            QCOMPARE(::link(QFile::encodeName(a + "/meta.json"), QFile::encodeName(other)), 0);
+            listing(); // kept again after the link count changed
+            writeMetaAt(other, "Pad Q");
+        } else if (change == "reroot") {
+            // Only a folder above the root moves: nothing happens to the root itself.
+            QVERIFY(QDir().rename(m_dir.filePath("parent"), m_dir.filePath("moved")));
+            QVERIFY(QDir().mkpath(m_root));
+            writeMeta("c", "Pad C");
+        } else if (change == "overflow") {
+            // Created and removed in turn, so the kernel merges none of the notices: more than its
+            // queue holds (16,384 by default).
+            const QString noise = m_root + "/b/noise";
+            for (int i = 0; i < 10000; ++i) {
+                QVERIFY(TestSupport::writeFile(noise, ""));
+                QVERIFY(QFile::remove(noise));
+            }
+            writeMeta("a", "Pad Q");
         }
         QTEST(listing(), "expected");
     }
@@ -78,17 +113,20 @@ private Q_SLOTS:
 
     void onlyAFreshlyWrittenFileIsReadAgain()
     {
+        QFETCH_GLOBAL(bool, notices);
         QFETCH(bool, aged);
+        QFETCH(int, reads);
         QFETCH(bool, inBatch);
         writeMeta("a", "Pad A", aged);
         listing();
-        const int reads = ProfileMetaCache::readCount();
+        const int before = ProfileMetaCache::readCount();
         std::optional<ProfileMetaCache::Batch> batch;
         if (inBatch)
             batch.emplace();
         for (int i = 0; i < 3; ++i)
             QCOMPARE(listing(), (QStringList{"a:Pad A", "b:Pad B"}));
-        QTEST(ProfileMetaCache::readCount() - reads, "reads");
+        // Watched from before its read, a fresh file has notices for any later change.
+        QCOMPARE(ProfileMetaCache::readCount() - before, notices ? 0 : reads);
     }
 
     // Within a batch, nested ones included, the first look-up's listing stands; the next batch
@@ -99,8 +137,8 @@ private Q_SLOTS:
         {
             const ProfileMetaCache::Batch batch;
             // A look-up that stops at the first definition leaves the rest to the next one.
-            QVERIFY(ProfileMetaCache::findDefinition(m_dir.path(),
-                                                     [](const QString&, const auto&) { return true; }));
+            QVERIFY(
+                ProfileMetaCache::findDefinition(m_root, [](const QString&, const auto&) { return true; }));
             QCOMPARE(listing(), (QStringList{"a:Pad A", "b:Pad B"}));
             writeMeta("c", "Pad C");
             const ProfileMetaCache::Batch nested;
@@ -126,13 +164,16 @@ private Q_SLOTS:
                                                                         << "folder" << true << false;
         QTest::newRow("a picture added is found") << "image.png"
                                                   << "add" << false << true;
+        QTest::newRow("a folder whose path now leads to another folder is checked again")
+            << "map.json"
+            << "reroot" << true << false;
     }
 
     void aDefinitionsFilesFollowChangesOnDisk()
     {
         QFETCH(QString, file);
         QFETCH(QString, change);
-        const QString folder = m_dir.filePath("a");
+        const QString folder = m_root + "/a";
         const QString path = folder + '/' + file;
         QVERIFY(TestSupport::writeFile(folder + "/map.json", "{}"));
         QVERIFY(TestSupport::writeFile(m_dir.filePath("elsewhere.json"), "{}"));
@@ -150,6 +191,9 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(path));
         } else if (change == "add") {
             QVERIFY(TestSupport::writeFile(path, "png"));
+        } else if (change == "reroot") {
+            QVERIFY(QDir().rename(m_dir.filePath("parent"), m_dir.filePath("moved")));
+            QVERIFY(QDir().mkpath(folder));
         }
         QTEST(ProfileMetaCache::isRegularFileIn(folder, file), "after");
         const ProfileMetaCache::Batch batch;
@@ -161,7 +205,7 @@ private:
     QStringList listing() const
     {
         QStringList out;
-        ProfileMetaCache::forEachDefinition(m_dir.path(), [&out](const QString& folder, const auto& digest) {
+        ProfileMetaCache::forEachDefinition(m_root, [&out](const QString& folder, const auto& digest) {
             out << QFileInfo(folder).fileName() + ':' + digest.deviceNames.value(0);
         });
         return out;
@@ -170,9 +214,15 @@ private:
     // An aged file has a fixed modification time long past, so the cache may keep it.
     void writeMeta(const QString& folder, const QString& deviceName, bool aged = true) const
     {
-        const QString dir = m_dir.filePath(folder);
+        const QString dir = m_root + '/' + folder;
         QDir().mkpath(dir);
-        QFile file(dir + "/meta.json");
+        writeMetaAt(dir + "/meta.json", deviceName, aged);
+    }
+
+    // Written in place, the same inode kept.
+    static void writeMetaAt(const QString& path, const QString& deviceName, bool aged = true)
+    {
+        QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(QStringLiteral(R"({"type":"GamepadDefinderMeta","id":"%1","deviceName":"%2"})")
                        .arg(QUuid::createUuid().toString(QUuid::WithoutBraces), deviceName)
@@ -184,6 +234,7 @@ private:
     }
 
     QTemporaryDir m_dir;
+    const QString m_root = m_dir.filePath("parent/lib");
 };
 
 QTEST_GUILESS_MAIN(tst_ProfileMetaCache)
