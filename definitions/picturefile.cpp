@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImageReader>
 
+#include <algorithm>
 #include <list>
 
 namespace {
@@ -35,6 +36,7 @@ struct Kept
 {
     QString path;
     FolderFiles::Stamp stamp;
+    QByteArray bytes; // the file as read, when small enough to be compared with another one's
     QPixmap pixmap;
 };
 
@@ -43,6 +45,21 @@ struct Kept
 constexpr std::size_t kKept = 6;
 std::list<Kept> g_kept; // most recent first
 int g_decodes = 0;
+
+// Definitions made by new or duplicate carry their picture byte for byte, so many folders of a
+// library hold the same file: a picture whose bytes were decoded recently under another path is
+// not decoded again. Files up to this size are kept for the comparison (a controller photo is a
+// few hundred KiB; the decoded picture weighs far more than its file anyway).
+constexpr qsizetype kComparedBytes = 4 * 1024 * 1024;
+
+struct Thumb
+{
+    QByteArray bytes;
+    QSize box;
+    QImage image;
+};
+constexpr std::size_t kThumbs = 32; // a screenful of library rows, about 70 KiB each
+std::list<Thumb> g_thumbs;          // most recent first
 
 } // namespace
 
@@ -101,8 +118,20 @@ QImage thumbnail(const QString& path, const QSize& box)
     QByteArray bytes;
     if (FolderFiles::readFile(path, FolderFiles::Limits::PictureBytes, &bytes) != FolderFiles::Read::Ok)
         return {};
+    for (auto it = g_thumbs.begin(); it != g_thumbs.end(); ++it) {
+        if (it->box == box && it->bytes == bytes) {
+            g_thumbs.splice(g_thumbs.begin(), g_thumbs, it);
+            return it->image;
+        }
+    }
     const QSize full = sizeOf(bytes);
-    return full.isValid() ? decode(bytes, full.scaled(box, Qt::KeepAspectRatio)) : QImage();
+    const QImage image = full.isValid() ? decode(bytes, full.scaled(box, Qt::KeepAspectRatio)) : QImage();
+    if (bytes.size() <= kComparedBytes) {
+        g_thumbs.push_front({bytes, box, image});
+        if (g_thumbs.size() > kThumbs)
+            g_thumbs.pop_back();
+    }
+    return image;
 }
 
 QPixmap pixmap(const QString& path)
@@ -117,10 +146,22 @@ QPixmap pixmap(const QString& path)
             return g_kept.front().pixmap;
         }
     }
-    ++g_decodes;
-    const QImage image = read(path);
+    QByteArray bytes;
+    const bool readable =
+        FolderFiles::readFile(path, FolderFiles::Limits::PictureBytes, &bytes) == FolderFiles::Read::Ok;
+    const bool compared = readable && bytes.size() <= kComparedBytes;
+    const auto same = std::find_if(g_kept.begin(), g_kept.end(), [&](const Kept& kept) {
+        return compared && !kept.bytes.isEmpty() && kept.bytes == bytes;
+    });
+    QPixmap shown;
+    if (same != g_kept.end()) {
+        shown = same->pixmap;
+    } else {
+        ++g_decodes;
+        shown = QPixmap::fromImage(readable ? decode(bytes) : QImage());
+    }
     g_kept.remove_if([&path](const Kept& kept) { return kept.path == path; });
-    g_kept.push_front({path, stamp, QPixmap::fromImage(image)});
+    g_kept.push_front({path, stamp, compared ? bytes : QByteArray(), shown});
     if (g_kept.size() > kKept)
         g_kept.pop_back();
     return g_kept.front().pixmap;

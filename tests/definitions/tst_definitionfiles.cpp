@@ -8,6 +8,7 @@
 #include "definitionmeta.h"
 #include "imagestore.h"
 #include "jsonio.h"
+#include "picturefile.h"
 #include "support/testsupport.h"
 
 #include <QImage>
@@ -87,6 +88,31 @@ private slots:
         QVERIFY(!ImageStore::storeImage(m_png, blocked, &error));
         QVERIFY2(error.startsWith(QString("Échec écriture image %1 (").arg(blocked)), qPrintable(error));
         QVERIFY(!ImageStore::storeImage(m_png, blocked)); // no error target
+    }
+
+    // Folders made by new or duplicate hold the same picture file: decoded once whatever the path,
+    // while a file changed in place is decoded again.
+    void samePictureDecodedOnce()
+    {
+        const QByteArray red = readFile(m_png);
+        QImage other(4, 4, QImage::Format_RGB32);
+        other.fill(Qt::blue);
+        QVERIFY(other.save(m_data->path() + "/c.png", "PNG"));
+        QVERIFY(writeFile(m_data->path() + "/a.png", red));
+        QVERIFY(writeFile(m_data->path() + "/b.png", red));
+        const int before = PictureFile::decodeCount();
+        const auto shown = [&](const char* name) {
+            return PictureFile::pixmap(m_data->path() + name).size();
+        };
+        QCOMPARE(shown("/a.png"), QSize(8, 6));
+        QCOMPARE(shown("/b.png"), QSize(8, 6));
+        QCOMPARE(shown("/c.png"), QSize(4, 4));
+        QCOMPARE(PictureFile::decodeCount(), before + 2);
+        QVERIFY(QFile::remove(m_data->path() + "/b.png"));
+        QVERIFY(QFile::copy(m_data->path() + "/c.png", m_data->path() + "/b.png"));
+        QCOMPARE(shown("/b.png"), QSize(4, 4));
+        QCOMPARE(PictureFile::thumbnail(m_data->path() + "/a.png", QSize(4, 4)).size(), QSize(4, 3));
+        QCOMPARE(PictureFile::thumbnail(m_data->path() + "/b.png", QSize(4, 4)).size(), QSize(4, 4));
     }
 
     void readJsonObject_data()
@@ -273,5 +299,5 @@ private:
     QString m_png;
 };
 
-QTEST_GUILESS_MAIN(tst_DefinitionFiles)
+QTEST_MAIN(tst_DefinitionFiles)
 #include "tst_definitionfiles.moc"
