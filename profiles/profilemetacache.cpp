@@ -296,22 +296,21 @@ struct FolderFacts
     Identity parent;              // the folder holding it, when the stamp was taken
 };
 
-// The folder holding folder: what its path leads to, looked up once per batch.
+// The folder holding folder: what its path leads to, looked up once per batch (the folders of one
+// root come one after the other, so the last one answers).
 Identity parentOf(const QString& folder)
 {
-    static QHash<QString, std::pair<quint64, Identity>> seen; // path -> (batch, identity)
-    const QString parent = folder.left(std::max<qsizetype>(folder.lastIndexOf(QLatin1Char('/')), 1));
-    if (g_batchDepth > 0) {
-        if (seen.size() > 64)
-            seen.clear();
-        auto it = seen.constFind(parent);
-        if (it != seen.constEnd() && it->first == g_batch)
-            return it->second;
-    }
-    const Identity id = identityOf(parent);
-    if (g_batchDepth > 0)
-        seen.insert(parent, {g_batch, id});
-    return id;
+    static QString lastParent;
+    static quint64 lastBatch = 0;
+    static Identity lastIdentity;
+    const qsizetype slash = std::max<qsizetype>(folder.lastIndexOf(QLatin1Char('/')), 1);
+    const QStringView parent = QStringView(folder).left(slash);
+    if (g_batchDepth > 0 && lastBatch == g_batch && parent == lastParent)
+        return lastIdentity;
+    lastParent = parent.toString();
+    lastIdentity = identityOf(lastParent);
+    lastBatch = g_batchDepth > 0 ? g_batch : 0;
+    return lastIdentity;
 }
 
 QHash<QString, FolderFacts>& folderFacts()

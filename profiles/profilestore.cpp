@@ -87,6 +87,15 @@ Roots currentRoots()
     return last;
 }
 
+ProfileScope scopeOfCleaned(const Roots& roots, const QString& folder)
+{
+    for (const QString* root : {&roots.userProfiles, &roots.userGamepads}) {
+        if (!root->isEmpty() && folder.startsWith(*root, Qt::CaseInsensitive))
+            return ProfileScope::User;
+    }
+    return ProfileScope::Shared;
+}
+
 ProfileScope scopeIn(const Roots& roots, const QString& path)
 {
     const QString folder = cleaned(path);
@@ -233,12 +242,13 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
         summary.deviceNames = d.deviceNames;
         summary.deviceName = d.deviceNames.value(0);
         summary.folder = folder;
-        summary.scope = scopeIn(roots, folder);
+        summary.scope = scopeOfCleaned(roots, folder);
         if (!ProfileMetaCache::isRegularFileIn(folder, d.configFile))
             return;
-        summary.configPath = joined(folder, d.configFile);
+        // Plain names of a cleaned folder: what QDir::filePath would give, without its parsing.
+        summary.configPath = folder + QLatin1Char('/') + d.configFile;
         if (ProfileMetaCache::isRegularFileIn(folder, d.imageFile))
-            summary.imagePath = joined(folder, d.imageFile);
+            summary.imagePath = folder + QLatin1Char('/') + d.imageFile;
         taken.insert(d.id);
         result.append(summary);
     };
