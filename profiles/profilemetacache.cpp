@@ -362,6 +362,11 @@ bool findDefinition(const QString& root,
             RootState& state = roots()[root];
             if (listed != state.listed)
                 relist(root, listed, &state);
+            // Another folder at the root's path: its entries' marks watch the old one's folders.
+            if (!(state.identity == identity)) {
+                for (Slot& slot : state.entries)
+                    slot.noticed = false;
+            }
             state.identity = identity;
             state.mark = mark;
         }
@@ -392,6 +397,7 @@ bool findDefinition(const QString& root,
                 } else if (!slot.entry.read || slot.entry.racy || !(slot.entry.stamp == stamp)) {
                     readEntry(slot.folder + QLatin1Char('/') + MetaKeys::MetaFileName, stamp, &slot.entry);
                 }
+                slot.entry.digest.files.reset(); // the folder's files may have changed too
                 slot.noticed = slot.folderMark.wd >= 0 && (!regular || slot.metaMark.wd >= 0);
             }
             if (state.batch != 0)

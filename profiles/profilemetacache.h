@@ -6,6 +6,7 @@
 #include <QUuid>
 
 #include <functional>
+#include <optional>
 
 // What the device look-ups need of each definition folder's meta.json, kept between calls.
 //
@@ -38,6 +39,15 @@ struct Digest
     quint32 vendorId = 0;  // meta "vendorId": hexadecimal text, every "0x" removed; else 0
     quint32 productId = 0; // meta "productId", the same way
     QJsonObject meta;      // the whole document, for readers that need more (the editor's listing)
+
+    // What a look-up found of the folder's files (ProfileStore fills it): forgotten at every check
+    // of the folder, so it stands only while notices say nothing changed there.
+    struct Files
+    {
+        QString configPath; // empty when configFile is no regular file
+        QString imagePath;  // empty when imageFile is no regular file
+    };
+    mutable std::optional<Files> files;
 };
 
 // Calls visit for each folder of root (in QDir's name order, ignoring case) whose meta.json is a

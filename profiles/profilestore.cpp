@@ -243,12 +243,19 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
         summary.deviceName = d.deviceNames.value(0);
         summary.folder = folder;
         summary.scope = scopeOfCleaned(roots, folder);
-        if (!ProfileMetaCache::isRegularFileIn(folder, d.configFile))
+        if (!d.files) {
+            // Plain names of a cleaned folder: what QDir::filePath would give, without its parsing.
+            ProfileMetaCache::Digest::Files files;
+            if (ProfileMetaCache::isRegularFileIn(folder, d.configFile))
+                files.configPath = folder + QLatin1Char('/') + d.configFile;
+            if (ProfileMetaCache::isRegularFileIn(folder, d.imageFile))
+                files.imagePath = folder + QLatin1Char('/') + d.imageFile;
+            d.files = files;
+        }
+        if (d.files->configPath.isEmpty())
             return;
-        // Plain names of a cleaned folder: what QDir::filePath would give, without its parsing.
-        summary.configPath = folder + QLatin1Char('/') + d.configFile;
-        if (ProfileMetaCache::isRegularFileIn(folder, d.imageFile))
-            summary.imagePath = folder + QLatin1Char('/') + d.imageFile;
+        summary.configPath = d.files->configPath;
+        summary.imagePath = d.files->imagePath;
         taken.insert(d.id);
         result.append(summary);
     };

@@ -4,6 +4,7 @@
 #include "profilestore.h"
 #include "support/testsupport.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace TestSupport;
@@ -84,6 +85,9 @@ private slots:
         profile(data() + "/Gamepads", "Shared copy", {"Xbox Pad"}, Config, id);
         const Definition userCopy =
             profile(data() + "/alice/Gamepads", "User copy", {"xbox pad"}, Config, id);
+        // Written long ago, so a look-up keeps what it read of it.
+        const timespec aged[2] = {{1704110400, 0}, {1704110400, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(userCopy.folder + "/meta.json"), aged, 0), 0);
         profile(data() + "/Gamepads", "Old area", {"XBOX PAD"});
         profile(sharedRoot(), "Other pad", {"Other"});
         profile(data() + "/bob/GamepadProfiles", "Bob's", {"Xbox Pad"});
@@ -92,6 +96,10 @@ private slots:
         QCOMPARE(offered("  Xbox Pad "), (QStringList{"Old area shared", "User copy user"}));
         QCOMPARE(ProfileStore::profilesForDevice("  Xbox Pad ").at(1).folder, userCopy.folder);
         QVERIFY(offered("  ").isEmpty() && offered("Xbox").isEmpty());
+        // A mapping file removed by hand takes its definition off the list at the next look-up.
+        QVERIFY(QFile::remove(userCopy.folder + "/configActionGamepad.json"));
+        QCOMPARE(offered("Xbox Pad"), (QStringList{"Old area shared", "Shared copy shared"}));
+        QVERIFY(writeFile(userCopy.folder + "/configActionGamepad.json", "{}"));
         const ProfileRef ref = ProfileStore::findProfileFolder(QUuid::fromString(id));
         QVERIFY(ref.valid && ref.folder == userCopy.folder && ref.scope == ProfileScope::User);
         QCOMPARE(ProfileStore::summaryById(QUuid::fromString(id)).name, "User copy");
