@@ -2,7 +2,9 @@
 
 // A library of definitions like a user's: five pastilles each (a two-axis stick, a stick, three
 // buttons) with their bridges and a 640 x 480 picture, a quarter in the user's area and the rest
-// in the shared one, linked to "Bench Pad 0" to "Bench Pad <pads - 1>" in turn.
+// in the shared one, linked to "Bench Pad 0" to "Bench Pad <pads - 1>" in turn. The pictures are
+// the same file in every folder, as new and duplicate leave them, or with distinctPictures one of
+// its own in each (one pixel differs), as in a library of many controllers.
 #include "profilestore.h"
 
 #include <QDir>
@@ -29,7 +31,7 @@ inline QJsonObject source(const QString& key, bool joy)
     return {{"deviceType", "gamepade"}, {"deviceId", 0}, {"packetId", 1}, {"stringKey", key}, {"isJoy", joy}};
 }
 
-inline void populate(int definitions, int pads = 50)
+inline void populate(int definitions, int pads = 50, bool distinctPictures = false)
 {
     QImage picture(640, 480, QImage::Format_ARGB32);
     picture.fill(QColor(40, 60, 80));
@@ -79,7 +81,13 @@ inline void populate(int definitions, int pads = 50)
         writeFile(folder.filePath("meta.json"), QJsonDocument(meta).toJson());
         writeFile(folder.filePath("overlay.json"), overlay);
         writeFile(folder.filePath("configActionGamepad.json"), mapping);
-        writeFile(folder.filePath("image.png"), png);
+        if (distinctPictures) {
+            QImage own = picture;
+            own.setPixel(i % 640, (i / 640) % 480, qRgb(i % 256, 0, 0));
+            own.save(folder.filePath("image.png"), "PNG");
+        } else {
+            writeFile(folder.filePath("image.png"), png);
+        }
     }
 }
 

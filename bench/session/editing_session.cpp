@@ -9,9 +9,10 @@
 //   - each operation's own time on the GUI thread (p50, p99, max, the slowest kinds),
 //   - a save audit: after a pastille edit, a link change and a calibration edit, how often each file
 //     was written and how often each device re-announced its mapping file.
-//   editing_session [--operations N] [--definitions N] [--seed S] [--no-editor]
+//   editing_session [--operations N] [--definitions N] [--seed S] [--no-editor] [--distinct-pictures]
 // --no-editor runs the same pads and the same clock for as long, without the window: the side by
-// side figure that scripts/bench.sh session prints next to the editing one.
+// side figure that scripts/bench.sh session prints next to the editing one. --distinct-pictures
+// gives each definition a picture of its own instead of the same file in every folder.
 #include "benchlibrary.h"
 #include "controlmanette.h"
 #include "gamepadaxiscalibrationwidget.h"
@@ -61,6 +62,7 @@ struct Options
     int definitions = 1000;
     unsigned seed = 1;
     bool editor = true;
+    bool distinctPictures = false;
 };
 
 Options parse(int argc, char** argv)
@@ -76,6 +78,8 @@ Options parse(int argc, char** argv)
             o.seed = unsigned(value());
         else if (std::strcmp(argv[i], "--no-editor") == 0)
             o.editor = false;
+        else if (std::strcmp(argv[i], "--distinct-pictures") == 0)
+            o.distinctPictures = true;
     }
     return o;
 }
@@ -447,7 +451,7 @@ int main(int argc, char** argv)
         pads->plug(pad);
     }
     JoystickBackends::install(pads);
-    BenchLibrary::populate(options.definitions, PadCount);
+    BenchLibrary::populate(options.definitions, PadCount, options.distinctPictures);
     const QString picture = QDir::temp().filePath(QStringLiteral("bench_library_pad.png"));
 
     JoyrelayProvider provider;
