@@ -175,6 +175,29 @@ struct RootState
 int g_batchDepth = 0;
 quint64 g_batch = 0; // the batch open now; each outermost batch takes the next number
 
+// What may have changed, for callers that keep answers drawn from the definitions.
+quint64 g_tick = 0;
+quint64 g_allChanged = 0;              // a change that may touch every device name
+QHash<QString, quint64> g_nameChanged; // deviceNameKey -> last change of a definition linked to it
+
+void allChanged()
+{
+    g_allChanged = ++g_tick;
+}
+
+void namesChanged(const Entry& entry)
+{
+    if (!entry.definition)
+        return;
+    if (g_nameChanged.size() > 100000) { // names of long gone definitions: start again
+        g_nameChanged.clear();
+        allChanged();
+    }
+    const quint64 now = ++g_tick;
+    for (const QString& key : entry.digest.deviceKeys)
+        g_nameChanged.insert(key, now);
+}
+
 ChangeWatch& notices()
 {
     static ChangeWatch watch;
@@ -234,6 +257,8 @@ void readEntry(const QString& metaPath, const FileStamp& stamp, Entry* entry)
     d.id = QUuid::fromString(meta.value(MetaKeys::Id).toString());
     d.name = meta.value(MetaKeys::Name).toString().trimmed();
     d.deviceNames = ProfileStore::metaDeviceNames(meta);
+    for (const QString& name : std::as_const(d.deviceNames))
+        d.deviceKeys.append(ProfileStore::deviceNameKey(name));
     d.configFile = FolderFiles::plainName(meta.value(MetaKeys::Config).toString().trimmed(),
                                           MetaKeys::DefaultConfigFile);
     d.imageFile =
@@ -257,6 +282,8 @@ void relist(const QString& root, const QByteArrayList& listed, RootState* state)
         if (now.contains(slot.relative)) {
             known.insert(slot.relative);
             kept.push_back(std::move(slot));
+        } else {
+            namesChanged(slot.entry);
         }
     }
     const QString base = QDir::cleanPath(root) + QLatin1Char('/');
@@ -356,7 +383,10 @@ bool findDefinition(const QString& root,
             dir.emplace(root);
             QByteArrayList listed;
             if (!dir->list(&listed)) {
-                roots().remove(root);
+                if (kept != roots().end()) {
+                    roots().erase(kept);
+                    allChanged();
+                }
                 return false;
             }
             RootState& state = roots()[root];
@@ -389,6 +419,7 @@ bool findDefinition(const QString& root,
                 slot.metaMark = watch.mark(base + slot.metaPath, ChangeWatch::Target::File);
                 if (!dir)
                     dir.emplace(root);
+                namesChanged(slot.entry); // what it was linked to, and below what it is now
                 FileStamp stamp;
                 const bool regular = dir->stamp(slot.metaPath, &stamp);
                 if (!regular) {
@@ -398,6 +429,7 @@ bool findDefinition(const QString& root,
                     readEntry(slot.folder + QLatin1Char('/') + MetaKeys::MetaFileName, stamp, &slot.entry);
                 }
                 slot.entry.digest.files.reset(); // the folder's files may have changed too
+                namesChanged(slot.entry);
                 slot.noticed = slot.folderMark.wd >= 0 && (!regular || slot.metaMark.wd >= 0);
             }
             if (state.batch != 0)
@@ -462,10 +494,19 @@ int readCount()
     return g_reads;
 }
 
+quint64 changeFor(const QStringList& roots, const QString& deviceKey)
+{
+    for (const QString& root : roots)
+        findDefinition(root, [](const QString&, const Digest&) { return false; });
+    return std::max(g_allChanged, g_nameChanged.value(deviceKey, 0));
+}
+
 void clear(bool changeNotices)
 {
     roots().clear();
     folderFacts().clear();
+    g_nameChanged.clear();
+    allChanged();
     notices().reset(changeNotices);
 }
 

@@ -28,6 +28,7 @@ struct Digest
     QUuid id;                // meta "id"; null when missing or not a UUID
     QString name;            // meta "name", trimmed
     QStringList deviceNames; // ProfileStore::metaDeviceNames of the document
+    QStringList deviceKeys;  // ProfileStore::deviceNameKey of each
     // File names of the folder (FolderFiles::plainName): anything that is not a plain file name,
     // an absolute path or "../x" included, gives the default name.
     QString configFile; // meta "config" trimmed, or configActionGamepad.json
@@ -79,6 +80,13 @@ public:
 // stamped once per batch, and at each call outside one, and one changed less than RacyWindowMs
 // before is checked afresh each time it is stamped.
 bool isRegularFileIn(const QString& folder, const QString& fileName);
+
+// Checks every entry of each root, as forEachDefinition does, then gives a number that moves
+// whenever a definition linked to the device name of deviceKey (ProfileStore::deviceNameKey) may
+// have changed since: read again, its folder's files changed, added to a root or gone, or
+// everything forgotten. Where no notice covers a definition it moves at every check, so an answer
+// kept while it stays is the answer a fresh look-up would give.
+quint64 changeFor(const QStringList& roots, const QString& deviceKey);
 
 // Reads of meta.json files made so far (a check for tests and benchmarks).
 int readCount();

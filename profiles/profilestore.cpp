@@ -230,6 +230,24 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
     if (name.isEmpty())
         return {};
     const Roots roots = currentRoots();
+    // The answer given last for the name stands while none of its definitions changed: after an
+    // editor's change, only the rows of the names that definition is or was linked to look again.
+    struct Answer
+    {
+        QStringList search;
+        QString userProfiles;
+        QString userGamepads;
+        quint64 change = 0;
+        QList<ProfileSummary> profiles;
+    };
+    static QHash<QString, Answer> answers; // deviceNameKey -> last answer
+    const ProfileMetaCache::Batch batch;   // the check below and the look-up share one pass
+    const QString key = deviceNameKey(name);
+    const quint64 change = ProfileMetaCache::changeFor(roots.search, key);
+    if (const auto it = answers.constFind(key);
+        it != answers.constEnd() && it->change == change && it->search == roots.search &&
+        it->userProfiles == roots.userProfiles && it->userGamepads == roots.userGamepads)
+        return it->profiles;
     QList<ProfileSummary> result;
     QSet<QUuid> taken; // the same UUID however its text was cased
     const auto consider = [&](const QString& folder, const ProfileMetaCache::Digest& d) {
@@ -270,6 +288,9 @@ QList<ProfileSummary> profilesForDevice(const QString& deviceName)
             return a.scope == ProfileScope::User;
         return a.id.toString(QUuid::WithoutBraces) < b.id.toString(QUuid::WithoutBraces);
     });
+    if (answers.size() > 1000) // names asked for once and never again
+        answers.clear();
+    answers.insert(key, Answer{roots.search, roots.userProfiles, roots.userGamepads, change, result});
     return result;
 }
 

@@ -88,7 +88,7 @@ private slots:
         // Written long ago, so a look-up keeps what it read of it.
         const timespec aged[2] = {{1704110400, 0}, {1704110400, 0}};
         QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(userCopy.folder + "/meta.json"), aged, 0), 0);
-        profile(data() + "/Gamepads", "Old area", {"XBOX PAD"});
+        const Definition oldArea = profile(data() + "/Gamepads", "Old area", {"XBOX PAD"});
         profile(sharedRoot(), "Other pad", {"Other"});
         profile(data() + "/bob/GamepadProfiles", "Bob's", {"Xbox Pad"});
         writeFile(sharedRoot() + "/stray.json", "{}"); // files beside definitions are ignored
@@ -100,6 +100,18 @@ private slots:
         QVERIFY(QFile::remove(userCopy.folder + "/configActionGamepad.json"));
         QCOMPARE(offered("Xbox Pad"), (QStringList{"Old area shared", "Shared copy shared"}));
         QVERIFY(writeFile(userCopy.folder + "/configActionGamepad.json", "{}"));
+        // Linked to another pad: both names' answers change, the one it left included.
+        QCOMPARE(offered("Other"), QStringList{"Other pad shared"});
+        QCOMPARE(offered("Xbox Pad"), (QStringList{"Old area shared", "User copy user"}));
+        profile(data() + "/alice/Gamepads", "User copy", {"Other"}, Config, id);
+        QCOMPARE(offered("Xbox Pad"), (QStringList{"Old area shared", "Shared copy shared"}));
+        QCOMPARE(offered("Other"), (QStringList{"Other pad shared", "User copy user"}));
+        profile(data() + "/alice/Gamepads", "User copy", {"xbox pad"}, Config, id);
+        // A definition folder removed takes its definition off its name's answer.
+        QCOMPARE(offered("Xbox Pad"), (QStringList{"Old area shared", "User copy user"}));
+        QVERIFY(QDir(oldArea.folder).removeRecursively());
+        QCOMPARE(offered("Xbox Pad"), QStringList{"User copy user"});
+        profile(data() + "/Gamepads", "Old area", {"XBOX PAD"});
         const ProfileRef ref = ProfileStore::findProfileFolder(QUuid::fromString(id));
         QVERIFY(ref.valid && ref.folder == userCopy.folder && ref.scope == ProfileScope::User);
         QCOMPARE(ProfileStore::summaryById(QUuid::fromString(id)).name, "User copy");
