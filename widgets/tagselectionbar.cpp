@@ -279,6 +279,15 @@ bool TagSelectionBar::eventFilter(QObject* watched, QEvent* event)
 
 void TagSelectionBar::rebuildChips()
 {
+    // A row switch sets every list again, mostly to what it was: chips that would come out the same
+    // stay (rebuilding reparents every chip and walks the window's focus chain).
+    QStringList shown;
+    for (const QString& name : std::as_const(m_selectedTags))
+        shown << name + (containsName(m_connectedTags, name) ? QLatin1String("\n1") : QLatin1String("\n0"));
+    if (shown == m_chipsShown && m_flow->count() == m_selectedTags.size() + 1)
+        return;
+    m_chipsShown = shown;
+
     // The remove button that had the keyboard hands it to the button now at its place.
     int focusedChip = -1;
     const QWidget* focus = QApplication::focusWidget();
