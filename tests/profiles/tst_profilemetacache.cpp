@@ -1,6 +1,7 @@
 // The kept meta.json digests answer exactly as a fresh read of the disk would, after every kind of
 // change a user can make by hand, and read nothing again when nothing changed: with the kernel's
 // change notices and by stat alone, as where none can be had.
+#include "changewatch.h"
 #include "profilemetacache.h"
 #include "support/testsupport.h"
 
@@ -55,6 +56,7 @@ private Q_SLOTS:
             << "reroot" << QStringList{"a:Pad Q", "b:Pad B"};
         QTest::newRow("a change made while the notices overflowed is seen")
             << "overflow" << QStringList{"a:Pad Q", "b:Pad B"};
+        QTest::newRow("a root removed lists nothing") << "noroot" << QStringList{};
     }
 
     void followsChangesOnDisk()
@@ -87,6 +89,8 @@ private Q_SLOTS:
             QVERIFY(QDir().rename(m_dir.filePath("parent"), m_dir.filePath("moved")));
             writeMeta("a", "Pad Q");
             writeMeta("b", "Pad B");
+        } else if (change == "noroot") {
+            QVERIFY(QDir(m_root).removeRecursively());
         } else if (change == "overflow") {
             // Created and removed in turn, so the kernel merges none of the notices: more than its
             // queue holds (16,384 by default).
@@ -168,6 +172,8 @@ private Q_SLOTS:
         QTest::newRow("a folder whose path now leads to another folder is checked again")
             << "map.json"
             << "reroot" << true << false;
+        QTest::newRow("a folder removed has no files") << "map.json"
+                                                       << "gone" << true << false;
     }
 
     void aDefinitionsFilesFollowChangesOnDisk()
@@ -195,10 +201,20 @@ private Q_SLOTS:
         } else if (change == "reroot") {
             QVERIFY(QDir().rename(m_dir.filePath("parent"), m_dir.filePath("moved")));
             QVERIFY(QDir().mkpath(folder));
+        } else if (change == "gone") {
+            QVERIFY(QDir(folder).removeRecursively());
         }
         QTEST(ProfileMetaCache::isRegularFileIn(folder, file), "after");
         const ProfileMetaCache::Batch batch;
         QTEST(ProfileMetaCache::isRegularFileIn(folder, file), "after");
+    }
+
+    // A network or pseudo file system is not told of every change: nothing there is taken on trust.
+    void onlyLocalFileSystemsAreTrusted()
+    {
+        ChangeWatch watch;
+        QCOMPARE(watch.mark("/proc", ChangeWatch::Target::Folder).wd, -1);
+        QVERIFY(!watch.unchanged(watch.mark("/proc/self", ChangeWatch::Target::FolderFollowed)));
     }
 
 private:
