@@ -163,6 +163,7 @@ private:
     void perform(Op op, quint8 arg);
     void processEvents();
     void runTimers();
+    void finishCapture();
     void sampleInput(int code);
     void sampleDevices();
     QString check(Op op, const Sequence::Snapshot& before, const QString& currentBefore,
@@ -360,6 +361,19 @@ void Session::processEvents()
         QCoreApplication::processEvents();
 }
 
+// A Learn still listening (a click on a group header of the quick actions arms nothing and leaves
+// it so) takes what the operation's input offered once its delay has passed: within that
+// operation, as the user sees it, not in whatever operation comes next.
+void Session::finishCapture()
+{
+    QTimer* capture = m_editor->findChild<QTimer*>(QStringLiteral("learnCaptureTimer"));
+    if (capture && capture->isActive()) {
+        capture->stop();
+        QMetaObject::invokeMethod(capture, "timeout");
+        processEvents();
+    }
+}
+
 void Session::runTimers()
 {
     static const QStringList names{QStringLiteral("definitionSaveTimer"), QStringLiteral("learnCaptureTimer"),
@@ -481,6 +495,7 @@ void Session::perform(Op op, quint8 arg)
         if (quick && quick->isVisible() && quick->count() > 0) {
             editor->clickQuickAction(arg % quick->count());
             sampleInput(arg >> 3);
+            finishCapture();
         }
         break;
     }
