@@ -164,6 +164,7 @@ private:
     void processEvents();
     void runTimers();
     void finishCapture();
+    bool fire(QTimer* timer);
     void sampleInput(int code);
     void sampleDevices();
     QString check(Op op, const Sequence::Snapshot& before, const QString& currentBefore,
@@ -366,12 +367,18 @@ void Session::processEvents()
 // operation, as the user sees it, not in whatever operation comes next.
 void Session::finishCapture()
 {
-    QTimer* capture = m_editor->findChild<QTimer*>(QStringLiteral("learnCaptureTimer"));
-    if (capture && capture->isActive()) {
-        capture->stop();
-        QMetaObject::invokeMethod(capture, "timeout");
+    if (fire(m_editor->findChild<QTimer*>(QStringLiteral("learnCaptureTimer"))))
         processEvents();
-    }
+}
+
+// Its timeout now, as if its delay had passed; false when it was not running.
+bool Session::fire(QTimer* timer)
+{
+    if (!timer || !timer->isActive())
+        return false;
+    timer->stop();
+    QMetaObject::invokeMethod(timer, "timeout");
+    return true;
 }
 
 void Session::runTimers()
@@ -381,11 +388,8 @@ void Session::runTimers()
     for (int round = 0; round < 8; ++round) {
         bool fired = false;
         for (QTimer* timer : m_editor->findChildren<QTimer*>()) {
-            if (!names.contains(timer->objectName()) || !timer->isActive())
-                continue;
-            timer->stop();
-            QMetaObject::invokeMethod(timer, "timeout");
-            fired = true;
+            if (names.contains(timer->objectName()) && fire(timer))
+                fired = true;
         }
         processEvents();
         if (!fired)

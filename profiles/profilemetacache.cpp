@@ -321,6 +321,7 @@ struct FolderFacts
     QHash<QString, bool> regular; // file name -> regular file
     ChangeWatch::Mark mark;       // taken before the stamp
     Identity parent;              // the folder holding it, when the stamp was taken
+    bool watchable = true;        // false once a mark failed: stamped from then on, as elsewhere
 };
 
 // The folder holding folder: what its path leads to, looked up once per batch (the folders of one
@@ -405,6 +406,9 @@ bool findDefinition(const QString& root,
         state.checked = 0;
     }
     RootState& state = roots()[root];
+    // Entries are watched only where the root is: elsewhere (a network file system, the watch
+    // limit reached) each mark would only cost a failed attempt at every call.
+    const bool watched = state.mark.wd >= 0;
     QByteArray base;
     for (size_t i = 0; i < state.entries.size(); ++i) {
         Slot& slot = state.entries[i];
@@ -412,11 +416,13 @@ bool findDefinition(const QString& root,
             const bool stands = slot.noticed && watch.unchanged(slot.folderMark) &&
                                 (slot.metaMark.wd < 0 || watch.unchanged(slot.metaMark));
             if (!stands) {
-                if (base.isEmpty())
+                if (watched && base.isEmpty())
                     base = QFile::encodeName(root) + '/';
                 // The marks first: a change made after them, even during the read, has a notice.
-                slot.folderMark = watch.mark(base + slot.relative, ChangeWatch::Target::Folder);
-                slot.metaMark = watch.mark(base + slot.metaPath, ChangeWatch::Target::File);
+                slot.folderMark = watched ? watch.mark(base + slot.relative, ChangeWatch::Target::Folder)
+                                          : ChangeWatch::Mark();
+                slot.metaMark = watched ? watch.mark(base + slot.metaPath, ChangeWatch::Target::File)
+                                        : ChangeWatch::Mark();
                 if (!dir)
                     dir.emplace(root);
                 namesChanged(slot.entry); // what it was linked to, and below what it is now
@@ -461,8 +467,11 @@ bool isRegularFileIn(const QString& folder, const QString& fileName)
         stands = notices().unchanged(it->mark) && it->parent == parentOf(folder);
     }
     if (!stands) {
-        const ChangeWatch::Mark mark = notices().mark(QFile::encodeName(folder), ChangeWatch::Target::Folder);
-        const Identity parent = parentOf(folder);
+        const bool watchable = it == folderFacts().end() || it->watchable;
+        const ChangeWatch::Mark mark =
+            watchable ? notices().mark(QFile::encodeName(folder), ChangeWatch::Target::Folder)
+                      : ChangeWatch::Mark();
+        const Identity parent = mark.wd >= 0 ? parentOf(folder) : Identity();
         FileStamp stamp;
         if (!FolderFiles::stampOf(folder, &stamp, FolderFiles::Kind::Folder)) {
             if (it != folderFacts().end())
@@ -481,6 +490,7 @@ bool isRegularFileIn(const QString& folder, const QString& fileName)
         it->batch = g_batchDepth > 0 ? g_batch : 0;
         it->mark = parent.exists ? mark : ChangeWatch::Mark();
         it->parent = parent;
+        it->watchable = mark.wd >= 0;
     }
     auto known = it->regular.constFind(fileName);
     if (known == it->regular.constEnd())

@@ -98,12 +98,7 @@ ProfileScope scopeOfCleaned(const Roots& roots, const QString& folder)
 
 ProfileScope scopeIn(const Roots& roots, const QString& path)
 {
-    const QString folder = cleaned(path);
-    for (const QString& root : {roots.userProfiles, roots.userGamepads}) {
-        if (!root.isEmpty() && folder.startsWith(root, Qt::CaseInsensitive))
-            return ProfileScope::User;
-    }
-    return ProfileScope::Shared;
+    return scopeOfCleaned(roots, cleaned(path));
 }
 
 QString configPathFromMeta(const QString& folder, const QJsonObject& meta, bool metaRead)

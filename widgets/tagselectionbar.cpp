@@ -281,10 +281,10 @@ void TagSelectionBar::rebuildChips()
 {
     // A row switch sets every list again, mostly to what it was: chips that would come out the same
     // stay (rebuilding reparents every chip and walks the window's focus chain).
-    QStringList shown;
+    QList<QPair<QString, bool>> shown;
     for (const QString& name : std::as_const(m_selectedTags))
-        shown << name + (containsName(m_connectedTags, name) ? QLatin1String("\n1") : QLatin1String("\n0"));
-    if (shown == m_chipsShown && m_flow->count() == m_selectedTags.size() + 1)
+        shown.append({name, containsName(m_connectedTags, name)});
+    if (shown == m_chipsShown)
         return;
     m_chipsShown = shown;
 

@@ -55,5 +55,5 @@ private:
     QStringList m_connectedTags;
     QStringList m_selectedTags;
     bool m_rebuilding = false;
-    QStringList m_chipsShown; // the selected names the chips show, each with its connected state
+    QList<QPair<QString, bool>> m_chipsShown; // each chip's name and whether its pad is connected
 };
