@@ -461,6 +461,7 @@ void GamepadDefinder::setServices(const QJsonObject& services)
 {
     m_services = services;
     m_sharedCatalog = sharedCatalogFrom(services);
+    ++m_catalogSerial;
     m_overlay->setActionCatalog(m_sharedCatalog);
     refillQuickActions();
     refreshInspector();

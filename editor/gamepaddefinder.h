@@ -217,6 +217,8 @@ private:
 
     // Inspector and slot editor (gamepaddefinder_slotpanels.cpp).
     void refreshInspector();
+    QString inspectorContent(int node) const;
+    void panelsShowTheirEdit(int node);
     QWidget* buildSlotPanel(int node, const QString& title, const QStringList& slotList, bool gate);
     // The action editor of one slot or gate, reporting each change of its binding.
     QWidget* createActionEditor(QWidget* parent, const QJsonObject& binding,
@@ -324,6 +326,8 @@ private:
     QLabel* m_typeLabel = nullptr;
     QVBoxLayout* m_slotArea = nullptr;
     QPointer<QWidget> m_slotContent;
+    QString m_slotContentShows;  // what m_slotContent was built from (inspectorContent)
+    quint64 m_catalogSerial = 0; // counts catalog changes: the action editors show the catalog
     QPushButton* m_duplicateButton = nullptr;
     QPushButton* m_deleteButton = nullptr;
     QWidget* m_quickPanel = nullptr;

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,18 +38,56 @@ QPushButton* smallButton(const QString& text, QWidget* parent)
 
 } // namespace
 
+// Everything the slot panels show of a pastille, in one text: equal texts build equal panels.
+QString GamepadDefinder::inspectorContent(int node) const
+{
+    if (node < 0 || node >= m_overlay->nodeCount())
+        return QString();
+    const auto json = [](const QJsonObject& object) {
+        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    };
+    QStringList parts{QString::number(node),
+                      QString::number(int(m_overlay->nodeKind(node))),
+                      QString::number(int(m_overlay->nodeSplit(node))),
+                      QString::number(int(m_overlay->nodePublishMode(node))),
+                      QString::number(m_catalogSerial),
+                      m_overlay->listeningIndex() == node ? m_overlay->listeningSlot() : QString()};
+    const QStringList labels = m_overlay->nodeSlotLabels(node);
+    for (const QString& slot : m_overlay->nodeSlotNames(node))
+        parts << slot << m_overlay->nodeSource(node, slot).stringKey.trimmed()
+              << json(m_overlay->nodeBinding(node, slot));
+    parts << labels;
+    if (m_overlay->nodeKind(node) == InteractiveOverlay::DualJoyCross) // the combined panel's title
+        parts << m_overlay->nodeSource(node, QStringLiteral("x")).stringKey.trimmed()
+              << m_overlay->nodeSource(node, QStringLiteral("y")).stringKey.trimmed();
+    for (const QString& gate : m_overlay->nodeGateNames(node))
+        parts << gate << json(m_overlay->nodeGateBinding(node, gate));
+    return parts.join(QChar(0x1f));
+}
+
+// An edit made in the panels is already shown by them: the next refresh keeps them, and the user
+// keeps the editor (and its focus) being worked in.
+void GamepadDefinder::panelsShowTheirEdit(int node)
+{
+    if (m_slotContent && node == m_overlay->selectedIndex())
+        m_slotContentShows = inspectorContent(node);
+}
+
 void GamepadDefinder::refreshInspector()
 {
     if (!m_slotArea)
         return;
-    if (m_slotContent) {
+    const int node = m_overlay->selectedIndex();
+    const bool selected = node >= 0 && node < m_overlay->nodeCount();
+    // Most calls (a mode switch, a save, a listening stop) leave the panels as they are: built
+    // again, they would cost the sampler a few milliseconds and the user the focus in them.
+    const QString shows = inspectorContent(node);
+    if (m_slotContent && shows != m_slotContentShows) {
         // Deferred: the call may come from a button inside the old panels.
         m_slotContent->hide();
         m_slotContent->deleteLater();
         m_slotContent = nullptr;
     }
-    const int node = m_overlay->selectedIndex();
-    const bool selected = node >= 0 && node < m_overlay->nodeCount();
     m_placeholder->setVisible(!selected);
     m_nameEdit->setEnabled(selected);
     m_duplicateButton->setEnabled(selected);
@@ -66,6 +105,8 @@ void GamepadDefinder::refreshInspector()
     m_typeLabel->setText(kind == InteractiveOverlay::SingleJoy      ? tr("Type : Joy")
                          : kind == InteractiveOverlay::DualJoyCross ? tr("Type : Double Joy X/Y")
                                                                     : tr("Type : Button"));
+    if (m_slotContent)
+        return;
 
     auto* scroll = new QScrollArea(m_inspector);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -99,8 +140,10 @@ void GamepadDefinder::refreshInspector()
         mode->setToolTip(publishTooltip());
         mode->setCurrentIndex(mode->findData(int(m_overlay->nodePublishMode(node))));
         connect(mode, &QComboBox::currentIndexChanged, this, [this, node, mode](int) {
-            if (!m_updating)
-                m_overlay->setPublishMode(node, InteractiveOverlay::PublishMode(mode->currentData().toInt()));
+            if (m_updating)
+                return;
+            m_overlay->setPublishMode(node, InteractiveOverlay::PublishMode(mode->currentData().toInt()));
+            panelsShowTheirEdit(node);
         });
         row->addWidget(label);
         row->addWidget(mode, 1);
@@ -135,6 +178,7 @@ void GamepadDefinder::refreshInspector()
     scroll->setFocusPolicy(Qt::NoFocus); // Tab stops on the editors inside, not on their frame
     m_slotArea->addWidget(scroll, 1);
     m_slotContent = scroll;
+    m_slotContentShows = shows;
     // Made after the rest of the panel, the slot editors would come last in the Tab order: they
     // go where they are seen, between the name and the Duplicate and Delete buttons.
     QList<QWidget*> editors;
@@ -234,6 +278,7 @@ QWidget* GamepadDefinder::buildSlotPanel(int node, const QString& title, const Q
             m_overlay->setGateBinding(node, first, value);
         else
             m_overlay->setBinding(node, first, value);
+        panelsShowTheirEdit(node);
     }));
     return panel;
 }

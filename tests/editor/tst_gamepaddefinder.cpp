@@ -337,6 +337,18 @@ void tst_GamepadDefinder::storedGatesAreNamedAndTheSlotEditorWritesTheBindingBac
     QCOMPARE(editor->overlay()->nodeBinding(ButtonA, "main").value("ref").toString(),
              QString("recording.toggle"));
     QVERIFY(editor->isDirty());
+    // The panel stays while what it shows stays: neither the save nor a mode switch replaces the
+    // box being worked in; a binding changed elsewhere brings a new one that shows it.
+    const QPointer<ActionToolBox> box = boxes.at(0);
+    QVERIFY(editor->saveDefinition(editor->currentRow()));
+    editor->setEditorMode(GamepadDefinder::EditMode);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(box);
+    editor->overlay()->setBinding(ButtonA, "main", QJsonObject());
+    editor->setEditorMode(GamepadDefinder::MappingMode);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!box);
+    QCOMPARE(editor->findChild<ActionToolBox*>()->binding().value("ref").toString(), QString());
 }
 
 // Every save reloads the devices' calibration, after which a stick at rest inside a gate reports it
