@@ -368,7 +368,9 @@ void GamepadDefinder::onDeviceSelectionTagsChanged(const QStringList& deviceName
     updateRealGamepads();
     chooseFollowedController();
     updateCalibrationSide();
-    updateLinkMarkers();
+    // The save may have moved the definition into the shared area; no other row's marker depends
+    // on this definition's links.
+    refreshRow(m_currentRow);
     emitCatalogChanged();
     emit deviceSelectionChanged(names);
 }

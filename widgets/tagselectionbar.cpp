@@ -277,6 +277,20 @@ bool TagSelectionBar::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+// Removed chips leave the bar at once but stay in its window until deleted: a widget that leaves
+// its window walks the window's whole focus chain, thousands of widgets in the editor's.
+QWidget* TagSelectionBar::chipHolder()
+{
+    QWidget* top = window();
+    if (top == this)
+        return nullptr;
+    if (!m_chipHolder || m_chipHolder->window() != top) {
+        m_chipHolder = new QWidget(top);
+        m_chipHolder->hide();
+    }
+    return m_chipHolder;
+}
+
 void TagSelectionBar::rebuildChips()
 {
     // A row switch sets every list again, mostly to what it was: chips that would come out the same
@@ -305,7 +319,7 @@ void TagSelectionBar::rebuildChips()
         if (widget && widget != m_input) {
             // A chip may be removed from its own button's click: leave the tree now, die later.
             widget->hide();
-            widget->setParent(nullptr);
+            widget->setParent(chipHolder());
             widget->deleteLater();
         }
         delete item;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -45,6 +46,7 @@ private:
     void chooseFromPopup(const QString& name);
     void refreshCompletion();
     void rebuildChips();
+    QWidget* chipHolder();
 
     QWidget* m_chipArea = nullptr;
     FlowLayout* m_flow = nullptr;
@@ -56,4 +58,5 @@ private:
     QStringList m_selectedTags;
     bool m_rebuilding = false;
     QList<QPair<QString, bool>> m_chipsShown; // each chip's name and whether its pad is connected
+    QPointer<QWidget> m_chipHolder;           // where removed chips wait for their deletion
 };
