@@ -50,6 +50,8 @@ QFrame#inspectorSeparator { background: rgba(110, 200, 215, 50); border: none; }
 QWidget#slotEditorPanel { background: rgba(12, 22, 31, 140); border: 1px solid rgba(110, 200, 215, 28); border-radius: 6px; }
 QWidget#slotEditorPanel QLabel#slotTitle { color: #6EC8D7; font-weight: 600; }
 QWidget#slotEditorPanel QLabel#slotSource { color: rgba(210, 225, 236, 200); font-family: monospace; }
+QScrollArea#slotEditorScroll, QWidget#slotEditorContent { background: transparent; }
+QWidget#gamepadInspectorPanel QLabel#slotPublishNote { color: rgba(210, 225, 236, 170); font-size: 11px; }
 QWidget#gamepadInspectorPanel QPushButton:focus, QWidget#gamepadInspectorPanel QLineEdit:focus,
 QWidget#gamepadInspectorPanel QComboBox:focus { border: 1px solid #E8F0F5; }
 QWidget#gamepadInspectorPanel QPushButton:checked { background: rgba(110, 200, 215, 90); border-color: #6EC8D7; }

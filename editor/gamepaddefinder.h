@@ -219,7 +219,8 @@ private:
     void refreshInspector();
     QString inspectorContent(int node) const;
     void panelsShowTheirEdit(int node);
-    QWidget* buildSlotPanel(int node, const QString& title, const QStringList& slotList, bool gate);
+    QWidget* buildSlotPanel(QWidget* parent, int node, const QString& title, const QStringList& slotList,
+                            bool gate);
     // The action editor of one slot or gate, reporting each change of its binding.
     QWidget* createActionEditor(QWidget* parent, const QJsonObject& binding,
                                 const std::function<void(const QJsonObject&)>& changed);

@@ -112,10 +112,10 @@ void GamepadDefinder::refreshInspector()
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-    auto* content = new QWidget;
+    scroll->setObjectName(QStringLiteral("slotEditorScroll"));
+    // Made in its place: built apart and moved in, every widget would take its style twice.
+    auto* content = new QWidget(scroll->viewport());
     content->setObjectName(QStringLiteral("slotEditorContent"));
-    content->setStyleSheet(QStringLiteral("QWidget#slotEditorContent { background: transparent; }"));
     auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
@@ -150,7 +150,7 @@ void GamepadDefinder::refreshInspector()
         layout->addLayout(row);
         auto* note = new QLabel(publishTooltip(), content);
         note->setWordWrap(true);
-        note->setStyleSheet(QStringLiteral("color: rgba(210, 225, 236, 170); font-size: 11px;"));
+        note->setObjectName(QStringLiteral("slotPublishNote"));
         layout->addWidget(note);
     }
 
@@ -166,13 +166,14 @@ void GamepadDefinder::refreshInspector()
                 ? tr("Joy %1/%2").arg(x.index).arg(y.index)
                 : QStringLiteral("%1 / %2").arg(xKey.isEmpty() ? QStringLiteral("X") : xKey,
                                                 yKey.isEmpty() ? QStringLiteral("Y") : yKey);
-        layout->addWidget(buildSlotPanel(node, title, slotNames, false));
+        layout->addWidget(buildSlotPanel(content, node, title, slotNames, false));
     } else {
         for (int slot = 0; slot < slotNames.size(); ++slot)
-            layout->addWidget(buildSlotPanel(node, slotLabels.value(slot), {slotNames.at(slot)}, false));
+            layout->addWidget(
+                buildSlotPanel(content, node, slotLabels.value(slot), {slotNames.at(slot)}, false));
     }
     for (const QString& gate : m_overlay->nodeGateNames(node))
-        layout->addWidget(buildSlotPanel(node, tr("Gate %1").arg(gate), {gate}, true));
+        layout->addWidget(buildSlotPanel(content, node, tr("Gate %1").arg(gate), {gate}, true));
     layout->addStretch(1);
     scroll->setWidget(content);
     scroll->setFocusPolicy(Qt::NoFocus); // Tab stops on the editors inside, not on their frame
@@ -194,10 +195,10 @@ void GamepadDefinder::refreshInspector()
     }
 }
 
-QWidget* GamepadDefinder::buildSlotPanel(int node, const QString& title, const QStringList& slotList,
-                                         bool gate)
+QWidget* GamepadDefinder::buildSlotPanel(QWidget* parent, int node, const QString& title,
+                                         const QStringList& slotList, bool gate)
 {
-    auto* panel = new QWidget;
+    auto* panel = new QWidget(parent);
     panel->setObjectName(QStringLiteral("slotEditorPanel"));
     panel->setAttribute(Qt::WA_StyledBackground);
     auto* layout = new QVBoxLayout(panel);
