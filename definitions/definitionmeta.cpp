@@ -12,6 +12,7 @@
 #include <QSet>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -65,7 +66,13 @@ bool loadDefinition(const QString& folder, DefinitionRecord* record)
     return ok && recordFromMeta(folder, meta, record);
 }
 
-bool recordFromMeta(const QString& folder, const QJsonObject& meta, DefinitionRecord* record)
+namespace {
+
+// A record from a meta.json document. The device names and whether the overlay is a regular file
+// come from the caller: a listing has the first in its digests and the second in its folder checks.
+bool recordFrom(const QString& folder, const QJsonObject& meta, const QStringList& deviceNames,
+                const std::function<bool(const QString& overlayName)>& overlayIsFile,
+                DefinitionRecord* record)
 {
     if (meta.value(MetaKeys::Type).toString() != MetaKeys::TypeValue)
         return false;
@@ -76,10 +83,10 @@ bool recordFromMeta(const QString& folder, const QJsonObject& meta, DefinitionRe
     // Names of the folder's own files only: an absolute path or "../" names someone else's file.
     loaded.imagePath = FolderFiles::pathIn(folder, textOr(meta, MetaKeys::Image, MetaKeys::DefaultImageFile),
                                            MetaKeys::DefaultImageFile);
-    loaded.overlayPath =
-        FolderFiles::pathIn(folder, textOr(meta, MetaKeys::OverlayFile, MetaKeys::DefaultOverlayFile),
-                            MetaKeys::DefaultOverlayFile);
-    loaded.deviceNames = readDeviceNames(meta);
+    const QString overlayName = FolderFiles::plainName(
+        textOr(meta, MetaKeys::OverlayFile, MetaKeys::DefaultOverlayFile), MetaKeys::DefaultOverlayFile);
+    loaded.overlayPath = FolderFiles::child(folder, overlayName);
+    loaded.deviceNames = deviceNames;
     loaded.createdAt = meta.value(MetaKeys::CreatedAt).toString().trimmed();
     if (loaded.createdAt.isEmpty())
         loaded.createdAt = meta.value(MetaKeys::ModifiedAt).toString().trimmed();
@@ -93,11 +100,23 @@ bool recordFromMeta(const QString& folder, const QJsonObject& meta, DefinitionRe
     loaded.scope = ProfileStore::scopeOfFolder(folder);
 
     // Without an id or an overlay there is nothing the editor could show or save.
-    if (loaded.id.isNull() || !FolderFiles::isRegularFile(loaded.overlayPath))
+    if (loaded.id.isNull() || !overlayIsFile(overlayName))
         return false;
     if (record)
         *record = loaded;
     return true;
+}
+
+} // namespace
+
+bool recordFromMeta(const QString& folder, const QJsonObject& meta, DefinitionRecord* record)
+{
+    return recordFrom(
+        folder, meta, readDeviceNames(meta),
+        [&folder](const QString& name) {
+            return FolderFiles::isRegularFile(FolderFiles::child(folder, name));
+        },
+        record);
 }
 
 QJsonObject buildMeta(const DefinitionRecord& record)
@@ -210,7 +229,10 @@ QList<DefinitionRecord> listDefinitions()
         ProfileMetaCache::forEachDefinition(
             root, [&](const QString& folder, const ProfileMetaCache::Digest& d) {
                 DefinitionRecord record;
-                if (!recordFromMeta(folder, d.meta, &record))
+                const auto overlayIsFile = [&folder](const QString& name) {
+                    return ProfileMetaCache::isRegularFileIn(folder, name);
+                };
+                if (!recordFrom(folder, d.meta, d.deviceNames, overlayIsFile, &record))
                     return;
                 const QString key = record.id.toString(QUuid::WithoutBraces).toLower();
                 if (listed.contains(key))

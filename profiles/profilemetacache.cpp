@@ -458,6 +458,11 @@ Batch::~Batch()
     --g_batchDepth;
 }
 
+quint64 Batch::current()
+{
+    return g_batchDepth > 0 ? g_batch : 0;
+}
+
 bool isRegularFileIn(const QString& folder, const QString& fileName)
 {
     auto it = folderFacts().find(folder);

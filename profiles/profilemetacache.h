@@ -70,6 +70,10 @@ public:
     ~Batch();
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
+
+    // The batch open now (each outermost one takes the next number), 0 outside any: what is
+    // looked up once per batch can be kept under it.
+    static quint64 current();
 };
 
 // FolderFiles::isRegularFile of a plain file name (FolderFiles::plainName) inside a definition

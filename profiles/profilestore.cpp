@@ -77,6 +77,13 @@ Roots currentRoots()
     static QString lastData;
     static QString lastLogin;
     static Roots last = rootsOf(lastData, lastLogin);
+    // The data folder and the login do not change within one batch (it never spans a return to
+    // the event loop): a listing of a thousand folders asks for them once, not once per folder.
+    static quint64 lastBatch = 0;
+    const quint64 batch = ProfileMetaCache::Batch::current();
+    if (batch != 0 && batch == lastBatch)
+        return last;
+    lastBatch = batch;
     const QString data = ProfileStore::dataRoot();
     const QString login = ProfileStore::currentLogin();
     if (data != lastData || login != lastLogin) {
