@@ -238,6 +238,7 @@ private:
     void syncListToCurrentRow();
     void onListSelectionMoved();
     void rebuildList();
+    bool dropTheOneRowGone(const QList<DefinitionRecord>& before);
     void refreshRow(int row);
     void updateLinkMarkers();
     void selectRowQuietly(int row);

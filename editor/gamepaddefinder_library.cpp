@@ -25,10 +25,40 @@ void GamepadDefinder::reloadLibrary(const QUuid& selectId)
     QUuid keep = selectId;
     if (keep.isNull() && m_library.isValidRow(m_currentRow))
         keep = m_library.at(m_currentRow).id;
+    const QList<DefinitionRecord> before = m_library.records();
     const int row = m_library.reload(keep);
     m_currentRow = -1;
-    rebuildList();
+    if (!dropTheOneRowGone(before))
+        rebuildList();
     showRow(row);
+}
+
+namespace {
+// What a row of the list shows of its definition.
+bool sameRow(const DefinitionRecord& a, const DefinitionRecord& b)
+{
+    return a.id == b.id && a.name == b.name && a.imagePath == b.imagePath && a.deviceNames == b.deviceNames &&
+           a.scope == b.scope;
+}
+} // namespace
+
+// After a deletion the listing is mostly the one before less a row: that row's item goes, and the
+// thousand others stay instead of being made again.
+bool GamepadDefinder::dropTheOneRowGone(const QList<DefinitionRecord>& before)
+{
+    const QList<DefinitionRecord>& after = m_library.records();
+    if (before.size() != after.size() + 1 || m_list->count() != before.size())
+        return false;
+    qsizetype gone = 0;
+    while (gone < after.size() && sameRow(before.at(gone), after.at(gone)))
+        ++gone;
+    for (qsizetype i = gone; i < after.size(); ++i) {
+        if (!sameRow(before.at(i + 1), after.at(i)))
+            return false;
+    }
+    const QSignalBlocker blocker(m_list);
+    delete m_list->takeItem(int(gone));
+    return true;
 }
 
 void GamepadDefinder::rebuildList()
