@@ -1,7 +1,7 @@
 // The smallest host of the Joyrelay plugin (docs/HOST_INTEGRATION.md): load the plugin file, hand
 // it the application properties and services it reads, engage the first controller and print
-// every change it reports, for a few seconds.
-//   joyrelay-minimal-host <plugin file> [milliseconds]
+// every change it reports, for a few seconds, or until a printed line holds the given text.
+//   joyrelay-minimal-host <plugin file> [milliseconds] [text]
 #include "icominterfacemodelprovider.h"
 
 #include <QAbstractItemModel>
@@ -14,9 +14,14 @@
 #include <cstdlib>
 #include <utility>
 
+namespace {
+QString until; // once printed, the run ends
+}
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv); // the plugin's editors are widgets: a QApplication, GUI thread
+    until = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
     app.setProperty("hx.currentLogin", QStringLiteral("demo"));
     app.setProperty("hx.canEditSharedGamepads", false);
 
@@ -57,9 +62,13 @@ int main(int argc, char** argv)
                         &IComInterface::dataChanged),
                     [](const QString& name, const QString&, const QStringList& keys,
                        const QVariantList& values) {
-                        for (int i = 0; i < keys.size(); ++i)
-                            std::printf("data: %s %s=%s\n", qPrintable(name), qPrintable(keys.at(i)),
-                                        qPrintable(values.at(i).toString()));
+                        for (int i = 0; i < keys.size(); ++i) {
+                            const QString line = QStringLiteral("data: %1 %2=%3")
+                                                     .arg(name, keys.at(i), values.at(i).toString());
+                            std::printf("%s\n", qPrintable(line));
+                            if (!until.isEmpty() && line.contains(until))
+                                QTimer::singleShot(0, qApp, &QApplication::quit);
+                        }
                         std::fflush(stdout);
                     });
             }
