@@ -274,22 +274,30 @@ void readEntry(const QString& metaPath, const FileStamp& stamp, Entry* entry)
 // its own mark), in QDir's order (by the lower-cased name), with new ones merged in.
 void relist(const QString& root, const QByteArrayList& listed, RootState* state)
 {
-    QSet<QByteArray> now(listed.cbegin(), listed.cend());
-    QSet<QByteArray> known;
+    // A folder added or removed leaves the rest of the listing in its order: what differs lies
+    // between the longest common start and end of the two listings, and only that is compared.
+    const QByteArrayList& before = state->listed;
+    qsizetype head = 0;
+    while (head < before.size() && head < listed.size() && before.at(head) == listed.at(head))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < before.size() - head && tail < listed.size() - head &&
+           before.at(before.size() - 1 - tail) == listed.at(listed.size() - 1 - tail))
+        ++tail;
+    const QSet<QByteArray> wasThere(before.cbegin() + head, before.cend() - tail);
+    const QSet<QByteArray> isThere(listed.cbegin() + head, listed.cend() - tail);
     std::vector<Slot> kept;
     kept.reserve(size_t(listed.size()));
     for (Slot& slot : state->entries) {
-        if (now.contains(slot.relative)) {
-            known.insert(slot.relative);
+        if (!wasThere.contains(slot.relative) || isThere.contains(slot.relative))
             kept.push_back(std::move(slot));
-        } else {
+        else
             namesChanged(slot.entry);
-        }
     }
     const QString base = QDir::cleanPath(root) + QLatin1Char('/');
     std::vector<Slot> added;
-    for (const QByteArray& raw : listed) {
-        if (known.contains(raw))
+    for (const QByteArray& raw : isThere) {
+        if (wasThere.contains(raw))
             continue;
         Slot slot;
         slot.name = QFile::decodeName(raw);
