@@ -105,7 +105,7 @@ bool DefinitionLibrary::makeEditable(int row, QString* error)
 {
     if (!isValidRow(row))
         return false;
-    DefinitionRecord& record = m_records[row];
+    DefinitionRecord& record = changing(row);
     const QString before = record.folder;
     if (!ensureEditableCopy(record, error))
         return false;
@@ -123,10 +123,29 @@ DefinitionTarget DefinitionLibrary::targetOf(int row) const
 int DefinitionLibrary::reload(const QUuid& selectId)
 {
     m_records = DefinitionMeta::listDefinitions();
+    m_linkedNames.reset();
     const int row = rowOfId(selectId);
     if (row >= 0)
         return row;
     return m_records.isEmpty() ? -1 : 0;
+}
+
+const QStringList& DefinitionLibrary::linkedNames() const
+{
+    if (!m_linkedNames) {
+        QStringList names;
+        QSet<QString> listed;
+        for (const DefinitionRecord& record : m_records) {
+            for (const QString& name : record.deviceNames) {
+                if (!listed.contains(name)) {
+                    listed.insert(name);
+                    names.append(name);
+                }
+            }
+        }
+        m_linkedNames = names;
+    }
+    return *m_linkedNames;
 }
 
 QStringList DefinitionLibrary::connectedPadNames() const
@@ -319,6 +338,7 @@ int DefinitionLibrary::createDefinition(const QSize& overlaySize, QString* linke
     if (!DefinitionMeta::loadDefinition(folder, &loaded))
         return -1;
     m_records.append(loaded);
+    m_linkedNames.reset();
     if (linkedName)
         *linkedName = linked;
     return int(m_records.size()) - 1;
@@ -335,7 +355,7 @@ bool DefinitionLibrary::save(int row, const std::optional<QByteArray>& overlayBy
         dialogs()->critical(m_dialogParent, title, prepareError(error));
         return false;
     }
-    DefinitionRecord& record = m_records[row];
+    DefinitionRecord& record = changing(row);
     // An unchanged overlay (only bindings were edited) is not written again.
     QByteArray current;
     const bool unchanged =
@@ -439,6 +459,7 @@ int DefinitionLibrary::duplicate(int row)
     if (!DefinitionMeta::loadDefinition(folder, &loaded))
         return -1;
     m_records.append(loaded);
+    m_linkedNames.reset();
     return int(m_records.size()) - 1;
 }
 
@@ -487,7 +508,7 @@ bool DefinitionLibrary::rename(int row)
         warn(title, prepareError(error));
         return false;
     }
-    DefinitionRecord& record = m_records[row];
+    DefinitionRecord& record = changing(row);
     DefinitionRecord renamed = record;
     renamed.name = name;
     if (!DefinitionMeta::writeMeta(renamed, &error)) {
@@ -514,7 +535,7 @@ DefinitionLibrary::ImageChange DefinitionLibrary::changeImage(int row)
         warn(title, prepareError(error));
         return ImageChange::None;
     }
-    DefinitionRecord& record = m_records[row];
+    DefinitionRecord& record = changing(row);
     const QString target = QDir(record.folder).filePath(imageFileFor(picture));
     if (!ImageStore::storeImage(picture, target, &error)) {
         warn(title, error);
@@ -540,7 +561,7 @@ DefinitionLibrary::MetaChange DefinitionLibrary::setCalibrationMetadata(int row,
         if (file.isEmpty())
             file = QStringLiteral("calibration.override.json");
     }
-    DefinitionRecord& record = m_records[row];
+    DefinitionRecord& record = changing(row);
     if (record.calibrationMode == mode && record.calibrationOverrideFile == file &&
         quint32(record.vendorId) == vendorId && quint32(record.productId) == productId)
         return MetaChange::Unchanged;

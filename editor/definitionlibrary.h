@@ -58,13 +58,21 @@ public:
     bool isValidRow(int row) const { return row >= 0 && row < m_records.size(); }
     const QList<DefinitionRecord>& records() const { return m_records; }
     const DefinitionRecord& at(int row) const { return m_records.at(row); }
-    DefinitionRecord& record(int row) { return m_records[row]; }
+    // For a change of the row: what is kept of the rows is drawn again.
+    DefinitionRecord& record(int row) { return changing(row); }
     int rowOfId(const QUuid& id) const;
     // The row of exactly that definition (id and folder), or -1.
     int rowOf(const DefinitionTarget& target) const;
     // A null target for a row outside the list.
     DefinitionTarget targetOf(int row) const;
-    void append(const DefinitionRecord& record) { m_records.append(record); }
+    void append(const DefinitionRecord& record)
+    {
+        m_records.append(record);
+        m_linkedNames.reset();
+    }
+    // Every device name some definition is linked to, each spelling once, in row order; kept
+    // until a row changes (a row switch asks for it, a thousand rows would be walked each time).
+    const QStringList& linkedNames() const;
 
     // Lists every definition of the profile store anew. Returns the row of selectId, else 0 when
     // the list is not empty, else -1.
@@ -135,7 +143,14 @@ private:
     QWidget* m_dialogParent = nullptr;
     static bool ensureEditableCopy(DefinitionRecord& record, QString* error);
 
+    DefinitionRecord& changing(int row)
+    {
+        m_linkedNames.reset();
+        return m_records[row];
+    }
+
     QList<DefinitionRecord> m_records;
+    mutable std::optional<QStringList> m_linkedNames;
     QList<ConnectedPad> m_pads;
     QHash<QString, QString> m_copies; // "<id>|<folder>" -> folder of the editable copy made of it
 };

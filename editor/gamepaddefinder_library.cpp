@@ -14,7 +14,6 @@
 #include <QAction>
 #include <QListWidget>
 #include <QMenu>
-#include <QSet>
 #include <QSignalBlocker>
 
 void GamepadDefinder::reloadLibrary(const QUuid& selectId)
@@ -130,16 +129,7 @@ void GamepadDefinder::setTagBarNames(const QStringList& names)
 {
     // Offered: the pads connected now and every name some definition is linked to.
     QStringList available = m_library.connectedPadNames();
-    // A large library links a few names many times over: the bar gets each spelling once.
-    QSet<QString> listed;
-    for (const DefinitionRecord& record : m_library.records()) {
-        for (const QString& name : record.deviceNames) {
-            if (!listed.contains(name)) {
-                listed.insert(name);
-                available.append(name);
-            }
-        }
-    }
+    available.append(m_library.linkedNames());
     available.append(names);
     const QSignalBlocker blocker(m_tagBar);
     m_tagBar->setAvailableTags(available);
