@@ -45,6 +45,14 @@ void guardWheel(QWidget* input);
 // Sets a boolean dynamic property the style sheet reads and re-applies the style, only on a change.
 void setStyleFlag(QWidget* widget, const char* name, bool value);
 
+// A spin box's setValue formats its text again even for the value it holds: a page reloaded
+// with forty cards mostly holds those values already.
+template <typename Spin, typename Value> void setSpinValue(Spin* spin, Value value)
+{
+    if (spin->value() != value)
+        spin->setValue(value);
+}
+
 // The mark a card shows beside its title when the connected controller has no such input (the
 // page always shows 8 axis and 32 button cards); hidden until then.
 QLabel* makeAbsentMark(QWidget* parent, const QString& toolTip);

@@ -278,14 +278,14 @@ void GamepadAxisCalibrationWidget::fillWidgets()
     m_modeCombo->setCurrentIndex(qMax(0, m_modeCombo->findData(int(s.mode))));
     m_curveCombo->setCurrentIndex(qMax(0, m_curveCombo->findData(int(s.curvePreset))));
     // The spins clamp to their own ranges (dead zone at most 50); the stored value stays as set.
-    m_deadzoneSpin->setValue(s.deadzoneRadius);
-    m_gammaSpin->setValue(s.gamma);
-    m_restSpin->setValue(s.restRaw);
-    m_negativeSpin->setValue(s.negativeRaw);
-    m_positiveSpin->setValue(s.positiveRaw);
-    m_activeSpin->setValue(s.activeRaw);
-    m_scaleSpin->setValue(s.outputScale);
-    m_offsetSpin->setValue(s.outputOffset);
+    CalibrationUi::setSpinValue(m_deadzoneSpin, s.deadzoneRadius);
+    CalibrationUi::setSpinValue(m_gammaSpin, s.gamma);
+    CalibrationUi::setSpinValue(m_restSpin, s.restRaw);
+    CalibrationUi::setSpinValue(m_negativeSpin, s.negativeRaw);
+    CalibrationUi::setSpinValue(m_positiveSpin, s.positiveRaw);
+    CalibrationUi::setSpinValue(m_activeSpin, s.activeRaw);
+    CalibrationUi::setSpinValue(m_scaleSpin, s.outputScale);
+    CalibrationUi::setSpinValue(m_offsetSpin, s.outputOffset);
     m_invertCheck->setChecked(s.invert);
     m_updating = false;
 }

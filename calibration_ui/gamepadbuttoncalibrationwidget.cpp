@@ -184,11 +184,11 @@ void GamepadButtonCalibrationWidget::fillWidgets()
     m_enabledCheck->setChecked(s.enabled);
     m_pressCheck->setChecked(s.emitOnPress);
     m_releaseCheck->setChecked(s.emitOnRelease);
-    m_debounceSpin->setValue(s.debounceMs);
+    CalibrationUi::setSpinValue(m_debounceSpin, s.debounceMs);
     m_repeatPressCheck->setChecked(s.repeatOnPress);
     m_repeatReleaseCheck->setChecked(s.repeatOnRelease);
-    m_delaySpin->setValue(s.repeatDelayMs);
-    m_intervalSpin->setValue(s.repeatIntervalMs);
+    CalibrationUi::setSpinValue(m_delaySpin, s.repeatDelayMs);
+    CalibrationUi::setSpinValue(m_intervalSpin, s.repeatIntervalMs);
     m_updating = false;
 }
 
