@@ -114,7 +114,10 @@ void GamepadDefinder::follow(ControlManette* device)
     m_followed = device;
     m_gateCrossings.reset(device ? device->gateStates() : QHash<QString, bool>());
     if (device) {
-        device->connectDevice(QString());
+        // A pad already sampling (the host drives it) is followed as it is: connecting it again
+        // would reset its live state and reload its calibration under the host's feet.
+        if (!device->isSampling())
+            device->connectDevice(QString());
         m_followConnections = {
             connect(device, &ControlManette::axisChanged, this, &GamepadDefinder::onAxisChanged),
             connect(device, &ControlManette::buttonChanged, this, &GamepadDefinder::onButtonChanged),

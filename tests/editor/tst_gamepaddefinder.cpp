@@ -231,6 +231,17 @@ void tst_GamepadDefinder::learningFromTheFollowedController()
     GamepadDefinder* editor = makeEditor();
     ControlManette* pad = editor->followedController();
     QVERIFY(pad && pad->isSampling());
+    // Followed again, a pad already sampling is left as it is: no reset announces a held button anew.
+    m_pads->press(0, 3);
+    pad->sample();
+    QSignalSpy announced(pad, &ControlManette::buttonChanged);
+    editor->listWidget()->setCurrentRow(editor->library().rowOfId(QUuid::fromString(m_second.id)));
+    editor->listWidget()->setCurrentRow(editor->library().rowOfId(QUuid::fromString(m_first.id)));
+    QCOMPARE(editor->followedController(), pad);
+    pad->sample();
+    QCOMPARE(announced.count(), 0);
+    m_pads->release(0, 3);
+    pad->sample();
     // A button pressed while a stick's movement waits to be learnt cancels it.
     editor->overlay()->startListening(Stick, "main");
     editor->onAxisChanged(0, 80.0);
