@@ -337,8 +337,7 @@ int DefinitionLibrary::createDefinition(const QSize& overlaySize, QString* linke
     DefinitionRecord loaded;
     if (!DefinitionMeta::loadDefinition(folder, &loaded))
         return -1;
-    m_records.append(loaded);
-    m_linkedNames.reset();
+    append(loaded);
     if (linkedName)
         *linkedName = linked;
     return int(m_records.size()) - 1;
@@ -458,8 +457,7 @@ int DefinitionLibrary::duplicate(int row)
     DefinitionRecord loaded;
     if (!DefinitionMeta::loadDefinition(folder, &loaded))
         return -1;
-    m_records.append(loaded);
-    m_linkedNames.reset();
+    append(loaded);
     return int(m_records.size()) - 1;
 }
 

@@ -52,11 +52,10 @@ QString GamepadDefinder::inspectorContent(int node) const
                       QString::number(int(m_overlay->nodePublishMode(node))),
                       QString::number(m_catalogSerial),
                       m_overlay->listeningIndex() == node ? m_overlay->listeningSlot() : QString()};
-    const QStringList labels = m_overlay->nodeSlotLabels(node);
     for (const QString& slot : m_overlay->nodeSlotNames(node))
         parts << slot << m_overlay->nodeSource(node, slot).stringKey.trimmed()
               << json(m_overlay->nodeBinding(node, slot));
-    parts << labels;
+    parts << m_overlay->nodeSlotLabels(node);
     if (m_overlay->nodeKind(node) == InteractiveOverlay::DualJoyCross) // the combined panel's title
         parts << m_overlay->nodeSource(node, QStringLiteral("x")).stringKey.trimmed()
               << m_overlay->nodeSource(node, QStringLiteral("y")).stringKey.trimmed();

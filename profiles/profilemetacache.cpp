@@ -175,6 +175,12 @@ struct RootState
 int g_batchDepth = 0;
 quint64 g_batch = 0; // the batch open now; each outermost batch takes the next number
 
+// The batch open now, 0 outside any.
+quint64 openBatch()
+{
+    return g_batchDepth > 0 ? g_batch : 0;
+}
+
 // What may have changed, for callers that keep answers drawn from the definitions.
 quint64 g_tick = 0;
 quint64 g_allChanged = 0;              // a change that may touch every device name
@@ -211,7 +217,7 @@ void collectNotices()
     static quint64 collectedIn = 0;
     if (g_batchDepth == 0 || collectedIn != g_batch) {
         notices().collect();
-        collectedIn = g_batchDepth > 0 ? g_batch : 0;
+        collectedIn = openBatch();
     }
 }
 
@@ -345,7 +351,7 @@ Identity parentOf(const QString& folder)
         return lastIdentity;
     lastParent = parent.toString();
     lastIdentity = identityOf(lastParent);
-    lastBatch = g_batchDepth > 0 ? g_batch : 0;
+    lastBatch = openBatch();
     return lastIdentity;
 }
 
@@ -410,7 +416,7 @@ bool findDefinition(const QString& root,
             state.mark = mark;
         }
         RootState& state = roots()[root];
-        state.batch = g_batchDepth > 0 ? g_batch : 0;
+        state.batch = openBatch();
         state.checked = 0;
     }
     RootState& state = roots()[root];
@@ -468,7 +474,7 @@ Batch::~Batch()
 
 quint64 Batch::current()
 {
-    return g_batchDepth > 0 ? g_batch : 0;
+    return openBatch();
 }
 
 bool isRegularFileIn(const QString& folder, const QString& fileName)
@@ -500,7 +506,7 @@ bool isRegularFileIn(const QString& folder, const QString& fileName)
             it->regular.clear();
         it->stamp = stamp;
         it->racy = isRacy(stamp);
-        it->batch = g_batchDepth > 0 ? g_batch : 0;
+        it->batch = openBatch();
         it->mark = parent.exists ? mark : ChangeWatch::Mark();
         it->parent = parent;
         it->watchable = mark.wd >= 0;

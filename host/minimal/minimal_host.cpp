@@ -14,14 +14,11 @@
 #include <cstdlib>
 #include <utility>
 
-namespace {
-QString until; // once printed, the run ends
-}
-
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv); // the plugin's editors are widgets: a QApplication, GUI thread
-    until = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    const QString until =
+        argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString(); // once printed, the run ends
     app.setProperty("hx.currentLogin", QStringLiteral("demo"));
     app.setProperty("hx.canEditSharedGamepads", false);
 
@@ -50,7 +47,7 @@ int main(int argc, char** argv)
     QSet<IComInterface*> listened;
     QObject::connect(
         provider, &IComInterfaceModelProvider::selectedInterfacesChanged,
-        [&listened](const QList<IComInterface*>& interfaces, const QJsonArray&) {
+        [&listened, until](const QList<IComInterface*>& interfaces, const QJsonArray&) {
             for (IComInterface* device : interfaces) {
                 if (listened.contains(device))
                     continue;
@@ -60,8 +57,8 @@ int main(int argc, char** argv)
                     device,
                     qOverload<const QString&, const QString&, const QStringList&, const QVariantList&>(
                         &IComInterface::dataChanged),
-                    [](const QString& name, const QString&, const QStringList& keys,
-                       const QVariantList& values) {
+                    [until](const QString& name, const QString&, const QStringList& keys,
+                            const QVariantList& values) {
                         for (int i = 0; i < keys.size(); ++i) {
                             const QString line = QStringLiteral("data: %1 %2=%3")
                                                      .arg(name, keys.at(i), values.at(i).toString());
