@@ -1,6 +1,7 @@
 #include "manetteconfigurationwidget.h"
 
 #include "gamepaddefinder.h"
+#include "sampletimer.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -66,6 +67,13 @@ void ManetteConfigurationWidget::setServices(const QJsonObject& services)
     m_services = services;
     if (m_form->editor)
         m_form->editor->setServices(m_services);
+}
+
+void ManetteConfigurationWidget::showEvent(QShowEvent* event)
+{
+    // Whichever window holds the form: the pads keep their cadence through the editor's repaints.
+    SampleTimer::sampleBeforePainting(window());
+    QWidget::showEvent(event);
 }
 
 GamepadDefinder* ManetteConfigurationWidget::editor() const

@@ -25,6 +25,9 @@ public:
 signals:
     void profilesCatalogChanged();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     struct Form;
     std::unique_ptr<Form> m_form;

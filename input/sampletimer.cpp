@@ -1,6 +1,8 @@
 #include "sampletimer.h"
 
 #include <QDeadlineTimer>
+#include <QEvent>
+#include <QList>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -34,6 +36,27 @@ qint64 originNs()
     return origin;
 }
 
+// Every clock of the GUI thread, for catchUp().
+QList<SampleTimer*>& clocks()
+{
+    static QList<SampleTimer*> all;
+    return all;
+}
+
+class PaintAfterTicks : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::UpdateRequest)
+            SampleTimer::catchUp();
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 qint64 SampleTimer::gridMs()
@@ -47,8 +70,34 @@ qint64 SampleTimer::nextTickMs(int periodMs)
     return periodMs > 0 ? (now / periodMs + 1) * periodMs : now;
 }
 
+void SampleTimer::catchUp()
+{
+    const QList<SampleTimer*> all = clocks(); // a tick may start or stop clocks
+    qint64 now = 0;
+    for (SampleTimer* clock : all) {
+        if (!clock->m_armed || clock->m_singleShot || !clocks().contains(clock))
+            continue;
+        if (!now)
+            now = monotonicNs();
+        if (now >= clock->m_dueNs) {
+            clock->onExpired();
+        }
+    }
+}
+
+void SampleTimer::sampleBeforePainting(QObject* window)
+{
+    static const QString name = QStringLiteral("sampleBeforePainting");
+    if (!window || window->findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
+        return;
+    auto* gate = new PaintAfterTicks(window);
+    gate->setObjectName(name);
+    window->installEventFilter(gate);
+}
+
 SampleTimer::SampleTimer(QObject* parent) : QObject(parent)
 {
+    clocks().append(this);
     m_fallback.setTimerType(Qt::PreciseTimer);
     connect(&m_fallback, &QTimer::timeout, this, [this]() {
         if (m_singleShot)
@@ -59,6 +108,7 @@ SampleTimer::SampleTimer(QObject* parent) : QObject(parent)
 
 SampleTimer::~SampleTimer()
 {
+    clocks().removeOne(this);
     delete m_notifier;
 #if defined(Q_OS_LINUX)
     if (m_fd >= 0)
@@ -123,6 +173,7 @@ bool SampleTimer::armGrid()
     const qint64 period = qint64(m_intervalMs) * kNsPerMs;
     const qint64 now = monotonicNs();
     const qint64 first = originNs() + ((now - originNs()) / period + 1) * period;
+    m_dueNs = first;
     return armDeadlines(first, period);
 }
 
@@ -169,6 +220,8 @@ void SampleTimer::onExpired()
         // The kernel keeps the grid; more than one deadline passed means a tick over one interval
         // late: the next one is the grid's next, with no burst to make up for the missed ones.
         armGrid();
+    } else {
+        m_dueNs += qint64(m_intervalMs) * kNsPerMs;
     }
 #endif
     emit timeout();

@@ -41,6 +41,14 @@ public:
     // The next instant of gridMs() at which a clock of that period ticks (after now).
     static qint64 nextTickMs(int periodMs);
 
+    // Runs now the ticks of the repeating clocks (the devices' sampling) whose deadline has passed,
+    // as their own wake-up would a moment later; a clock served here does not tick again for it.
+    static void catchUp();
+    // The event loop serves posted events, painting among them, before the clocks' wake-ups: a
+    // tick that fell due while an edit ran would wait for the window's repaint as well. The window
+    // given here lets the due ticks run before each of its repaints.
+    static void sampleBeforePainting(QObject* window);
+
 Q_SIGNALS:
     void timeout();
 
@@ -53,6 +61,7 @@ private:
     bool m_active = false;
     bool m_singleShot = false;
     bool m_armed = false; // the timerfd has a deadline set
+    qint64 m_dueNs = 0;   // a repeating clock's next deadline, as far as it knows (monotonic ns)
     int m_fd = -1;        // timerfd; -1 until first needed, or when none can be made
     bool m_fdFailed = false;
     QSocketNotifier* m_notifier = nullptr;

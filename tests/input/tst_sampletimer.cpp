@@ -6,6 +6,25 @@
 #include <QTest>
 #include <QThread>
 
+#include <functional>
+
+namespace {
+// Stands for a window: counts the repaints the event loop hands it.
+class Window : public QObject
+{
+public:
+    std::function<void()> painted;
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::UpdateRequest)
+            painted();
+        return QObject::event(e);
+    }
+};
+} // namespace
+
 class tst_SampleTimer : public QObject
 {
     Q_OBJECT
@@ -83,6 +102,24 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(ticks.count(), 1);      // no burst to make up for them
         QTRY_VERIFY(ticks.count() >= 3); // and the grid goes on from there
+    }
+
+    // The event loop hands posted repaints out before the clocks' wake-ups: a tick that fell due
+    // while the thread was busy runs before the window repaints, and only once.
+    void aDueTickRunsBeforeARepaint()
+    {
+        SampleTimer clock;
+        Window window;
+        QStringList order;
+        connect(&clock, &SampleTimer::timeout, [&order] { order << QStringLiteral("tick"); });
+        window.painted = [&order] { order << QStringLiteral("paint"); };
+        SampleTimer::sampleBeforePainting(&window);
+        SampleTimer::sampleBeforePainting(&window); // a second call adds nothing
+        clock.start(5);
+        QThread::msleep(12); // busy past a deadline
+        QCoreApplication::postEvent(&window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+        QCoreApplication::processEvents();
+        QCOMPARE(order, QStringList({QStringLiteral("tick"), QStringLiteral("paint")}));
     }
 };
 
