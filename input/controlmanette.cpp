@@ -51,6 +51,7 @@ void ControlManette::setName(const QString& name)
     if (m_name == name)
         return;
     m_name = name;
+    ++d->identity;
     emit nameChanged();
 }
 
@@ -67,6 +68,7 @@ void ControlManette::setActiveProfileId(const QString& activeProfileId)
     if (m_activeProfileId == activeProfileId)
         return;
     m_activeProfileId = activeProfileId;
+    ++d->identity;
     emit activeProfileIdChanged();
 }
 
@@ -75,6 +77,7 @@ void ControlManette::setVendorId(uint vendorId)
     if (m_vendorId == vendorId)
         return;
     m_vendorId = vendorId;
+    ++d->identity;
     emit vendorIdChanged();
 }
 
@@ -83,6 +86,7 @@ void ControlManette::setProductId(uint productId)
     if (m_productId == productId)
         return;
     m_productId = productId;
+    ++d->identity;
     emit productIdChanged();
 }
 
@@ -168,12 +172,8 @@ QString ControlManette::calibrationPath() const
 
 QString ControlManette::calibrationKey() const
 {
-    if (m_name != d->keyName || m_vendorId != d->keyVendor || m_productId != d->keyProduct ||
-        m_activeProfileId != d->keyProfile) {
-        d->keyName = m_name;
-        d->keyVendor = m_vendorId;
-        d->keyProduct = m_productId;
-        d->keyProfile = m_activeProfileId;
+    if (d->keyIdentity != d->identity) {
+        d->keyIdentity = d->identity;
         // One multi-argument arg(): a "%2" inside the name must not be substituted again.
         d->currentKey = QStringLiteral("%1|%2|%3|%4")
                             .arg(m_name.trimmed().toLower(), QString::number(m_vendorId),
@@ -204,6 +204,9 @@ void ControlManette::resetLiveState()
     d->axisPresent.fill(false);
     d->axisAtRest.fill(true);
     d->buttons.fill(ButtonState{});
+    d->pressedMask = 0;
+    d->armedMask = 0;
+    d->axesSettled = false;
     d->gateStates.clear();
     restartClock();
 }
@@ -368,6 +371,7 @@ void ControlManette::reloadCalibration()
     d->calibrationSource = resolved.source;
     d->calibrationPath = resolved.sourcePath;
     d->calibrationKey = calibrationKey();
+    d->checkedIdentity = d->identity;
     ++d->calibrationGeneration;
     d->gateStates.clear();
     qCDebug(lcGamepadInput) << "Gamepad calibration reloaded source=" << calibrationSourceLabel()

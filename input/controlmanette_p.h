@@ -28,13 +28,20 @@ struct ControlManette::State
     QString calibrationKey;
     quint64 calibrationGeneration = 0; // counts reloads, so a step notices one made by a receiver
 
-    // The calibration key of the last inputs it was computed from, so a steady tick compares
-    // strings instead of formatting a new key.
-    QString keyName;
-    quint32 keyVendor = 0;
-    quint32 keyProduct = 0;
-    QString keyProfile;
+    // Counts changes of the name, the identifiers and the active profile (the calibration key's
+    // inputs), so a steady step compares two numbers instead of the key's strings.
+    quint64 identity = 0;
+    quint64 keyIdentity = ~quint64(0);     // identity currentKey was formatted from
+    quint64 checkedIdentity = ~quint64(0); // identity a step last compared the key at
     QString currentKey;
+
+    // A step leaves out what cannot change: the axes while their readings and the calibration are
+    // those of the last full pass (settled since the last reset), the buttons that neither changed
+    // nor wait for a repeat.
+    bool axesSettled = false;
+    quint64 settledGeneration = 0;
+    quint32 pressedMask = 0; // buttons[b].pressed, one bit each
+    quint32 armedMask = 0;   // buttons[b].repeatArmed
 
     qint64 clockStartMs = -1; // backend time the button clock started at; -1 = not running
 };

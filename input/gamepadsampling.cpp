@@ -49,8 +49,11 @@ void ControlManette::sample()
 
     // 2-3. Identity; a new name, id or profile reloads the calibration before reading.
     readIdentification();
-    if (calibrationKey() != d->calibrationKey)
-        reloadCalibration();
+    if (d->checkedIdentity != d->identity) {
+        d->checkedIdentity = d->identity;
+        if (calibrationKey() != d->calibrationKey)
+            reloadCalibration();
+    }
 
     QStringList keys;
     QVariantList values;
@@ -61,12 +64,18 @@ void ControlManette::sample()
     const AxisSettings defaultAxis;
     const ButtonSettings defaultButton;
 
-    // 4. Axes.
+    // 4. Axes. The same reading through the same calibration gives the same value and rest state
+    // as the last pass made it: nothing to report, nothing to store.
+    const quint64 passGeneration = d->calibrationGeneration;
+    const bool settled = d->axesSettled && d->settledGeneration == passGeneration;
     for (int a = 0; a < AxisCount; ++a) {
-        d->axisPresent[a] = m_backend->hasAxis(m_deviceId, a);
-        if (!d->axisPresent[a])
+        const bool present = m_backend->hasAxis(m_deviceId, a);
+        const double raw = present ? double(m_backend->axisPosition(m_deviceId, a)) : 0.0;
+        if (settled && present == d->axisPresent[a] && (!present || raw == d->rawAxes[a]))
             continue;
-        const double raw = m_backend->axisPosition(m_deviceId, a);
+        d->axisPresent[a] = present;
+        if (!present)
+            continue;
         if (std::abs(raw - d->rawAxes[a]) > RawMoveThreshold)
             rawMoved = true;
         d->rawAxes[a] = raw;
@@ -85,6 +94,9 @@ void ControlManette::sample()
                                    << "value=" << c.value << "rest=" << r.atRest;
         }
     }
+    // A reload by a receiver meanwhile leaves the pass unsettled: the next one is a full one.
+    d->axesSettled = true;
+    d->settledGeneration = passGeneration;
 
     // 5. Gates, over the axes as just updated; only those whose two axes exist on this pad. A
     // receiver of gateChanged may reload the calibration at once: the loop walks its own shared
@@ -112,15 +124,22 @@ void ControlManette::sample()
         }
     }
 
-    // 6. Buttons, all timed against one reading of the clock.
+    // 6. Buttons, all timed against one reading of the clock. A button that kept its state and
+    // waits for no repeat is left alone: its step would change and report nothing.
     if (d->clockStartMs < 0)
         restartClock();
-    const qint64 now = m_backend->nowMs() - d->clockStartMs;
-    for (int b = 0; b < ButtonCount; ++b) {
+    const quint32 pressedNow = m_backend->buttonMask(m_deviceId);
+    quint32 pending = (pressedNow ^ d->pressedMask) | d->armedMask;
+    const qint64 now = pending ? m_backend->nowMs() - d->clockStartMs : 0;
+    for (; pending; pending &= pending - 1) {
+        const int b = qCountTrailingZeroBits(pending);
+        const quint32 bit = 1u << b;
         const ButtonSettings& settings =
             b < d->calibration.buttons.size() ? d->calibration.buttons.at(b) : defaultButton;
-        const bool pressed = m_backend->isButtonPressed(m_deviceId, b);
+        const bool pressed = pressedNow & bit;
         const ButtonStepResult step = stepButton(settings, d->buttons[b], pressed, now);
+        d->pressedMask = d->buttons[b].pressed ? d->pressedMask | bit : d->pressedMask & ~bit;
+        d->armedMask = d->buttons[b].repeatArmed ? d->armedMask | bit : d->armedMask & ~bit;
         if (step.edge)
             buttonEdge = true;
         if (step.report) {

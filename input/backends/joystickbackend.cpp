@@ -13,6 +13,16 @@ std::shared_ptr<JoystickBackend>& installed()
 }
 } // namespace
 
+quint32 JoystickBackend::buttonMask(int slot) const
+{
+    quint32 mask = 0;
+    for (int b = 0; b < ButtonCount; ++b) {
+        if (isButtonPressed(slot, b))
+            mask |= 1u << b;
+    }
+    return mask;
+}
+
 namespace JoystickBackends {
 
 std::shared_ptr<JoystickBackend> current()

@@ -48,6 +48,8 @@ public:
     // Raw position, -100..100.
     virtual float axisPosition(int slot, int axis) const = 0;
     virtual bool isButtonPressed(int slot, int button) const = 0;
+    // The pressed buttons, bit b for button b: a sampling step's 32 readings in one call.
+    virtual quint32 buttonMask(int slot) const;
 
     // The connection-event source (the hidden pump window for SFML). The joystick manager opens it
     // when it is created and closes it when it is destroyed.

@@ -223,6 +223,15 @@ bool VirtualJoystickBackend::isButtonPressed(int slot, int button) const
            (m_snapshot[slot].buttons & (1u << button));
 }
 
+quint32 VirtualJoystickBackend::buttonMask(int slot) const
+{
+    if (!validSlot(slot))
+        return 0;
+    const int count = std::clamp(m_snapshot[slot].buttonCount, 0, ButtonCount);
+    const quint32 present = count >= ButtonCount ? ~0u : (1u << count) - 1;
+    return m_snapshot[slot].buttons & present;
+}
+
 void VirtualJoystickBackend::openEventPump()
 {
     m_pumpOpen = true;

@@ -78,6 +78,7 @@ public:
     bool hasAxis(int slot, int axis) const override;
     float axisPosition(int slot, int axis) const override;
     bool isButtonPressed(int slot, int button) const override;
+    quint32 buttonMask(int slot) const override;
     void openEventPump() override;
     void closeEventPump() override;
     bool takeConnectionEvents() override;
