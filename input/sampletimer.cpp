@@ -36,11 +36,12 @@ qint64 originNs()
     return origin;
 }
 
-// Every clock of the GUI thread, for catchUp().
+// Every clock of the GUI thread, for catchUp(). Never destroyed: a clock owned by a static object
+// may go after the statics of this file.
 QList<SampleTimer*>& clocks()
 {
-    static QList<SampleTimer*> all;
-    return all;
+    static auto* all = new QList<SampleTimer*>;
+    return *all;
 }
 
 class PaintAfterTicks : public QObject
