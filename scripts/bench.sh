@@ -6,7 +6,8 @@
 # hosts of bench/idle (bare Qt program, 10 ms, 50 ms and 1 s timers, plugin file only, model and
 # delegate, one sampling virtual pad) and, when installed, the peers AntiMicroX and QJoyPad; after WARMUP_S (5)
 # seconds reads each process's CPU time from /proc, again SPAN_S (30) seconds later, and prints
-# the shares of one core. IDLE_BASELINE=<build folder> runs that build's pad host beside them.
+# the shares of one core. IDLE_BASELINE=<build folder> runs that build's pad host beside them;
+# IDLE_COPIES=N runs N copies of the 100 Hz host and of each pad host and compares their means.
 #
 # scripts/bench.sh latency [SECONDS]: sampling steadiness and latency (bench/latency): intervals
 # between sampling steps and delays from a backend change to dataChanged, p50/p99/max, for the
@@ -55,6 +56,14 @@ measure_idle() {
     if [ -n "${IDLE_BASELINE:-}" ]; then start "baseline pad" "$IDLE_BASELINE/bench/idle/idle_host" pad; fi
     if command -v antimicrox >/dev/null; then start "AntiMicroX $(dpkg-query -W -f='${Version}' antimicro 2>/dev/null)" antimicrox --hidden; fi
     if command -v qjoypad >/dev/null; then start "QJoyPad $(dpkg-query -W -f='${Version}' qjoypad 2>/dev/null)" qjoypad --notray; fi
+    # IDLE_COPIES=N: N copies of the bare 100 Hz host and of the pad host (and of the baseline's),
+    # whose means are compared: one copy's figure moves by more than what is measured.
+    local copy
+    for ((copy = 2; copy <= ${IDLE_COPIES:-1}; copy++)); do
+        start "idle_host timer #$copy" "$host" timer
+        start "idle_host pad #$copy" "$host" pad
+        if [ -n "${IDLE_BASELINE:-}" ]; then start "baseline pad #$copy" "$IDLE_BASELINE/bench/idle/idle_host" pad; fi
+    done
     trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
     sleep "$warmup"
     local before=() after=() t0 t1 i
@@ -77,6 +86,16 @@ measure_idle() {
         printf "the pad above a bare host woken at 100 Hz (pad - timer): %.3f %% (target <= 0.07 %%)\n", p - t }'
     if [ -n "${IDLE_BASELINE:-}" ]; then
         awk -v b="${share[7]}" -v t="${share[1]}" 'BEGIN { printf "baseline pad above it: %.3f %%\n", b - t }'
+    fi
+    if [ "${IDLE_COPIES:-1}" -gt 1 ]; then
+        for i in "${!pids[@]}"; do printf '%s\t%s\n' "${labels[i]}" "${share[i]}"; done | awk -F'\t' '
+            $1 ~ /^idle_host timer( #[0-9]+)?$/ { t += $2; nt++ }
+            $1 ~ /^idle_host pad( #[0-9]+)?$/ { p += $2; np++ }
+            $1 ~ /^baseline pad( #[0-9]+)?$/ { b += $2; nb++ }
+            END {
+                printf "means over %d copies: timer %.3f %%, pad %.3f %%, the pad above the floor %.3f %% (target <= 0.07 %%)\n", nt, t / nt, p / np, p / np - t / nt
+                if (nb) printf "baseline pad above the floor, same means: %.3f %%\n", b / nb - t / nt
+            }'
     fi
 }
 
