@@ -233,6 +233,12 @@ void StallMeter::recordWake(qint64 nowNs, qint64 deadlineNs)
     m_lastDeliveryNs = nowNs;
 }
 
+void StallMeter::onClockTick()
+{
+    if (m_running)
+        recordSampleAt(sender(), elapsedNs());
+}
+
 void StallMeter::recordSampleAt(const QObject* device, qint64 nowNs)
 {
     const auto previous = m_lastSample.find(device);
@@ -280,13 +286,15 @@ void StallMeter::closeGap(qint64 nowNs)
 bool StallMeter::eventFilter(QObject* watched, QEvent* event)
 {
     const qint64 now = elapsedNs();
-    // A sampling step begins when its clock's timerfd wakes the loop. The one-shots on the same
-    // clock (the joystick manager's ticks, the library's thumbnail batches) sample nothing.
+    // A sampling clock shows itself when its timerfd wakes the loop; its steps are counted when it
+    // ticks, which may be earlier (ahead of a window's repaint, and then the wake finds nothing).
+    // The one-shots on the same clock (the joystick manager's ticks, the library's thumbnail
+    // batches) sample nothing.
     if (event->type() == QEvent::SockAct) {
         QObject* clock = watched->parent();
         if (clock && qstrcmp(clock->metaObject()->className(), "SampleTimer") == 0 &&
             !clock->property("singleShot").toBool())
-            recordSampleAt(clock, now);
+            connect(clock, SIGNAL(timeout()), this, SLOT(onClockTick()), Qt::UniqueConnection);
     }
     noteDelivery(now, Delivery{watched->metaObject()->className(), watched->objectName(), int(event->type()),
                                s_label});

@@ -134,6 +134,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+private Q_SLOTS:
+    void onClockTick();
+
 private:
     void onTimerExpired();
     void closeGap(qint64 nowNs);

@@ -5,10 +5,27 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 namespace {
 constexpr qint64 Ms = 1000000;
+
+// A window whose repaint holds the thread for 100 ms.
+class SlowWindow : public QObject
+{
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::UpdateRequest) {
+            QElapsedTimer busy;
+            busy.start();
+            while (busy.elapsed() < 100) {
+            }
+        }
+        return QObject::event(e);
+    }
+};
 } // namespace
 
 class tst_StallMeter : public QObject
@@ -158,6 +175,26 @@ private Q_SLOTS:
         QVERIFY(meter.report().contains(QLatin1String("[busy operation]")));
         meter.stop();
         QCOMPARE(StallMeter::active(), nullptr);
+    }
+
+    // A step run ahead of a window's repaint is counted when it runs: two steps, the one before the
+    // repaint and the one its wake makes after it (the deadlines passed meanwhile). Counting the
+    // wakes instead sees one step, after the repaint.
+    void countsAStepRunAheadOfARepaint()
+    {
+        StallMeter meter;
+        if (!meter.start())
+            QSKIP("no fine timer on this platform");
+        SampleTimer sampler;
+        sampler.start(10);
+        QTRY_VERIFY(meter.sampleIntervals().count() >= 2);
+        SlowWindow window;
+        SampleTimer::sampleBeforePainting(&window);
+        const qint64 before = meter.sampleIntervals().count();
+        QThread::msleep(12); // busy past a deadline
+        QCoreApplication::postEvent(&window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+        QCoreApplication::processEvents();
+        QCOMPARE(meter.sampleIntervals().count(), before + 2);
     }
 };
 
