@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMetaEnum>
+#include <QMetaMethod>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -293,8 +294,14 @@ bool StallMeter::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::SockAct) {
         QObject* clock = watched->parent();
         if (clock && qstrcmp(clock->metaObject()->className(), "SampleTimer") == 0 &&
-            !clock->property("singleShot").toBool())
-            connect(clock, SIGNAL(timeout()), this, SLOT(onClockTick()), Qt::UniqueConnection);
+            !clock->property("singleShot").toBool()) {
+            // Looked up once: this runs at every wake of every clock while the meter runs.
+            static const QMetaMethod tick =
+                clock->metaObject()->method(clock->metaObject()->indexOfSignal("timeout()"));
+            static const QMetaMethod record =
+                staticMetaObject.method(staticMetaObject.indexOfSlot("onClockTick()"));
+            connect(clock, tick, this, record, Qt::UniqueConnection);
+        }
     }
     noteDelivery(now, Delivery{watched->metaObject()->className(), watched->objectName(), int(event->type()),
                                s_label});

@@ -80,9 +80,8 @@ void SampleTimer::catchUp()
             continue;
         if (!now)
             now = monotonicNs();
-        if (now >= clock->m_dueNs) {
+        if (now >= clock->m_dueNs)
             clock->onExpired();
-        }
     }
 }
 
