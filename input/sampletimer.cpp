@@ -1,11 +1,14 @@
 #include "sampletimer.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QList>
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 
 #if defined(Q_OS_LINUX)
@@ -44,18 +47,59 @@ QList<SampleTimer*>& clocks()
     return *all;
 }
 
+// Runs the due ticks before each repaint of its window, and starts a repaint that would run into
+// the next tick just after that tick instead: painting a window takes milliseconds, the pads'
+// steps fall every 10, and a repaint a few milliseconds later is not seen while a late step is.
 class PaintAfterTicks : public QObject
 {
 public:
-    using QObject::QObject;
+    explicit PaintAfterTicks(QObject* window) : QObject(window), m_window(window)
+    {
+        connect(&m_resume, &SampleTimer::timeout, this, &PaintAfterTicks::paintNow);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::UpdateRequest)
-            SampleTimer::catchUp();
-        return QObject::eventFilter(watched, event);
+        if (watched != m_window || event->type() != QEvent::UpdateRequest)
+            return QObject::eventFilter(watched, event);
+        SampleTimer::catchUp();
+        if (m_resume.isActive())
+            return true; // already placed after the next tick, which paints everything pending
+        const qint64 untilTick = SampleTimer::nsToNextTick();
+        if (!m_forced && untilTick >= 0 && untilTick < expectedPaintNs()) {
+            // The tick's grid millisecond or the one after, never the one before.
+            m_resume.startAt(SampleTimer::gridMs() + untilTick / kNsPerMs + 1);
+            return true; // the widgets' repaint manager waits for this request: paintNow() sends it
+        }
+        // Timed here rather than after the filter: the repaint is this event's own handling.
+        QElapsedTimer took;
+        took.start();
+        watched->event(event);
+        m_recentNs[m_next++ % m_recentNs.size()] = took.nsecsElapsed();
+        return true; // handled here, not a second time
     }
+
+private:
+    // The longest of the last repaints, and a little more: what the next one may take.
+    qint64 expectedPaintNs() const
+    {
+        return *std::max_element(m_recentNs.begin(), m_recentNs.end()) + kNsPerMs / 2;
+    }
+
+    void paintNow()
+    {
+        m_forced = true;
+        QEvent request(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(m_window, &request);
+        m_forced = false;
+    }
+
+    QObject* m_window;
+    SampleTimer m_resume;
+    bool m_forced = false;
+    std::array<qint64, 8> m_recentNs{};
+    size_t m_next = 0;
 };
 
 } // namespace
@@ -83,6 +127,16 @@ void SampleTimer::catchUp()
         if (now >= clock->m_dueNs)
             clock->onExpired();
     }
+}
+
+qint64 SampleTimer::nsToNextTick()
+{
+    qint64 next = -1;
+    for (const SampleTimer* clock : clocks()) {
+        if (clock->m_armed && !clock->m_singleShot && (next < 0 || clock->m_dueNs < next))
+            next = clock->m_dueNs;
+    }
+    return next < 0 ? -1 : std::max<qint64>(0, next - monotonicNs());
 }
 
 void SampleTimer::sampleBeforePainting(QObject* window)

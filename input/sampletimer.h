@@ -44,9 +44,12 @@ public:
     // Runs now the ticks of the repeating clocks (the devices' sampling) whose deadline has passed,
     // as their own wake-up would a moment later; a clock served here does not tick again for it.
     static void catchUp();
+    // Nanoseconds until the next deadline of a repeating clock (0 when one is due), -1 when none runs.
+    static qint64 nsToNextTick();
     // The event loop serves posted events, painting among them, before the clocks' wake-ups: a
     // tick that fell due while an edit ran would wait for the window's repaint as well. The window
-    // given here lets the due ticks run before each of its repaints.
+    // given here lets the due ticks run before each of its repaints, and a repaint that would run
+    // into the next tick (judged by its last repaints) wait until just after it.
     static void sampleBeforePainting(QObject* window);
 
 Q_SIGNALS:

@@ -2,6 +2,7 @@
 // measured by bench/latency, not here.
 #include "sampletimer.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -120,6 +121,39 @@ private Q_SLOTS:
         QCoreApplication::postEvent(&window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
         QCoreApplication::processEvents();
         QCOMPARE(order, QStringList({QStringLiteral("tick"), QStringLiteral("paint")}));
+    }
+
+    // A repaint that would run into the next tick (judged by the last one) starts just after it;
+    // one with time enough before the tick runs at once.
+    void aRepaintThatWouldRunIntoATickWaitsForIt()
+    {
+        SampleTimer clock;
+        Window window;
+        QStringList order;
+        connect(&clock, &SampleTimer::timeout, [&order] { order << QStringLiteral("tick"); });
+        window.painted = [&order] {
+            order << QStringLiteral("paint");
+            QElapsedTimer busy;
+            busy.start();
+            while (busy.nsecsElapsed() < 4000000) { // a 4 ms repaint
+            }
+        };
+        SampleTimer::sampleBeforePainting(&window);
+        clock.start(20);
+        const auto repaint = [&window] {
+            QCoreApplication::postEvent(&window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+            QCoreApplication::processEvents();
+        };
+        QVERIFY(QSignalSpy(&clock, &SampleTimer::timeout).wait(5000));
+        repaint(); // some 20 ms before the next tick
+        const QStringList first{QStringLiteral("tick"), QStringLiteral("paint")};
+        QCOMPARE(order, first);
+        while (SampleTimer::nsToNextTick() > 3000000) { // 3 ms left: less than the last repaint took
+        }
+        repaint();
+        QCOMPARE(order, first);
+        QTRY_COMPARE(order.count(QStringLiteral("paint")), 2);
+        QCOMPARE(order.mid(0, 4), first + first);
     }
 };
 
