@@ -116,8 +116,12 @@ private Q_SLOTS:
         window.painted = [&order] { order << QStringLiteral("paint"); };
         SampleTimer::sampleBeforePainting(&window);
         SampleTimer::sampleBeforePainting(&window); // a second call adds nothing
-        clock.start(5);
-        QThread::msleep(12); // busy past a deadline
+        clock.start(20);
+        QVERIFY(QSignalSpy(&clock, &SampleTimer::timeout).wait(5000));
+        order.clear();
+        // Busy past the next deadline and well short of the one after, so the repaint has time
+        // enough before it and is not held back for it.
+        QThread::msleep(25);
         QCoreApplication::postEvent(&window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
         QCoreApplication::processEvents();
         QCOMPARE(order, QStringList({QStringLiteral("tick"), QStringLiteral("paint")}));
@@ -146,14 +150,18 @@ private Q_SLOTS:
         };
         QVERIFY(QSignalSpy(&clock, &SampleTimer::timeout).wait(5000));
         repaint(); // some 20 ms before the next tick
-        const QStringList first{QStringLiteral("tick"), QStringLiteral("paint")};
-        QCOMPARE(order, first);
+        QCOMPARE(order.count(QStringLiteral("paint")), 1);
         while (SampleTimer::nsToNextTick() > 3000000) { // 3 ms left: less than the last repaint took
         }
         repaint();
-        QCOMPARE(order, first);
         QTRY_COMPARE(order.count(QStringLiteral("paint")), 2);
-        QCOMPARE(order.mid(0, 4), first + first);
+        // Each repaint right after a tick, whether it waited for it or (on a loaded machine, the
+        // thread preempted past the deadline) the tick fell due first; run at once, the second
+        // would follow the first repaint.
+        for (qsizetype i = 0; i < order.size(); ++i) {
+            if (order.at(i) == QLatin1String("paint"))
+                QVERIFY2(i > 0 && order.at(i - 1) == QLatin1String("tick"), qPrintable(order.join(u' ')));
+        }
     }
 };
 
