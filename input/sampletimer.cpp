@@ -68,8 +68,7 @@ protected:
             return true; // already placed after the next tick, which paints everything pending
         const qint64 untilTick = SampleTimer::nsToNextTick();
         if (!m_forced && untilTick >= 0 && untilTick < expectedPaintNs()) {
-            // The tick's grid millisecond or the one after, never the one before.
-            m_resume.startAt(SampleTimer::gridMs() + untilTick / kNsPerMs + 1);
+            m_resume.startAfterNextTick();
             return true; // the widgets' repaint manager waits for this request: paintNow() sends it
         }
         // Timed here rather than after the filter: the repaint is this event's own handling.
@@ -194,6 +193,13 @@ void SampleTimer::startAt(qint64 gridMs)
         m_fallback.setSingleShot(true);
         m_fallback.start(int(std::clamp<qint64>(gridMs - SampleTimer::gridMs(), 0, INT_MAX)));
     }
+}
+
+void SampleTimer::startAfterNextTick()
+{
+    const qint64 untilTick = nsToNextTick();
+    // The tick's grid millisecond or the one after, never the one before.
+    startAt(untilTick < 0 ? 0 : gridMs() + untilTick / kNsPerMs + 1);
 }
 
 void SampleTimer::stop()

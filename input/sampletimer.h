@@ -35,6 +35,9 @@ public:
     int interval() const { return m_intervalMs; }
     // One timeout at the given time of gridMs() (now when it has passed), then inactive.
     void startAt(qint64 gridMs);
+    // One timeout just after the next tick of the repeating clocks (the devices' sampling), or at
+    // once when none runs: work placed there has a whole interval before the step after.
+    void startAfterNextTick();
 
     // Milliseconds on the monotonic clock since the process's grid origin (its first call).
     static qint64 gridMs();

@@ -128,5 +128,5 @@ void JoyrelayProvider::wire()
     }
     if (m_model && m_configWidget)
         connect(m_configWidget, &ManetteConfigurationWidget::profilesCatalogChanged, m_model,
-                &LinkerDeviceModel::refreshProfilesCatalog, Qt::UniqueConnection);
+                &LinkerDeviceModel::scheduleProfilesCatalogRefresh, Qt::UniqueConnection);
 }

@@ -15,6 +15,7 @@
 
 class ControlManette;
 class GamepadManager;
+class SampleTimer;
 
 // Every gamepad the plugin knows, live or remembered from earlier runs, as a one-column list for
 // the host's device views. Keyed by usn ("gp:<joystick slot>" for a live pad). Holds each pad's
@@ -109,6 +110,9 @@ public:
 public Q_SLOTS:
     void syncSelected();
     void refreshProfilesCatalog();
+    // The same refresh, just after the pads' next sampling step: an edit's save returns without
+    // it, and the edits of one pass of the event loop share one.
+    void scheduleProfilesCatalogRefresh();
 
 Q_SIGNALS:
     void uniqSelectionChanged();
@@ -156,4 +160,5 @@ private:
     QStringList m_rows;
     QHash<QString, DeviceEntry> m_entries;
     int m_previousCount = 0;
+    SampleTimer* m_catalogRefresh = nullptr; // a refresh scheduled, made on the first
 };

@@ -1,6 +1,7 @@
 // LinkerDeviceModel: invokables, selection, the profile carousel and the catalog refresh.
 #include "linkerdevicemodel_p.h"
 #include "profilemetacache.h"
+#include "sampletimer.h"
 
 using namespace LinkerDeviceModelDetail;
 
@@ -192,6 +193,19 @@ bool LinkerDeviceModel::changeActiveProfile(const QString& usn, DeviceEntry& e, 
         }
     }
     return true;
+}
+
+void LinkerDeviceModel::scheduleProfilesCatalogRefresh()
+{
+    if (!m_catalogRefresh) {
+        m_catalogRefresh = new SampleTimer(this);
+        connect(m_catalogRefresh, &SampleTimer::timeout, this, [this] {
+            SampleTimer::catchUp(); // a step due as well goes first
+            refreshProfilesCatalog();
+        });
+    }
+    if (!m_catalogRefresh->isActive())
+        m_catalogRefresh->startAfterNextTick();
 }
 
 void LinkerDeviceModel::refreshProfilesCatalog()
