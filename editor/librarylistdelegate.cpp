@@ -13,6 +13,10 @@
 #include <QPixmap>
 #include <QStyle>
 
+#ifdef Q_OS_LINUX
+#include <sys/stat.h>
+#endif
+
 namespace {
 constexpr int kRowHeight = 38;
 constexpr int kMarkerSize = 8;
@@ -38,10 +42,24 @@ LibraryListDelegate::LibraryListDelegate(QAbstractItemView* view)
 
 QString LibraryListDelegate::cacheKey(const QString& path)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile())
+    if (path.isEmpty())
         return QString();
-    return path + QLatin1Char('|') + QString::number(info.lastModified().toMSecsSinceEpoch());
+#ifdef Q_OS_LINUX
+    // Asked for every row at every repaint of the list: one system call, where QFileInfo's
+    // modification time goes through the local time zone (which glibc checks on disk each time).
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return QString();
+    return path + QLatin1Char('|') + QString::number(qint64(st.st_mtim.tv_sec)) + QLatin1Char('.') +
+           QString::number(qint64(st.st_mtim.tv_nsec)) + QLatin1Char('|') +
+           QString::number(qint64(st.st_size));
+#else
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return QString();
+    return path + QLatin1Char('|') + QString::number(info.lastModified().toMSecsSinceEpoch()) +
+           QLatin1Char('|') + QString::number(info.size());
+#endif
 }
 
 QIcon LibraryListDelegate::thumbnail(const QString& path) const
