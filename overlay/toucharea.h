@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QPoint>
 #include <QRect>
 #include <QStringList>
@@ -91,6 +92,23 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // Everything a pastille's look depends on: the look is drawn again only when this changes.
+    struct Look
+    {
+        QSize size;
+        qreal pixelRatio = 1.0;
+        QString font;
+        QString title;
+        QStringList subLabels;
+        State state = Normal;
+        ElementKind kind = SingleJoy;
+        bool bound = false;
+        bool hovered = false;
+        bool editable = false;
+        bool operator==(const Look& other) const;
+    };
+    Look look() const;
+    void paintLook(QPainter& p) const;
     void setState(State state);
     void clampInsideParent();
     QSize resizedSize(const QPoint& offset) const;
@@ -110,4 +128,6 @@ private:
     bool m_bound = false;
     State m_state = Normal;
     TitlePrompt m_titlePrompt;
+    Look m_drawnLook;
+    QPixmap m_drawn; // the pastille as last drawn, in m_drawnLook
 };

@@ -132,9 +132,42 @@ void paintDualCross(QPainter& p, const QRectF& body, const BodyColours& colours,
 
 } // namespace
 
+bool TouchArea::Look::operator==(const Look& other) const
+{
+    return size == other.size && pixelRatio == other.pixelRatio && font == other.font &&
+           title == other.title && subLabels == other.subLabels && state == other.state &&
+           kind == other.kind && bound == other.bound && hovered == other.hovered &&
+           editable == other.editable;
+}
+
+TouchArea::Look TouchArea::look() const
+{
+    return {size(),  devicePixelRatioF(), font().key(), m_title, m_subLabels, m_state, m_kind,
+            m_bound, m_hovered,           m_editable};
+}
+
 void TouchArea::paintEvent(QPaintEvent*)
 {
-    QPainter p(this);
+    // The overlay repaints every pastille with it (a row shown, a drag, a repaint of the window);
+    // antialiased outlines and shaped titles are drawn once per look and copied after that.
+    const Look now = look();
+    if (now.size.isEmpty())
+        return;
+    if (m_drawn.isNull() || !(now == m_drawnLook)) {
+        QPixmap drawn(now.size * now.pixelRatio);
+        drawn.setDevicePixelRatio(now.pixelRatio);
+        drawn.fill(Qt::transparent);
+        QPainter p(&drawn);
+        paintLook(p);
+        p.end();
+        m_drawn = drawn;
+        m_drawnLook = now;
+    }
+    QPainter(this).drawPixmap(0, 0, m_drawn);
+}
+
+void TouchArea::paintLook(QPainter& p) const
+{
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF body = QRectF(rect()).adjusted(4, 4, -4, -4);
     const BodyColours colours = bodyColours(m_state, m_bound, m_hovered);

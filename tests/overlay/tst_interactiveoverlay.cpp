@@ -459,6 +459,13 @@ private slots:
         const QColor corner = image.pixelColor(cross.left() + 10, cross.top() + 10);
         QVERIFY2(barEnd.red() > 150, qPrintable(barEnd.name()));
         QCOMPARE(corner, QColor(Qt::black));
+
+        // A pastille drawn once is drawn again when its state changes: unbound, orange again.
+        m_overlay->stopListening();
+        const QRect listened = m_overlay->pastille(3)->geometry();
+        const QColor after =
+            m_overlay->grab().toImage().pixelColor(listened.center().x(), listened.top() + 14);
+        QCOMPARE(after, body[1]);
     }
 
     // Blanks are trimmed; an empty or unchanged title is ignored.
