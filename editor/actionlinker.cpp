@@ -339,7 +339,7 @@ void ActionLinker::saveMapping()
     if (!saveProfileMapping(m_profileId, bridges))
         return;
     for (ControlManette* device : liveDevices())
-        device->refreshMapping();
+        device->requestMappingRefresh();
 }
 
 bool ActionLinker::saveProfileMapping(const QUuid& profileId, const QJsonArray& bridges)

@@ -234,9 +234,6 @@ GamepadDefinder::~GamepadDefinder()
         delete m_calibrationEditor;
         m_calibrationEditor = nullptr;
     }
-    // The queued refresh would never run: the devices read the final save now.
-    if (m_refreshQueued)
-        refreshDevicesNow();
     m_library.setDialogs(nullptr);
     m_saveTimer.stop();
     m_captureTimer.stop();

@@ -271,7 +271,6 @@ private:
     // Mapping and saving (gamepaddefinder_mapping.cpp).
     void onSaveTimeout();
     void scheduleDeviceRefresh();
-    void refreshDevicesNow();
 
     // --- State -------------------------------------------------------------------------------------
     DefinitionLibrary m_library;
@@ -297,7 +296,6 @@ private:
     int m_catalogOperations = 0;         // CatalogChanges alive
     bool m_catalogChangePending = false; // a change made inside them, not signalled yet
     bool m_updating = false;             // filling widgets from code
-    bool m_refreshQueued = false;
     bool m_closing = false;
     // The pending overlay save belongs to this definition (it follows the copies the editor makes).
     DefinitionTarget m_dirtyTarget;

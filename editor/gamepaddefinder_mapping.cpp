@@ -108,20 +108,10 @@ void GamepadDefinder::onSaveTimeout()
 
 void GamepadDefinder::scheduleDeviceRefresh()
 {
-    // Requests made before the queued call runs are merged into it.
-    if (m_refreshQueued)
-        return;
-    m_refreshQueued = true;
-    QMetaObject::invokeMethod(this, &GamepadDefinder::refreshDevicesNow, Qt::QueuedConnection);
-}
-
-void GamepadDefinder::refreshDevicesNow()
-{
-    m_refreshQueued = false;
-    // The devices' mapping look-ups list the definitions once for all of them.
-    const ProfileMetaCache::Batch batch;
+    // Each device reads its files just after its next sampling step, once for every request made
+    // until then (the device list asks as well when the save changed the catalog).
     if (GamepadManager* manager = GamepadManager::existingInstance()) {
         for (ControlManette* device : manager->liveGamepads())
-            device->refreshMapping();
+            device->requestMappingRefresh();
     }
 }

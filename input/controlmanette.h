@@ -114,6 +114,9 @@ public:
     Q_INVOKABLE void reloadCalibration();
     // Reloads the calibration, then re-announces the mapping file through noCodeAppChanged.
     void refreshMapping();
+    // The same just after the next sampling step, once for all the requests made until then (the
+    // editor's save and the device list's refresh each ask for one).
+    void requestMappingRefresh();
     // Picture of the controller: the active profile's, a matching definition's, or the host's
     // ":/new/prefix1/ressources/menette_id_<productId>.png".
     QString imagePath() const;
@@ -158,6 +161,7 @@ private:
     quint32 m_vendorId = 0;
     quint32 m_productId = 0;
     bool m_connected = false;
+    bool m_mappingRefreshRequested = false;
     std::unique_ptr<State> d;  // live state and calibration
     SampleTimer m_sampleTimer; // on absolute deadlines
 };

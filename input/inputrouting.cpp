@@ -7,6 +7,7 @@
 #include "metakeys.h"
 #include "profilemetacache.h"
 #include "profilestore.h"
+#include "sampletimer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,8 +35,23 @@ bool isFile(const QString& path)
 
 void ControlManette::refreshMapping()
 {
+    m_mappingRefreshRequested = false; // a request made before this is answered by it
     reloadCalibration();
     emit noCodeAppChanged(noCodeApp());
+}
+
+void ControlManette::requestMappingRefresh()
+{
+    if (m_mappingRefreshRequested)
+        return;
+    m_mappingRefreshRequested = true;
+    SampleTimer::afterNextTick(
+        this,
+        [this] {
+            if (m_mappingRefreshRequested)
+                refreshMapping();
+        },
+        true);
 }
 
 QStringList ControlManette::noCodeApp()

@@ -5,11 +5,13 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QList>
+#include <QPointer>
 #include <QSocketNotifier>
 
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <deque>
 
 #if defined(Q_OS_LINUX)
 #include <sys/timerfd.h>
@@ -101,7 +103,62 @@ private:
     size_t m_next = 0;
 };
 
+// The jobs placed after the next tick: one one-shot for all of them.
+class AfterTick : public QObject
+{
+public:
+    static AfterTick& instance()
+    {
+        static QPointer<AfterTick> one;
+        if (!one)
+            one = new AfterTick(QCoreApplication::instance());
+        return *one;
+    }
+
+    void add(QObject* context, std::function<void()> job, bool last)
+    {
+        (last ? m_last : m_jobs).push_back({QPointer<QObject>(context), std::move(job)});
+        if (!m_running && !m_timer.isActive())
+            m_timer.startAfterNextTick();
+    }
+
+private:
+    explicit AfterTick(QObject* parent) : QObject(parent)
+    {
+        connect(&m_timer, &SampleTimer::timeout, this, &AfterTick::run);
+    }
+
+    void run()
+    {
+        SampleTimer::catchUp(); // a step due as well goes first
+        m_running = true;
+        while (!m_jobs.empty() || !m_last.empty()) {
+            std::deque<Job>& queue = m_jobs.empty() ? m_last : m_jobs;
+            const Job job = std::move(queue.front());
+            queue.pop_front();
+            if (job.context)
+                job.run();
+        }
+        m_running = false;
+    }
+
+    struct Job
+    {
+        QPointer<QObject> context;
+        std::function<void()> run;
+    };
+    std::deque<Job> m_jobs;
+    std::deque<Job> m_last;
+    SampleTimer m_timer;
+    bool m_running = false;
+};
+
 } // namespace
+
+void SampleTimer::afterNextTick(QObject* context, std::function<void()> job, bool last)
+{
+    AfterTick::instance().add(context, std::move(job), last);
+}
 
 qint64 SampleTimer::gridMs()
 {

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 class QSocketNotifier;
 
 // The sampling clock: a repeating timer on absolute deadlines. Each tick is due one interval after
@@ -49,6 +51,11 @@ public:
     static void catchUp();
     // Nanoseconds until the next deadline of a repeating clock (0 when one is due), -1 when none runs.
     static qint64 nsToNextTick();
+    // Runs the job just after the next tick of the repeating clocks (in a coming pass of the event
+    // loop when none runs), unless context is gone by then. The jobs run in their order, those
+    // marked last after every other one, including those added while the jobs run: work that
+    // other jobs may ask for again (a device reading its files) is done once.
+    static void afterNextTick(QObject* context, std::function<void()> job, bool last = false);
     // The event loop serves posted events, painting among them, before the clocks' wake-ups: a
     // tick that fell due while an edit ran would wait for the window's repaint as well. The window
     // given here lets the due ticks run before each of its repaints, and a repaint that would run

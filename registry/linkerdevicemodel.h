@@ -15,7 +15,6 @@
 
 class ControlManette;
 class GamepadManager;
-class SampleTimer;
 
 // Every gamepad the plugin knows, live or remembered from earlier runs, as a one-column list for
 // the host's device views. Keyed by usn ("gp:<joystick slot>" for a live pad). Holds each pad's
@@ -111,7 +110,7 @@ public Q_SLOTS:
     void syncSelected();
     void refreshProfilesCatalog();
     // The same refresh, just after the pads' next sampling step: an edit's save returns without
-    // it, and the edits of one pass of the event loop share one.
+    // it, and the edits made until then share one.
     void scheduleProfilesCatalogRefresh();
 
 Q_SIGNALS:
@@ -160,5 +159,5 @@ private:
     QStringList m_rows;
     QHash<QString, DeviceEntry> m_entries;
     int m_previousCount = 0;
-    SampleTimer* m_catalogRefresh = nullptr; // a refresh scheduled, made on the first
+    bool m_catalogRefreshScheduled = false;
 };

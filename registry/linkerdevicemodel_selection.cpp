@@ -197,15 +197,13 @@ bool LinkerDeviceModel::changeActiveProfile(const QString& usn, DeviceEntry& e, 
 
 void LinkerDeviceModel::scheduleProfilesCatalogRefresh()
 {
-    if (!m_catalogRefresh) {
-        m_catalogRefresh = new SampleTimer(this);
-        connect(m_catalogRefresh, &SampleTimer::timeout, this, [this] {
-            SampleTimer::catchUp(); // a step due as well goes first
-            refreshProfilesCatalog();
-        });
-    }
-    if (!m_catalogRefresh->isActive())
-        m_catalogRefresh->startAfterNextTick();
+    if (m_catalogRefreshScheduled)
+        return;
+    m_catalogRefreshScheduled = true;
+    SampleTimer::afterNextTick(this, [this] {
+        m_catalogRefreshScheduled = false;
+        refreshProfilesCatalog();
+    });
 }
 
 void LinkerDeviceModel::refreshProfilesCatalog()
@@ -234,8 +232,9 @@ void LinkerDeviceModel::refreshProfilesCatalog()
         if (e.kv.value(kSelected).toBool(false)) {
             anySelected = true;
             ensureInterface(e, usn);
+            // Once with the editor's own request for the save that changed the catalog.
             if (auto* pad = qobject_cast<ControlManette*>(e.iface.data()))
-                pad->refreshMapping();
+                pad->requestMappingRefresh();
         }
     }
     if (anyChanged) {

@@ -22,6 +22,7 @@
 #include "interactiveoverlay.h"
 #include "joyrelayprovider.h"
 #include "scripteddialogs.h"
+#include "linkerdevicemodel.h"
 #include "stallmeter.h"
 #include "tagselectionbar.h"
 #include "toucharea.h"
@@ -455,7 +456,7 @@ int main(int argc, char** argv)
     const QString picture = QDir::temp().filePath(QStringLiteral("bench_library_pad.png"));
 
     JoyrelayProvider provider;
-    provider.model(QStringLiteral("session"), &app);
+    auto* devices = qobject_cast<LinkerDeviceModel*>(provider.model(QStringLiteral("session"), &app));
     Session session(options, pads, picture);
     StallMeter meter;
     DurationHistogram operationTimes;
@@ -470,6 +471,9 @@ int main(int argc, char** argv)
         const QList<ControlManette*> live = GamepadManager::instance()->liveGamepads();
         for (ControlManette* device : live)
             device->connectDevice(QString());
+        devices->setUniqSelection(false);
+        for (int row = 0; row < devices->rowCount(); ++row)
+            devices->setSelected(devices->usnForRow(row), true);
         if (live.size() != PadCount) {
             std::fprintf(stderr, "editing_session: %lld pads live, %d expected\n",
                          static_cast<long long>(live.size()), PadCount);

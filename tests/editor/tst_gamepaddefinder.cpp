@@ -524,7 +524,7 @@ void tst_GamepadDefinder::theLastSaveOfAClosingEditorReachesTheDevices()
     QSignalSpy reread(editor->followedController(), &ControlManette::noCodeAppChanged);
     editor->overlay()->setTitle(Stick, "Last");
     m_editor.reset();
-    QCOMPARE(reread.count(), 1);
+    QTRY_COMPARE(reread.count(), 1);
     QCOMPARE(readJson(m_first.file("overlay.json")).value("nodes").toArray().at(Stick)["title"].toString(),
              QString("Last"));
 }
@@ -804,6 +804,16 @@ void tst_GamepadDefinder::oneWindowAtATimeRefreshingTheDevicesWithTheLastService
     QTRY_COMPARE(catalogRefreshes(), 1);
     QCOMPARE(editor->library().count(), 3);
     QCOMPARE(editor->library().at(editor->currentRow()).name, QString("Fresh"));
+    // The host uses the pad: a link saved reaches it once, though the editor and the device list
+    // each ask it to read its files again.
+    model->setSelected("gp:0", true);
+    auto* pad = qobject_cast<ControlManette*>(model->interfaceForRow(0));
+    QVERIFY(pad && GamepadManager::instance()->liveGamepads().contains(pad));
+    QSignalSpy reread(pad, &ControlManette::noCodeAppChanged);
+    refreshed.clear();
+    editor->tagBar()->setSelectedTags({pad->name()});
+    QTRY_COMPARE(catalogRefreshes(), 1);
+    QCOMPARE(reread.count(), 1);
 
     // The host's servicesChanged hands the stored object down again.
     const QJsonObject other{{"sharedActionCatalog", QJsonArray{QJsonObject{{"name", "other"}}}}};
