@@ -69,7 +69,10 @@ protected:
         if (m_resume.isActive())
             return true; // already placed after the next tick, which paints everything pending
         const qint64 untilTick = SampleTimer::nsToNextTick();
-        if (!m_forced && untilTick >= 0 && untilTick < expectedPaintNs()) {
+        // At most twice: other work placed after the step may have used the time the repaint was
+        // placed for, and a repaint longer than a whole step must still come.
+        if (m_deferrals < kMaxDeferrals && untilTick >= 0 && untilTick < expectedPaintNs()) {
+            ++m_deferrals;
             m_resume.startAfterNextTick();
             return true; // the widgets' repaint manager waits for this request: paintNow() sends it
         }
@@ -78,6 +81,7 @@ protected:
         took.start();
         watched->event(event);
         m_recentNs[m_next++ % m_recentNs.size()] = took.nsecsElapsed();
+        m_deferrals = 0;
         return true; // handled here, not a second time
     }
 
@@ -90,15 +94,14 @@ private:
 
     void paintNow()
     {
-        m_forced = true;
         QEvent request(QEvent::UpdateRequest);
         QCoreApplication::sendEvent(m_window, &request);
-        m_forced = false;
     }
 
     QObject* m_window;
     SampleTimer m_resume;
-    bool m_forced = false;
+    static constexpr int kMaxDeferrals = 2;
+    int m_deferrals = 0; // of the repaint pending
     std::array<qint64, 8> m_recentNs{};
     size_t m_next = 0;
 };

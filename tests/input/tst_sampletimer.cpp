@@ -163,6 +163,27 @@ private Q_SLOTS:
                 QVERIFY2(i > 0 && order.at(i - 1) == QLatin1String("tick"), qPrintable(order.join(u' ')));
         }
     }
+
+    // A repaint longer than a whole step never has time enough before a tick: it waits, then comes.
+    void aRepaintLongerThanAStepStillComes()
+    {
+        SampleTimer clock;
+        Window window;
+        int paints = 0;
+        window.painted = [&paints] {
+            ++paints;
+            QElapsedTimer busy;
+            busy.start();
+            while (busy.nsecsElapsed() < 12000000) { // 12 ms, over the 10 ms step
+            }
+        };
+        SampleTimer::sampleBeforePainting(&window);
+        clock.start(10);
+        for (int expected = 1; expected <= 3; ++expected) {
+            QCoreApplication::postEvent(&window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+            QTRY_COMPARE(paints, expected);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_SampleTimer)
